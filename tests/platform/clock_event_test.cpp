@@ -1,0 +1,74 @@
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/event.h"
+#include "platform/handoff.h"
+
+namespace tav {
+namespace {
+
+TEST(VirtualClock, RunsCallbacksInTimeOrderAndSleepDefersThem) {
+    VirtualClock clock(0);
+    std::vector<std::string> log;
+    clock.ScheduleAt(300, [&] { log.push_back("300@" + std::to_string(clock.NowMs())); });
+    clock.ScheduleAt(100, [&] {
+        log.push_back("100@" + std::to_string(clock.NowMs()));
+        clock.SleepMs(500);  // a pause inside a handler delays what falls due meanwhile
+    });
+    auto cancelled = clock.ScheduleAt(200, [&] { log.push_back("never"); });
+    clock.Cancel(cancelled);
+    clock.Advance(1000);
+    EXPECT_EQ(log, (std::vector<std::string>{"100@100", "300@600"}));
+    EXPECT_EQ(clock.NowMs(), 1000);
+    EXPECT_EQ(clock.Ticks(), 1000 * 1000);
+}
+
+TEST(VirtualClock, RunUntilStopsAtConditionOrLimit) {
+    VirtualClock clock(0);
+    int fired = 0;
+    for (int i = 1; i <= 5; ++i) clock.ScheduleAt(i * 1000, [&] { ++fired; });
+    EXPECT_TRUE(clock.RunUntil([&] { return fired == 2; }, 60'000));
+    EXPECT_EQ(clock.NowMs(), 2000);
+    EXPECT_FALSE(clock.RunUntil([&] { return fired == 99; }, 10'000));
+    EXPECT_EQ(clock.NowMs(), 12'000);
+    EXPECT_EQ(fired, 5);
+}
+
+TEST(EventSet, FirstSignalledInOrderWinsAndAutomaticEventsClear) {
+    EventSet events;
+    int stop = events.Add(EventSet::Reset::Manual);
+    int decode = events.Add(EventSet::Reset::Automatic);
+    int scan = events.Add(EventSet::Reset::Automatic);
+    events.Set(scan);
+    events.Set(decode);
+    EXPECT_EQ(events.WaitAny(), decode);
+    EXPECT_EQ(events.WaitAny(), scan);
+    EXPECT_EQ(events.WaitAnyFor(0), -1);
+    events.Set(stop);
+    EXPECT_EQ(events.WaitAny(), stop);
+    EXPECT_EQ(events.WaitAny(), stop);  // manual reset stays signalled
+    events.ResetEvent(stop);
+    EXPECT_FALSE(events.IsSet(stop));
+}
+
+TEST(QueueHandoff, CallerBlocksUntilThePumpingThreadHasRunTheCall) {
+    QueueHandoff handoff;
+    handoff.BindToCurrentThread();
+    std::thread::id ranOn;
+    std::atomic<bool> returned{false};
+    std::thread worker([&] {
+        handoff.Invoke([&] { ranOn = std::this_thread::get_id(); });
+        returned = true;
+    });
+    while (!handoff.PumpOne(1000)) {
+    }
+    worker.join();
+    EXPECT_TRUE(returned);
+    EXPECT_EQ(ranOn, std::this_thread::get_id());
+}
+
+}  // namespace
+}  // namespace tav
