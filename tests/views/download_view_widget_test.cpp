@@ -1,0 +1,258 @@
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QTemporaryDir>
+#include <deque>
+#include <memory>
+
+#include "views/download_view.h"
+
+namespace tav {
+namespace {
+
+struct FakeHost : ViewHost {
+    void SendLinkCommand(int code) override { log.push_back("cmd " + std::to_string(code)); }
+    bool AskYesNo(const std::string& text) override {
+        log.push_back("ask " + text);
+        bool yes = !answers.empty() && answers.front();
+        if (!answers.empty()) answers.pop_front();
+        return yes;
+    }
+    void SignalWorker(int event) override { log.push_back("signal " + std::to_string(event)); }
+    void ShowProgress(const std::string& text) override {
+        progressText = text;
+        progressVisible = true;
+    }
+    void HideProgress() override {
+        log.push_back("hide progress");
+        progressVisible = false;
+    }
+    bool ProgressVisible() const override { return progressVisible; }
+    LinkState& Link() override { return link; }
+    void PauseMs(int ms) override { log.push_back("pause " + std::to_string(ms)); }
+
+    LinkState link;
+    std::vector<std::string> log;
+    std::deque<bool> answers;
+    std::string progressText;
+    bool progressVisible = false;
+};
+
+struct FakeRows : ResultRowSource {
+    bool VisitRows(const std::function<bool(const ResultRowTexts&)>& visit) override {
+        if (!ready) return false;
+        for (const ResultRowTexts& row : rows)
+            if (!visit(row)) break;
+        return true;
+    }
+    bool ready = true;
+    std::vector<ResultRowTexts> rows;
+};
+
+// Marks each cell with the rule that made it.
+struct FakeFormatter : ResultCellFormatter {
+    std::string Result(const std::string& v) const override { return "R" + v; }
+    std::string ListDate(const std::string& d, const std::string& t) const override {
+        return "D" + d + "/" + t;
+    }
+    std::string ListTime(const std::string& d, const std::string& t) const override {
+        return "T" + t + "/" + d;
+    }
+};
+
+ResultRowTexts Row(const std::string& date, const std::string& time, const std::string& value,
+                   const std::string& pid) {
+    ResultRowTexts row;
+    row[rescol::kDate] = date;
+    row[rescol::kTime] = time;
+    row[rescol::kValue] = value;
+    row[rescol::kPid] = pid;
+    row[rescol::kOpid] = "op" + pid;
+    row[rescol::kEqType] = "eq" + pid;
+    row[6] = "name";
+    return row;
+}
+
+class DownloadViewTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        profile_ = std::make_unique<QSettings>(dir_.filePath("profile.ini"), QSettings::IniFormat);
+        host_.link.AutoMode = 0;
+        host_.link.DownloadState = -1;
+        view_ = MakeView();
+    }
+
+    std::unique_ptr<CHbA1c720DownLoadView> MakeView() {
+        auto view = std::make_unique<CHbA1c720DownLoadView>(host_, rows_, formatter_, *profile_);
+        view->OnInitialUpdate();
+        return view;
+    }
+
+    void Click(int id) {
+        auto* button = qobject_cast<QAbstractButton*>(FindControl(view_.get(), id));
+        ASSERT_NE(button, nullptr) << id;
+        button->click();
+    }
+
+    std::vector<std::string> Cells(int row) {
+        std::vector<std::string> cells;
+        for (int c = 0; c < view_->List().ColumnCount(); ++c)
+            cells.push_back(view_->List().CellText(row, c).toStdString());
+        return cells;
+    }
+
+    QTemporaryDir dir_;
+    std::unique_ptr<QSettings> profile_;
+    FakeHost host_;
+    FakeRows rows_;
+    FakeFormatter formatter_;
+    std::unique_ptr<CHbA1c720DownLoadView> view_;
+};
+
+TEST_F(DownloadViewTest, ListHasTheSevenColumnsWithTheFixedNumberColumn) {
+    CListCtrlExt& list = view_->List();
+    EXPECT_EQ(list.property("controlId").toInt(), 1000);
+    const char* titles[] = {"No.", "Date", "Time", "Result.", "PID", "OPID", "Note"};
+    const int widths[] = {60, 120, 100, 120, 130, 130, 130};
+    ASSERT_EQ(list.ColumnCount(), 7);
+    for (int c = 0; c < 7; ++c) {
+        EXPECT_EQ(list.ColumnTitle(c), titles[c]);
+        EXPECT_EQ(list.ColumnWidth(c), widths[c]);
+    }
+    EXPECT_FALSE(list.IsColumnHideable(0));
+    EXPECT_TRUE(list.IsColumnHideable(6));
+    for (int id :
+         {dlid::kHome, dlid::kDownload, dlid::kAllData, dlid::kGraph, dlid::kMode, dlid::kExport})
+        EXPECT_NE(FindControl(view_.get(), id), nullptr) << id;
+}
+
+TEST_F(DownloadViewTest, ManualFillListsTheStagingRowsNumberedFromOne) {
+    rows_.rows = {Row("20240315", "2105", "065", "1"), Row("20240314", "0930", "140", "2"),
+                  Row("20240101", "0000", "040", "3")};
+    view_->List().AppendRows([] {
+        ListTextTable stale(7);
+        stale.AddRow({"9", "old"});
+        return stale;
+    }());
+    view_->FillDownloadList();
+    ASSERT_EQ(view_->List().RowCount(), 3);
+    EXPECT_EQ(Cells(0), (std::vector<std::string>{"1", "D20240315/2105", "T2105/20240315", "R065",
+                                                  "1", "op1", "eq1"}));
+    EXPECT_EQ(view_->List().CellText(2, 0), "3");
+    EXPECT_EQ(view_->List().currentIndex().row(), 0);
+    EXPECT_TRUE(host_.progressVisible);
+    EXPECT_EQ(host_.progressText, "Receiving data - Completed \r\n(Close this message box)");
+}
+
+TEST_F(DownloadViewTest, AutomaticFillsAppendAndNumberOnward) {
+    host_.link.AutoMode = 1;
+    rows_.rows = {Row("20240315", "2105", "065", "1")};
+    view_->FillDownloadList();
+    rows_.rows = {Row("20240316", "0800", "070", "2")};
+    view_->FillDownloadList();
+    ASSERT_EQ(view_->List().RowCount(), 2);
+    EXPECT_EQ(view_->List().CellText(0, 4), "1");
+    EXPECT_EQ(view_->List().CellText(1, 0), "2");
+    EXPECT_EQ(view_->List().CellText(1, 4), "2");
+}
+
+TEST_F(DownloadViewTest, WithoutTheDatabaseTheListStaysEmptyButTheTextIsShown) {
+    rows_.ready = false;
+    rows_.rows = {Row("20240315", "2105", "065", "1")};
+    view_->FillDownloadList();
+    EXPECT_EQ(view_->List().RowCount(), 0);
+    EXPECT_EQ(host_.progressText, kDownloadCompletedText);
+}
+
+TEST_F(DownloadViewTest, ActivationEmptiesTheListAndRescansOrContinuesAutomaticMode) {
+    rows_.rows = {Row("20240315", "2105", "065", "1")};
+    view_->FillDownloadList();
+    view_->OnActivateView();
+    EXPECT_EQ(view_->List().RowCount(), 0);
+    EXPECT_EQ(host_.log, (std::vector<std::string>{"signal 2"}));
+
+    host_.log.clear();
+    host_.link.AutoMode = 1;
+    view_->OnActivateView();
+    EXPECT_EQ(host_.log, (std::vector<std::string>{"cmd 30"}));
+}
+
+TEST_F(DownloadViewTest, NavigationButtonsActOnlyWhenTheViewMayBeLeft) {
+    struct Case {
+        const char* name;
+        int autoMode, downloadState;
+        bool progress;
+        int button;
+        std::vector<std::string> log;
+    } cases[] = {
+        {"home when idle", 0, -1, false, dlid::kHome, {"cmd 1"}},
+        {"list when idle", 0, -1, false, dlid::kAllData, {"cmd 3"}},
+        {"graph when idle", 0, -1, false, dlid::kGraph, {"cmd 4"}},
+        {"new download when idle", 0, -1, false, dlid::kDownload, {"cmd 2"}},
+        {"home during a manual download", 0, 2, false, dlid::kHome, {}},
+        {"home while the progress dialog shows", 0, -1, true, dlid::kHome, {}},
+        {"list in automatic mode", 1, -1, false, dlid::kAllData, {}},
+        {"new download in automatic mode", 1, -1, false, dlid::kDownload, {}},
+    };
+    for (const Case& c : cases) {
+        host_.log.clear();
+        host_.link.AutoMode = c.autoMode;
+        host_.link.DownloadState = c.downloadState;
+        host_.progressVisible = c.progress;
+        Click(c.button);
+        EXPECT_EQ(host_.log, c.log) << c.name;
+    }
+}
+
+TEST_F(DownloadViewTest, NewDownloadEmptiesTheList) {
+    rows_.rows = {Row("20240315", "2105", "065", "1")};
+    view_->FillDownloadList();
+    host_.progressVisible = false;
+    Click(dlid::kDownload);
+    EXPECT_EQ(view_->List().RowCount(), 0);
+}
+
+TEST_F(DownloadViewTest, ModeButtonSwitchesToAutomaticOnYes) {
+    rows_.rows = {Row("20240315", "2105", "065", "1")};
+    view_->FillDownloadList();  // leaves the progress dialog showing
+    host_.answers = {false};
+    Click(dlid::kMode);
+    EXPECT_EQ(host_.link.AutoMode, 0);
+    EXPECT_EQ(view_->List().RowCount(), 1);
+
+    host_.log.clear();
+    host_.answers = {true};
+    Click(dlid::kMode);
+    EXPECT_EQ(host_.log, (std::vector<std::string>{"ask Do you want to switch to automatic mode?",
+                                                   "hide progress", "cmd 30"}));
+    EXPECT_EQ(host_.link.AutoMode, 1);
+    EXPECT_EQ(view_->List().RowCount(), 0);
+}
+
+TEST_F(DownloadViewTest, ModeButtonBackToManualEndsTransferThenStartsManual) {
+    host_.link.AutoMode = 1;
+    host_.link.AutoStep = 27;
+    Click(dlid::kMode);
+    EXPECT_TRUE(host_.log.empty()) << "no question while a transfer runs";
+
+    host_.link.AutoStep = 25;
+    host_.link.DownloadState = -1;
+    host_.answers = {true};
+    Click(dlid::kMode);
+    EXPECT_EQ(host_.log, (std::vector<std::string>{"ask Do you want to change in Manual-mode?",
+                                                   "cmd 37", "pause 50", "cmd 50"}));
+    EXPECT_EQ(host_.link.AutoMode, 0);
+    EXPECT_EQ(host_.link.DownloadState, 0);
+}
+
+TEST_F(DownloadViewTest, ColumnLayoutIsSavedWhenTheViewGoesAndRestoredWithTheNextOne) {
+    view_->List().SetColumnVisible(5, false);
+    view_.reset();
+    view_ = MakeView();
+    EXPECT_FALSE(view_->List().IsColumnVisible(5));
+    EXPECT_EQ(view_->List().ColumnOrder().back(), 5);
+}
+
+}  // namespace
+}  // namespace tav

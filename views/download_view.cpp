@@ -1,0 +1,138 @@
+#include "views/download_view.h"
+
+#include "controls/art_button.h"
+
+namespace tav {
+
+namespace {
+constexpr int kListColumns = 7;
+}
+
+CHbA1c720DownLoadView::CHbA1c720DownLoadView(ViewHost& host, ResultRowSource& rows,
+                                             const ResultCellFormatter& formatter,
+                                             QSettings& profile, QWidget* parent)
+    : FrameView(parent), host_(host), rows_(rows), formatter_(formatter) {
+    setProperty("controlId", 132);
+    struct ButtonSpec {
+        int id;
+        Art art;
+        const char* caption;
+    };
+    const ButtonSpec specs[] = {
+        {dlid::kHome, Art::Home, "Home"},        {dlid::kDownload, Art::Download, "Download"},
+        {dlid::kAllData, Art::List, "List"},     {dlid::kGraph, Art::Graph, "Graph"},
+        {dlid::kMode, Art::Mode, "Auto/Manual"}, {dlid::kExport, Art::Export, "Export"},
+    };
+    int x = 1024 - 20 - static_cast<int>(std::size(specs)) * 75;
+    for (const ButtonSpec& spec : specs) {
+        auto* button = new ArtButton(spec.art, QString::fromLatin1(spec.caption), this);
+        button->setProperty("controlId", spec.id);
+        button->setGeometry(x, 10, 75, 75);
+        x += 75;
+    }
+    auto button = [this](int id) { return static_cast<QAbstractButton*>(FindControl(this, id)); };
+    connect(button(dlid::kHome), &QAbstractButton::clicked, this, [this] { OnHome(); });
+    connect(button(dlid::kDownload), &QAbstractButton::clicked, this, [this] { OnNewDownload(); });
+    connect(button(dlid::kAllData), &QAbstractButton::clicked, this,
+            [this] { OnOtherView(cmd::kListView); });
+    connect(button(dlid::kGraph), &QAbstractButton::clicked, this,
+            [this] { OnOtherView(cmd::kGraphView); });
+    connect(button(dlid::kMode), &QAbstractButton::clicked, this, [this] { OnModeButton(); });
+    // The export comes with the CSV export of the list views.
+    button(dlid::kExport)->setEnabled(false);
+
+    list_ = new CListCtrlExt(dlid::kList, profile, this);
+    list_->setGeometry(20, 100, 984, 560);
+    list_->ApplyResultListStyle();
+}
+
+CHbA1c720DownLoadView::~CHbA1c720DownLoadView() {
+    if (list_->ColumnCount() > 0) list_->SaveColumnState();
+}
+
+void CHbA1c720DownLoadView::OnInitialUpdate() {
+    if (list_->ColumnCount() > 0) return;
+    const struct {
+        const char* title;
+        int width;
+    } columns[kListColumns] = {{"No.", 60},  {"Date", 120}, {"Time", 100}, {"Result.", 120},
+                               {"PID", 130}, {"OPID", 130}, {"Note", 130}};
+    for (int c = 0; c < kListColumns; ++c)
+        list_->InsertColumn(c, QString::fromLatin1(columns[c].title), Qt::AlignCenter,
+                            columns[c].width);
+    for (int c = 0; c < kListColumns; ++c) list_->SetColumnSort(c, kSortToggles, kCompareInteger);
+    list_->SetColumnHideable(0, false);
+    list_->LoadColumnState();
+}
+
+void CHbA1c720DownLoadView::OnActivateView() {
+    ClearList();
+    if (host_.Link().AutoMode == 1)
+        host_.SendLinkCommand(cmd::kStartAutomatic);
+    else
+        host_.SignalWorker(worker::kScanAll);
+}
+
+void CHbA1c720DownLoadView::ClearList() {
+    if (list_->RowCount() > 0) list_->DeleteAllRows();
+}
+
+void CHbA1c720DownLoadView::FillDownloadList() {
+    const bool automatic = host_.Link().AutoMode != 0;
+    if (!automatic) list_->DeleteAllRows();
+    const size_t first = automatic ? static_cast<size_t>(list_->RowCount()) : 0;
+    ListTextTable table(kListColumns);
+    rows_.VisitRows([&](const ResultRowTexts& row) {
+        const std::string& date = row[rescol::kDate];
+        const std::string& time = row[rescol::kTime];
+        table.AddRow({std::to_string(first + table.Rows() + 1), formatter_.ListDate(date, time),
+                      formatter_.ListTime(date, time), formatter_.Result(row[rescol::kValue]),
+                      row[rescol::kPid], row[rescol::kOpid], row[rescol::kEqType]});
+        return true;
+    });
+    list_->AppendRows(table);
+    if (first + table.Rows() != 0) list_->SelectRow(0);
+    host_.ShowProgress(kDownloadCompletedText);
+}
+
+bool CHbA1c720DownLoadView::CanLeaveDownload() const {
+    const LinkState& link = host_.Link();
+    return link.AutoMode == 0 && link.DownloadState < 0 && !host_.ProgressVisible();
+}
+
+void CHbA1c720DownLoadView::OnHome() {
+    if (CanLeaveDownload()) host_.SendLinkCommand(cmd::kHomeView);
+}
+
+void CHbA1c720DownLoadView::OnNewDownload() {
+    if (!CanLeaveDownload()) return;
+    list_->DeleteAllRows();
+    host_.SendLinkCommand(cmd::kDownloadView);
+}
+
+void CHbA1c720DownLoadView::OnOtherView(int command) {
+    if (host_.Link().AutoMode != 1 && CanLeaveDownload()) host_.SendLinkCommand(command);
+}
+
+void CHbA1c720DownLoadView::OnModeButton() {
+    LinkState& link = host_.Link();
+    if (link.AutoMode == 1) {
+        if (link.AutoStep > 25) return;  // a transfer or the cartridge steps are running
+        if (!host_.AskYesNo(kAskManualText)) return;
+        ClearList();
+        if (host_.ProgressVisible()) host_.HideProgress();
+        link.AutoMode = 0;
+        link.DownloadState = 0;
+        host_.SendLinkCommand(cmd::kEndTransfer);
+        host_.PauseMs(50);
+        host_.SendLinkCommand(cmd::kStartManual);
+        return;
+    }
+    if (!host_.AskYesNo(kAskAutomaticText)) return;
+    ClearList();
+    if (host_.ProgressVisible()) host_.HideProgress();
+    link.AutoMode = 1;
+    host_.SendLinkCommand(cmd::kStartAutomatic);
+}
+
+}  // namespace tav
