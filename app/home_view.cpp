@@ -23,11 +23,11 @@ CHbA1c720MainView::CHbA1c720MainView(ViewHost& host, QWidget* parent)
         {homeid::kAutomatic, Art::Automatic, "Automatic", 863},
         {homeid::kSettings, Art::Settings, "Settings", 938},
     };
-    for (const auto& spec : buttons) {
-        auto* button = new ArtButton(spec.art, QString::fromLatin1(spec.caption), this);
-        button->setProperty("controlId", spec.id);
-        button->setGeometry(spec.x, 644, 75, 75);
-        switch (spec.id) {
+    for (const auto& entry : buttons) {
+        auto* button = new ArtButton(entry.art, QString::fromLatin1(entry.caption), this);
+        button->setProperty("controlId", entry.id);
+        button->setGeometry(entry.x, 644, 75, 75);
+        switch (entry.id) {
             case homeid::kDownload:
                 connect(button, &QAbstractButton::clicked, this,
                         [this] { host_.SendLinkCommand(cmd::kDownloadView); });

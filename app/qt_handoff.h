@@ -16,7 +16,8 @@ namespace tav {
 
 class QtHandoff final : public Handoff {
   public:
-    // `windowObject` lives on the window thread; by default the application object.
+    // `windowObject` lives on the window thread; by default the application
+    // object, which must exist by then.
     explicit QtHandoff(QObject* windowObject = nullptr);
     ~QtHandoff() override;
 

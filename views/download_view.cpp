@@ -13,20 +13,20 @@ CHbA1c720DownLoadView::CHbA1c720DownLoadView(ViewHost& host, ResultRowSource& ro
                                              QSettings& profile, QWidget* parent)
     : FrameView(parent), host_(host), rows_(rows), formatter_(formatter) {
     setProperty("controlId", 132);
-    struct ButtonSpec {
+    struct ButtonEntry {
         int id;
         Art art;
         const char* caption;
     };
-    const ButtonSpec specs[] = {
+    const ButtonEntry entries[] = {
         {dlid::kHome, Art::Home, "Home"},        {dlid::kDownload, Art::Download, "Download"},
         {dlid::kAllData, Art::List, "List"},     {dlid::kGraph, Art::Graph, "Graph"},
         {dlid::kMode, Art::Mode, "Auto/Manual"}, {dlid::kExport, Art::Export, "Export"},
     };
-    int x = 1024 - 20 - static_cast<int>(std::size(specs)) * 75;
-    for (const ButtonSpec& spec : specs) {
-        auto* button = new ArtButton(spec.art, QString::fromLatin1(spec.caption), this);
-        button->setProperty("controlId", spec.id);
+    int x = 1024 - 20 - static_cast<int>(std::size(entries)) * 75;
+    for (const ButtonEntry& entry : entries) {
+        auto* button = new ArtButton(entry.art, QString::fromLatin1(entry.caption), this);
+        button->setProperty("controlId", entry.id);
         button->setGeometry(x, 10, 75, 75);
         x += 75;
     }

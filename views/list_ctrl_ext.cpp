@@ -318,7 +318,7 @@ void CListCtrlExt::ShowColumnMenu(const QPoint& pos) {
     QMenu* menu = CreateColumnMenu(this);
     if (!menu) return;
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    menu->popup(horizontalHeader()->mapToGlobal(pos));
+    menu->popup(horizontalHeader()->viewport()->mapToGlobal(pos));
 }
 
 void CListCtrlExt::AppendRows(const ListTextTable& rows) {

@@ -154,17 +154,5 @@ TEST_F(PortSelectTest, SearchScansAndRefreshRefills) {
     EXPECT_EQ(dialog.PortList()->currentIndex(), 2);
 }
 
-TEST(ScriptedPresenter, AnswersInOrderThenTheDefault) {
-    ScriptedMessagePresenter presenter;
-    presenter.QueueAnswer(true);
-    EXPECT_TRUE(presenter.Ask(nullptr, "c", "first"));
-    EXPECT_FALSE(presenter.Ask(nullptr, "c", "second"));
-    presenter.SetDefaultAnswer(true);
-    EXPECT_TRUE(presenter.Ask(nullptr, "c", "third"));
-    presenter.Inform(nullptr, "c", "note");
-    EXPECT_EQ(presenter.Texts(), (std::vector<QString>{"first", "second", "third", "note"}));
-    EXPECT_FALSE(presenter.Boxes()[3].Question);
-}
-
 }  // namespace
 }  // namespace tav

@@ -205,14 +205,6 @@ TEST_F(DownloadViewTest, NavigationButtonsActOnlyWhenTheViewMayBeLeft) {
     }
 }
 
-TEST_F(DownloadViewTest, NewDownloadEmptiesTheList) {
-    rows_.rows = {Row("20240315", "2105", "065", "1")};
-    view_->FillDownloadList();
-    host_.progressVisible = false;
-    Click(dlid::kDownload);
-    EXPECT_EQ(view_->List().RowCount(), 0);
-}
-
 TEST_F(DownloadViewTest, ModeButtonSwitchesToAutomaticOnYes) {
     rows_.rows = {Row("20240315", "2105", "065", "1")};
     view_->FillDownloadList();  // leaves the progress dialog showing

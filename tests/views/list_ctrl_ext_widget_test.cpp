@@ -155,17 +155,6 @@ TEST_F(ListCtrlTest, HeaderClicksSortAscendingThenDescendingWithTheArrow) {
     EXPECT_EQ(list->horizontalHeader()->sortIndicatorSection(), -1);
 }
 
-TEST_F(ListCtrlTest, SortRefusesColumnsWithoutSortFlags) {
-    auto list = std::make_unique<CListCtrlExt>(7, *profile_);
-    list->InsertColumn(0, "A", Qt::AlignCenter, 50);
-    EXPECT_FALSE(list->SetColumnSort(0, 8, kCompareText));
-    EXPECT_FALSE(list->SetColumnSort(1, kSortToggles, kCompareText));
-    AddRows(*list, {{"b"}, {"a"}});
-    list->SortByColumn(0, true);
-    EXPECT_EQ(Column(*list, 0), (std::vector<std::string>{"b", "a"}));
-    EXPECT_EQ(list->SortColumn(), -1);
-}
-
 TEST_F(ListCtrlTest, ColumnLayoutSurvivesARecreationOfTheControl) {
     {
         auto list = MakeList();
