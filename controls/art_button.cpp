@@ -173,7 +173,7 @@ void PictureControl::paintEvent(QPaintEvent*) {
     p.setBrush(QColor(255, 255, 255, 210));
     p.drawRoundedRect(box, 12, 12);
     QFont f = font();
-    f.setPixelSize(static_cast<int>(box.height() * 0.36));
+    f.setPixelSize(static_cast<int>(box.height() * 0.3));
     f.setBold(true);
     p.setFont(f);
     p.setPen(QColor(30, 80, 140));
