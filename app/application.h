@@ -12,14 +12,14 @@ class QMainWindow;
 namespace tav {
 
 class Application {
-public:
+  public:
     Application();
     ~Application();
     // Prepares the folders, shows the main window and runs its deferred
     // initialisation. False when the program must end.
     bool Start();
 
-private:
+  private:
     SystemClock clock_;
     AppPaths paths_;
     std::unique_ptr<QMainWindow> window_;

@@ -13,14 +13,14 @@
 namespace sim {
 
 struct Faults {
-    bool noAnswer = false;           // never answers anything
-    long stallAfterBytes = -1;       // stop sending after this many bytes of a frame
-    long dropByteAt = -1;            // leave out the frame byte at this offset
-    int extraBytes = 0;              // append this many extra bytes after a frame
-    int badTerminatorRecord = -1;    // record k ends with ETX instead of LF
-    int nulRecord = -1;              // record k carries a NUL byte
-    int countDelta = 0;              // header count differs from the records sent
-    long closeAfterBytes = -1;       // the line goes away after this many frame bytes
+    bool noAnswer = false;         // never answers anything
+    long stallAfterBytes = -1;     // stop sending after this many bytes of a frame
+    long dropByteAt = -1;          // leave out the frame byte at this offset
+    int extraBytes = 0;            // append this many extra bytes after a frame
+    int badTerminatorRecord = -1;  // record k ends with ETX instead of LF
+    int nulRecord = -1;            // record k carries a NUL byte
+    int countDelta = 0;            // header count differs from the records sent
+    long closeAfterBytes = -1;     // the line goes away after this many frame bytes
 };
 
 struct ModelOptions {
@@ -32,7 +32,7 @@ struct ModelOptions {
 };
 
 class AnalyzerModel {
-public:
+  public:
     explicit AnalyzerModel(ModelOptions options);
 
     // One byte written by the PC, at virtual time `nowMs`.
@@ -47,7 +47,7 @@ public:
     int FramesSent() const;
     int EndLettersTaken() const;
 
-private:
+  private:
     struct Impl;
     std::shared_ptr<Impl> impl_;
 };
