@@ -218,6 +218,19 @@ TEST_F(IniFile, FailedWriteLeavesNoFileAndNoTemporary) {
     if (canWrite) GTEST_SKIP() << "running with rights over every folder";
 }
 
+TEST_F(IniFile, UnreadableFileIsNeverReplaced) {
+    Put("[S]\nk=1\n");
+    chmod(path_.c_str(), 0200);
+    bool readable = access(path_.c_str(), R_OK) == 0;
+    if (!readable) {
+        EXPECT_EQ(Read("S", "k"), "-1");
+        EXPECT_FALSE(WriteProfileString("S", "k", "2", path_));
+    }
+    chmod(path_.c_str(), 0600);
+    if (readable) GTEST_SKIP() << "running with rights over every file";
+    EXPECT_EQ(Get(), "[S]\nk=1\n");
+}
+
 TEST_F(IniFile, RewriteKeepsTheFileModeAndLeavesNoTemporary) {
     Put("[S]\nk=1\n");
     chmod(path_.c_str(), 0640);
