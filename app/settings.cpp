@@ -34,14 +34,6 @@ int32_t RepairDigit(int32_t digit) {
     return digit == -1 ? 13 : digit;
 }
 
-// Numbers beyond the float range become infinite rather than undefined.
-float AsFloat(double v) {
-    constexpr double kMax = std::numeric_limits<float>::max();
-    if (v > kMax) return std::numeric_limits<float>::infinity();
-    if (v < -kMax) return -std::numeric_limits<float>::infinity();
-    return static_cast<float>(v);
-}
-
 }  // namespace
 
 int32_t TextToInt(std::string_view text) {
@@ -86,6 +78,13 @@ double TextToDouble(std::string_view text) {
     return negative ? -value : value;
 }
 
+float NarrowToFloat(double value) {
+    constexpr double kMax = std::numeric_limits<float>::max();
+    if (value > kMax) return std::numeric_limits<float>::infinity();
+    if (value < -kMax) return -std::numeric_limits<float>::infinity();
+    return static_cast<float>(value);
+}
+
 std::string FormatOneDecimal(double value) {
     // "%2.1f" never pads: one decimal already needs three characters.
     char buffer[400];
@@ -122,8 +121,8 @@ void LoadSettings(AppSettings& settings, const std::string& homeDir) {
     settings.unit = TextToInt(ReadKey(path, "unit"));
     settings.Date = TextToInt(ReadKey(path, "Date"));
     settings.time = TextToInt(ReadKey(path, "time"));
-    settings.high = AsFloat(TextToDouble(ReadKey(path, "high")));
-    settings.low = AsFloat(TextToDouble(ReadKey(path, "low")));
+    settings.high = NarrowToFloat(TextToDouble(ReadKey(path, "high")));
+    settings.low = NarrowToFloat(TextToDouble(ReadKey(path, "low")));
     settings.PID_Digit = RepairDigit(TextToInt(ReadKey(path, "PID_Digit")));
     settings.OPID_Digit = RepairDigit(TextToInt(ReadKey(path, "OPID_Digit")));
     settings.lang = TextToInt(ReadKey(path, "lang"));

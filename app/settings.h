@@ -47,9 +47,11 @@ void SaveSettings(const AppSettings& settings, const std::string& homeDir);
 // as atoi, atof and "%2.1f" in the "C" locale whatever locale the program
 // runs in (the toolkit switches to the user's, where the decimal point may
 // be a comma). TextToInt saturates at the 32-bit bounds; TextToDouble gives
-// 0 for text that is not a number, NaN included.
+// 0 for text that is not a number, NaN included. NarrowToFloat holds a
+// double as a 32-bit float, infinite beyond the float range.
 int32_t TextToInt(std::string_view text);
 double TextToDouble(std::string_view text);
+float NarrowToFloat(double value);
 std::string FormatOneDecimal(double value);
 
 }  // namespace tav
