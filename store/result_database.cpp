@@ -24,13 +24,6 @@ void WriteIni(const char* section, const char* key, const std::string& value,
     WriteProfileString(section, key, value.c_str(), path.c_str());
 }
 
-void LoadDefaultView(ResultTable& table) {
-    table.orderBy = kDefaultResultOrder;
-    table.Requery();
-    table.filter = "";
-    table.Requery();
-}
-
 }  // namespace
 
 std::string TableSetIniPath(const std::string& homeDir, const std::string& dbFileName) {

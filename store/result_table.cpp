@@ -38,4 +38,11 @@ bool ResultTable::SetTableName(std::string_view name) {
     return true;
 }
 
+void LoadDefaultView(ResultTable& table) {
+    table.orderBy = kDefaultResultOrder;
+    table.Requery();
+    table.filter = "";
+    table.Requery();
+}
+
 }  // namespace tav

@@ -57,4 +57,7 @@ class ResultTable : public SqlTable, public ResultRecord {
     std::string tableName_;
 };
 
+// Restores the default order and an empty filter, requerying after each.
+void LoadDefaultView(ResultTable& table);
+
 }  // namespace tav
