@@ -127,12 +127,5 @@ TEST(RecordDecoder, DuplicateConditionQuotesEveryText) {
     EXPECT_NE(DuplicateCondition(r).find("[PID]='O''NEIL'and "), std::string::npos);
 }
 
-TEST(RecordDecoder, ShortRecordReadsMissingBytesAsNul) {
-    const DecodedRecord r = DecodeRecord("24031509", 1, {});
-    EXPECT_EQ(r.DATE, "20240315");
-    EXPECT_EQ(r.TIME, std::string("09\0\0", 4));
-    EXPECT_EQ(r.HbA1c_VALUE, "000");
-}
-
 }  // namespace
 }  // namespace tav
