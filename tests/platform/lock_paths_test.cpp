@@ -67,9 +67,9 @@ TEST(Paths, HomeDirIsCreatedLevelByLevelAndKeptWhenPresent) {
     const std::string home = dir.path() + "/a/b/TAVRINA1c Expert";
     EXPECT_EQ(PrepareHomeDir(home + "/"), home);
     EXPECT_TRUE(IsDirectory(home));
-    test::WriteFile(home + "/keep.txt", "x");
+    test::WriteWholeFile(home + "/keep.txt", "x");
     EXPECT_EQ(PrepareHomeDir(home), home);
-    EXPECT_EQ(test::ReadFile(home + "/keep.txt"), "x");
+    EXPECT_EQ(test::ReadWholeFile(home + "/keep.txt"), "x");
 }
 
 TEST(Paths, DataDirKeepsTheCaseOfTheStartFolderAndAlwaysAddsALevel) {

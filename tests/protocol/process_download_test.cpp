@@ -11,7 +11,7 @@
 
 #include "platform/paths.h"
 #include "tests/support/store_recording_channel.h"
-#include "tests/support/store_temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace tav {
 namespace {

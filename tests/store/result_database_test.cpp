@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/ini.h"
-#include "tests/support/store_temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace tav {
 namespace {

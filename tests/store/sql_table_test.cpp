@@ -8,7 +8,7 @@
 
 #include "store/result_table.h"
 #include "store/sql_text.h"
-#include "tests/support/store_temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace tav {
 namespace {
