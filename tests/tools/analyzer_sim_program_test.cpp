@@ -29,15 +29,27 @@ namespace {
 constexpr int kTimeoutMs = 10'000;
 const std::string kEtxS(1, '\x03');
 
-std::string TempHome() {
-    const char* base = std::getenv("TAV_TEST_TMP");
-    std::string root = PrepareHomeDir(base && *base ? base : "/tmp");
-    std::string templ = JoinPath(root, "simhome-XXXXXX");
-    std::vector<char> buf(templ.begin(), templ.end());
-    buf.push_back('\0');
-    EXPECT_NE(mkdtemp(buf.data()), nullptr);
-    return buf.data();
-}
+// A fresh home folder, removed with what the simulator may have left in it.
+class TempHome {
+  public:
+    TempHome() {
+        const char* base = std::getenv("TAV_TEST_TMP");
+        std::string root = PrepareHomeDir(base && *base ? base : "/tmp");
+        std::string templ = JoinPath(root, "simhome-XXXXXX");
+        std::vector<char> buf(templ.begin(), templ.end());
+        buf.push_back('\0');
+        EXPECT_NE(mkdtemp(buf.data()), nullptr);
+        path_ = buf.data();
+    }
+    ~TempHome() {
+        RemoveFile(JoinPath(path_, kVirtualPortsFile));
+        rmdir(path_.c_str());
+    }
+    operator const std::string&() const { return path_; }
+
+  private:
+    std::string path_;
+};
 
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -176,7 +188,7 @@ std::string PortsFile(const std::string& home) {
 }
 
 TEST(AnalyzerSimProgram, RegistersItsPortAnswersAcrossReopensAndUnregistersOnSigterm) {
-    const std::string home = TempHome();
+    const TempHome home;
     // A comment and another port stay; a stale COM7 line from a killed run goes.
     const std::string keep = "# test ports\n3\t/dev/ttyS9\t0\tCommunications Port (COM3)\n";
     std::ofstream(PortsFile(home)) << keep << "7\t/dev/pts/999\t1\tstale\n";
@@ -208,7 +220,7 @@ TEST(AnalyzerSimProgram, RegistersItsPortAnswersAcrossReopensAndUnregistersOnSig
 }
 
 TEST(AnalyzerSimProgram, PacedGreetingAndMeasurementOnSignal) {
-    const std::string home = TempHome();
+    const TempHome home;
     SimProcess sim({"--home", home, "--com", "12", "--print-path", "--answer-delay", "0"});
     const std::string path = sim.ReadLine();
     ASSERT_EQ(path.rfind("/dev/", 0), 0u) << path;
@@ -232,7 +244,7 @@ TEST(AnalyzerSimProgram, PacedGreetingAndMeasurementOnSignal) {
 }
 
 TEST(AnalyzerSimProgram, ClosedLineHangsUpTheReaderAndEndsTheSimulator) {
-    const std::string home = TempHome();
+    const TempHome home;
     SimProcess sim({"--home", home, "--fast", "--count", "3", "--close-after", "60"});
     std::string line = sim.ReadLine();
     ASSERT_EQ(line.rfind("COM7 ", 0), 0u) << line;
