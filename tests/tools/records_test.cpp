@@ -147,6 +147,7 @@ TEST(Records, MemoryFileErrorsNameTheLine) {
         std::string text;
         std::string error;
     } rows[] = {
+        {"240316100506\n", "line 1: a raw record has 41 bytes before the line end, not 12"},
         {"2024-03-16 10:05\n", "line 1: expected DATE TIME VALUE [PID [OPID [FLAG]]]"},
         {"#\n2024-02-30 10:05 6.5\n", "line 2: bad date \"2024-02-30\""},
         {"2024-03-16 25:00 6.5\n", "line 1: bad time \"25:00\""},

@@ -294,7 +294,13 @@ bool ParseMemoryText(const std::string& text, std::vector<std::string>* records,
         std::string trimmed = line;
         trimmed.erase(0, trimmed.find_first_not_of(" \t"));
         if (trimmed.empty() || trimmed[0] == '#') continue;
-        if (line.size() == kRecordLength - 2 && AllDigits(line.substr(0, 10))) {
+        if (line.size() >= 10 && AllDigits(line.substr(0, 10))) {  // text dates have 8 digits
+            if (line.size() != kRecordLength - 2) {
+                *error = "line " + std::to_string(lineNo) +
+                         ": a raw record has 41 bytes before the line end, not " +
+                         std::to_string(line.size());
+                return false;
+            }
             records->push_back(line + "\r\n");
             continue;
         }

@@ -65,8 +65,8 @@ std::string MakeMeasurementRecord(const Date& date, int hour, int minute, uint32
 
 // Reads a memory file's text. Each line that is not blank and does not start
 // with '#' is one record, either
-//  - raw: the first 41 record bytes (CR LF is added), recognised by a length
-//    of 41 and ten leading digits, or
+//  - raw: the first 41 record bytes (CR LF is added), recognised by ten
+//    leading digits, or
 //  - text: DATE TIME VALUE [PID [OPID [FLAG]]] separated by blanks or tabs,
 //    DATE "YYYY-MM-DD" or "YYYYMMDD", TIME "HH:MM" or "HHMM", VALUE "6.5" or
 //    "065", ids up to 14 characters (blank-padded; "-" or "blanks" for 14
