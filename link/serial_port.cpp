@@ -47,6 +47,7 @@ SerialPort::SerialPort(Clock& clock, Handoff& handoff, const std::atomic<int>& l
 
 SerialPort::~SerialPort() {
     Close();
+    JoinRetired(true);
 }
 
 void SerialPort::SetPortDeviceName(const std::string& name) {
@@ -59,10 +60,10 @@ void SerialPort::SetLineSettings(const LineSettings& settings) {
     settings_ = settings;
 }
 
-bool SerialPort::Prepare(SerialReceiver* owner, uint32_t bufferSize) {
+// Bytes reach the receiver by value, so there is no receive buffer to size.
+bool SerialPort::Prepare(SerialReceiver* owner, uint32_t /*bufferSize*/) {
     Close();
     owner_ = owner;
-    bufferSize_ = bufferSize;
     return true;
 }
 
@@ -162,7 +163,7 @@ void SerialPort::JoinRetired(bool last) {
             continue;
         }
         if (queued)
-            it->thread.detach();  // its call never ran; it holds nothing of ours
+            it->thread.detach();  // it touches only its session and the hand-off from now on
         else
             it->thread.join();
         it = retired_.erase(it);

@@ -35,7 +35,8 @@ class SerialPort final : public SerialLink {
         DeviceGone,   // ended because the device went away; the port reads as closed
     };
 
-    // `clock`, `handoff` and `linkRunning` must outlive the port. `handoff`
+    // `clock`, `handoff` and `linkRunning` must outlive the port (the
+    // hand-off also any watcher the port had to leave inside it). `handoff`
     // reaches the window thread, where the receiver runs.
     SerialPort(Clock& clock, Handoff& handoff, const std::atomic<int>& linkRunning,
                SerialDeviceFactory deviceFactory = MakeSystemSerialDevice);
@@ -84,7 +85,6 @@ class SerialPort final : public SerialLink {
 
     std::string deviceName_;
     LineSettings settings_;
-    uint32_t bufferSize_ = 0;
     SerialReceiver* owner_ = nullptr;
     std::string lastOpenError_;
 
