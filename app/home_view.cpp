@@ -30,15 +30,15 @@ CHbA1c720MainView::CHbA1c720MainView(ViewHost& host, QWidget* parent)
         switch (entry.id) {
             case homeid::kDownload:
                 connect(button, &QAbstractButton::clicked, this,
-                        [this] { host_.SendLinkCommand(cmd::kDownloadView); });
+                        [this] { host_.SendLinkCommand(viewcmd::kDownloadView); });
                 break;
             case homeid::kAllData:
                 connect(button, &QAbstractButton::clicked, this,
-                        [this] { host_.SendLinkCommand(cmd::kListView); });
+                        [this] { host_.SendLinkCommand(viewcmd::kListView); });
                 break;
             case homeid::kGraph:
                 connect(button, &QAbstractButton::clicked, this,
-                        [this] { host_.SendLinkCommand(cmd::kGraphView); });
+                        [this] { host_.SendLinkCommand(viewcmd::kGraphView); });
                 break;
             case homeid::kAutomatic:
                 connect(button, &QAbstractButton::clicked, this, [this] { OnAutomatic(); });
@@ -58,7 +58,7 @@ void CHbA1c720MainView::OnAutomatic() {
     if (link.AutoMode != 0) return;
     if (!host_.AskYesNo("Do you want to switch to automatic mode?")) return;
     link.AutoMode = 1;
-    host_.SendLinkCommand(cmd::kStartAutomatic);
+    host_.SendLinkCommand(viewcmd::kStartAutomatic);
 }
 
 void CHbA1c720MainView::OpenAbout() {

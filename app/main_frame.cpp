@@ -129,15 +129,15 @@ void CMainFrame::DeferredInit() {
         return new PlaceholderView(*this, title, buttons, container_);
     };
     AddView(viewix::kAllData, makeView(viewix::kAllData, QStringLiteral("All data"),
-                                       {{1006, cmd::kHomeView, "Home"},
-                                        {1011, cmd::kDownloadView, "Download"},
-                                        {1014, cmd::kListView, "List"},
-                                        {1013, cmd::kGraphView, "Graph"}}));
+                                       {{1006, viewcmd::kHomeView, "Home"},
+                                        {1011, viewcmd::kDownloadView, "Download"},
+                                        {1014, viewcmd::kListView, "List"},
+                                        {1013, viewcmd::kGraphView, "Graph"}}));
     AddView(viewix::kGraph, makeView(viewix::kGraph, QStringLiteral("Graph"),
-                                     {{1027, cmd::kHomeView, "Home"},
-                                      {1028, cmd::kDownloadView, "Download"},
-                                      {1031, cmd::kListView, "List"},
-                                      {1030, cmd::kGraphView, "Graph"}}));
+                                     {{1027, viewcmd::kHomeView, "Home"},
+                                      {1028, viewcmd::kDownloadView, "Download"},
+                                      {1031, viewcmd::kListView, "List"},
+                                      {1030, viewcmd::kGraphView, "Graph"}}));
     for (int index = viewix::kHome; index <= viewix::kGraph; ++index)
         views_[index]->OnInitialUpdate();
 
@@ -181,7 +181,7 @@ void CMainFrame::SwitchCommand(int to) {
     lastActive_ = from;
     if (!views_[to]) return;
     if (from == to) {
-        if (to == viewix::kDownload && link_.AutoMode == 0) SignalWorker(worker::kScanAll);
+        if (to == viewix::kDownload && link_.AutoMode == 0) SignalWorker(wakeup::kScanAll);
         return;
     }
     SwitchView(from, to);
@@ -189,13 +189,13 @@ void CMainFrame::SwitchCommand(int to) {
 
 void CMainFrame::DispatchLinkCommand(int code) {
     switch (code) {
-        case cmd::kHomeView:
-        case cmd::kDownloadView:
-        case cmd::kListView:
-        case cmd::kGraphView:
+        case viewcmd::kHomeView:
+        case viewcmd::kDownloadView:
+        case viewcmd::kListView:
+        case viewcmd::kGraphView:
             SwitchCommand(code);  // command n shows table entry n
             return;
-        case cmd::kRefreshView:
+        case viewcmd::kRefreshView:
             if (active_ >= viewix::kDownload && views_[active_]) views_[active_]->OnRefresh();
             return;
         default:
@@ -250,6 +250,10 @@ void CMainFrame::HideChecking() {
     if (checking_) checking_->hide();
 }
 
+bool CMainFrame::CheckingVisible() const {
+    return checking_ && checking_->isVisible();
+}
+
 void CMainFrame::StartTimer(int id, int intervalMs) {
     QTimer*& timer = timers_[id];
     if (!timer) {
@@ -290,6 +294,10 @@ int CMainFrame::CurrentView() const {
 
 void CMainFrame::RefreshDownloadView() {
     if (CHbA1c720DownLoadView* view = DownloadView()) view->FillDownloadList();
+}
+
+void CMainFrame::RefreshView(int view) {
+    if (FrameView* shown = View(view + 1); shown && view >= 0) shown->OnRefresh();
 }
 
 void CMainFrame::ClearDownloadList() {

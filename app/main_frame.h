@@ -115,11 +115,14 @@ class CMainFrame : public QMainWindow, public ControllerHost, public LinkChannel
     bool ProgressVisible() const override;
     void ShowChecking(const std::string& text) override;
     void HideChecking() override;
+    bool CheckingVisible() const;
     void StartTimer(int id, int intervalMs) override;
     void KillTimer(int id) override;
     void ShowView(int view) override;
     int CurrentView() const override;
     void RefreshDownloadView() override;
+    // Shows view `view` (0 home .. 3 graph) again from its data.
+    void RefreshView(int view);
     void ClearDownloadList() override;
     void SetStatusPane(int pane, const std::string& text) override;
     bool RunPortSelect(std::string& selectedLabel) override;

@@ -60,25 +60,38 @@ PortSelectDialog::PortSelectDialog(PortSelectSource& source, MessagePresenter& p
 }
 
 void PortSelectDialog::Refresh() {
-    const PortChoices choices = source_.Choices();
+    const PortSelectList choices = source_.Choices();
     list_->clear();
-    for (const std::string& item : choices.Items) list_->addItem(QString::fromStdString(item));
+    for (const std::string& item : choices.items) list_->addItem(QString::fromStdString(item));
     if (list_->count() == 0) return;
     const int selected =
-        choices.Selected >= 0 && choices.Selected < list_->count() ? choices.Selected : 0;
+        choices.selected >= 0 && choices.selected < list_->count() ? choices.selected : 0;
     list_->setCurrentIndex(selected);
 }
 
 void PortSelectDialog::accept() {
-    const PortConfirmation result = source_.Confirm(list_->currentText().toStdString());
-    if (!result.Accepted) {
-        if (!result.Refusal.empty())
+    const PortChoice result = source_.Confirm(list_->currentText().toStdString());
+    if (!result.ok) {
+        if (!result.error.empty())
             presenter_.Inform(this, QString::fromLatin1(kMessageCaption),
-                              QString::fromStdString(result.Refusal));
+                              QString::fromStdString(result.error));
         return;
     }
-    label_ = result.Label;
+    label_ = result.text;
     QDialog::accept();
+}
+
+PortSelectList ScanPortSelectSource::Choices() {
+    return FillPortSelectList(lists_);
+}
+
+void ScanPortSelectSource::Search() {
+    lists_.SetAnalyzerPortFound(0);
+    scanner_.ScanAllPorts();
+}
+
+PortChoice ScanPortSelectSource::Confirm(const std::string& text) {
+    return AcceptPortSelection(text, lists_, link_);
 }
 
 }  // namespace tav

@@ -1,11 +1,13 @@
 // "Get HbA1c data": the modal dialog in which the user picks the port of a
 // manual download. The list, its preselection and what OK does with the text
-// come from a PortSelectSource (the port scan's lists and the port table).
+// come from a PortSelectSource (in the program: the port scan).
 #pragma once
 
 #include <QDialog>
 #include <string>
 #include <vector>
+
+#include "link/port_scan.h"
 
 class QComboBox;
 
@@ -23,31 +25,35 @@ inline constexpr int kPortList = 1003;
 inline constexpr int kSelectPortLabel = 1041;
 }  // namespace psid
 
-struct PortChoices {
-    // "COM" and the number text of every entry of the port list, in order.
-    std::vector<std::string> Items;
-    // The item to select; out of range selects the first.
-    int Selected = 0;
-};
-
-struct PortConfirmation {
-    bool Accepted = false;
-    // The text the user confirmed, for "<label> is connected.".
-    std::string Label;
-    // Shown when the text is refused; the dialog then stays open.
-    std::string Refusal;
-};
-
+// What the dialog shows and does: the port scan's list, its search and the
+// acceptance of the chosen text.
 class PortSelectSource {
   public:
     virtual ~PortSelectSource() = default;
-    virtual PortChoices Choices() = 0;
+    // "COM" and the number text of every entry of the port list, and the item
+    // to select (out of range selects the first).
+    virtual PortSelectList Choices() = 0;
     // The search button: clears the analyzer-found flag and scans every port
     // on the calling thread; the scan's report refreshes the open dialog.
     virtual void Search() = 0;
     // OK with the text of the list: stores the selected port text, sets the
-    // driver's port device name and line settings.
-    virtual PortConfirmation Confirm(const std::string& text) = 0;
+    // driver's port device name and line settings; or refuses the text.
+    virtual PortChoice Confirm(const std::string& text) = 0;
+};
+
+// The program's source: the scan's lists and scanner and the serial link.
+class ScanPortSelectSource final : public PortSelectSource {
+  public:
+    ScanPortSelectSource(PortLists& lists, PortScanner& scanner, SerialLink& link)
+        : lists_(lists), scanner_(scanner), link_(link) {}
+    PortSelectList Choices() override;
+    void Search() override;
+    PortChoice Confirm(const std::string& text) override;
+
+  private:
+    PortLists& lists_;
+    PortScanner& scanner_;
+    SerialLink& link_;
 };
 
 class PortSelectDialog : public QDialog {
@@ -58,7 +64,7 @@ class PortSelectDialog : public QDialog {
 
     // Refills the list and its selection from the source.
     void Refresh();
-    // The confirmed label after OK.
+    // The confirmed port text after OK (for "<label> is connected.").
     const std::string& SelectedLabel() const { return label_; }
     QComboBox* PortList() const { return list_; }
 

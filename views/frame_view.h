@@ -11,7 +11,7 @@ class QAbstractButton;
 namespace tav {
 
 // Controller commands the views send to the main window.
-namespace cmd {
+namespace viewcmd {
 inline constexpr int kHomeView = 1;
 inline constexpr int kDownloadView = 2;
 inline constexpr int kListView = 3;
@@ -21,14 +21,14 @@ inline constexpr int kRefreshView = 12;
 inline constexpr int kStartAutomatic = 30;
 inline constexpr int kEndTransfer = 37;
 inline constexpr int kStartManual = 50;
-}  // namespace cmd
+}  // namespace viewcmd
 
 // Events that wake the link worker.
-namespace worker {
+namespace wakeup {
 inline constexpr int kDecode = 1;
 inline constexpr int kScanAll = 2;
 inline constexpr int kScanAnalyzer = 3;
-}  // namespace worker
+}  // namespace wakeup
 
 // The main window as its views see it. Every call is made on the window thread.
 class ViewHost {

@@ -54,14 +54,17 @@ TEST(CheckingDlg, OkHidesIt) {
 }
 
 struct FakePorts : PortSelectSource {
-    PortChoices Choices() override { return choices; }
+    PortSelectList Choices() override { return choices; }
     void Search() override { ++searches; }
-    PortConfirmation Confirm(const std::string& text) override {
+    PortChoice Confirm(const std::string& text) override {
         confirmed.push_back(text);
-        if (text == "COM999") return {false, "", "No such port."};
-        return {true, text.empty() ? "COM3" : text, ""};
+        PortChoice choice;
+        choice.ok = text != "COM999";
+        choice.text = text.empty() ? "COM3" : text;
+        if (!choice.ok) choice.error = "No such port.";
+        return choice;
     }
-    PortChoices choices;
+    PortSelectList choices;
     int searches = 0;
     std::vector<std::string> confirmed;
 };
@@ -75,18 +78,18 @@ class PortSelectTest : public ::testing::Test {
 TEST_F(PortSelectTest, ListIsFilledAndPreselectedFromTheSource) {
     struct Case {
         const char* name;
-        PortChoices choices;
+        PortSelectList choices;
         QString expectText;
     } cases[] = {
         {"the chosen item is selected", {{"COM1", "COM12", "COM4"}, 1}, "COM12"},
         {"a choice out of range selects the first", {{"COM1", "COM4"}, 7}, "COM1"},
-        {"an empty list leaves the text empty", {{}, 0}, ""},
+        {"an empty list leaves the text empty", {{}, -1}, ""},
     };
     for (const Case& c : cases) {
         ports_.choices = c.choices;
         PortSelectDialog dialog(ports_, presenter_);
         EXPECT_EQ(dialog.windowTitle(), "Get HbA1c data");
-        EXPECT_EQ(dialog.PortList()->count(), static_cast<int>(c.choices.Items.size())) << c.name;
+        EXPECT_EQ(dialog.PortList()->count(), static_cast<int>(c.choices.items.size())) << c.name;
         EXPECT_EQ(dialog.PortList()->currentText(), c.expectText) << c.name;
     }
 }
@@ -152,6 +155,76 @@ TEST_F(PortSelectTest, SearchScansAndRefreshRefills) {
     dialog.Refresh();
     EXPECT_EQ(dialog.PortList()->count(), 3);
     EXPECT_EQ(dialog.PortList()->currentIndex(), 2);
+}
+
+struct RecordingChannel : LinkChannel {
+    void SendLinkCommand(int code) override { commands.push_back(code); }
+    void ShowMessage(const std::string&) override {}
+    void ShowProgress(const std::string&) override {}
+    std::vector<int> commands;
+};
+
+struct RecordingLink : SerialLink {
+    void SetPortDeviceName(const std::string& name) override { device = name; }
+    std::string PortDeviceName() const override { return device; }
+    void SetLineSettings(const LineSettings& s) override { settings = s; }
+    bool Prepare(SerialReceiver*, uint32_t) override { return true; }
+    bool Open() override { return false; }
+    void Close() override {}
+    bool IsOpen() const override { return false; }
+    size_t Write(const uint8_t*, size_t) override { return 0; }
+    bool Purge() override { return true; }
+    std::string LastOpenError() const override { return {}; }
+    std::string device;
+    LineSettings settings{1200, 7, 1, 1, 5};
+};
+
+TEST(ScanPortSelectSource, DialogOffersTheScannedPortsAndSetsTheChosenDevice) {
+    PortLists lists;
+    LinkState state;
+    RecordingChannel channel;
+    auto port = [](int n, std::string name, std::string node) {
+        PortInfo info;
+        info.devicePath = R"(\\?\USB#VID_067B)";
+        info.friendlyName = name + " (COM" + std::to_string(n) + ")";
+        info.usb = true;
+        info.comNumber = n;
+        info.deviceNode = node;
+        return info;
+    };
+    PortScanner scanner(
+        lists,
+        [&] {
+            return PortEnumeration{{port(1, "Other Serial", "/dev/ttyS0"),
+                                    port(12, "Prolific USB-to-Serial", "/dev/ttyUSB0")},
+                                   ""};
+        },
+        state, channel);
+    RecordingLink link;
+    ScanPortSelectSource source(lists, scanner, link);
+    ScriptedMessagePresenter presenter;
+    PortSelectDialog dialog(source, presenter);
+    EXPECT_EQ(dialog.PortList()->count(), 0);
+
+    Control<QPushButton>(&dialog, psid::kSearch)->click();
+    EXPECT_EQ(channel.commands, (std::vector<int>{50}));
+    dialog.Refresh();
+    ASSERT_EQ(dialog.PortList()->count(), 2);
+    EXPECT_EQ(dialog.PortList()->currentText(), "COM12");
+
+    dialog.PortList()->setEditText("COM101");
+    dialog.show();
+    Control<QPushButton>(&dialog, psid::kOk)->click();
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(presenter.Boxes().size(), 1u);
+
+    dialog.PortList()->setCurrentIndex(1);
+    Control<QPushButton>(&dialog, psid::kOk)->click();
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+    EXPECT_EQ(dialog.SelectedLabel(), "COM12");
+    EXPECT_EQ(link.device, "/dev/ttyUSB0");
+    EXPECT_EQ(link.settings.baudRate, 9600u);
+    EXPECT_EQ(lists.SelectedPortText(), "COM12");
 }
 
 }  // namespace

@@ -69,10 +69,15 @@ struct PlainFormatter : ResultCellFormatter {
 };
 
 struct FakePorts : PortSelectSource {
-    PortChoices Choices() override { return choices; }
+    PortSelectList Choices() override { return choices; }
     void Search() override {}
-    PortConfirmation Confirm(const std::string& text) override { return {true, text, ""}; }
-    PortChoices choices{{"COM1", "COM4"}, 1};
+    PortChoice Confirm(const std::string& text) override {
+        PortChoice choice;
+        choice.ok = true;
+        choice.text = text;
+        return choice;
+    }
+    PortSelectList choices{{"COM1", "COM4"}, 1};
 };
 
 class MainFrameTest : public ::testing::Test {
@@ -304,9 +309,9 @@ TEST_F(MainFrameTest, ProgressAndCheckingDialogsFollowTheHost) {
     EXPECT_EQ(frame_->ProcessDialog()->Message(), "Data is transferred from analyzer.");
 
     frame_->ShowChecking("Automatic mode was terminated.");
-    EXPECT_TRUE(frame_->CheckingDialog()->isVisible());
+    EXPECT_TRUE(frame_->CheckingVisible());
     frame_->HideChecking();
-    EXPECT_FALSE(frame_->CheckingDialog()->isVisible());
+    EXPECT_FALSE(frame_->CheckingVisible());
 }
 
 TEST_F(MainFrameTest, TimersTickIntoTheController) {
