@@ -5,6 +5,8 @@
 #include <deque>
 #include <memory>
 
+#include "tests/support/temp_dir.h"
+#include "views/download_sources.h"
 #include "views/download_view.h"
 
 namespace tav {
@@ -244,6 +246,46 @@ TEST_F(DownloadViewTest, ColumnLayoutIsSavedWhenTheViewGoesAndRestoredWithTheNex
     view_ = MakeView();
     EXPECT_FALSE(view_->List().IsColumnVisible(5));
     EXPECT_EQ(view_->List().ColumnOrder().back(), 5);
+}
+
+TEST(DownloadSources, ViewListsTheStagingTableNewestFirstInTheUsersFormat) {
+    test::TempDir home;
+    VirtualClock clock;
+    ResultDatabase database(clock);
+    database.InitResultDatabase(home.path());
+    ResultTable& staging = database.DownloadTable;
+    const char* rows[][4] = {{"20240314", "0930", "041", "P1"}, {"20240315", "2105", "065", "P2"}};
+    for (const auto& r : rows) {
+        ASSERT_TRUE(staging.AddNew());
+        staging.DATE = r[0];
+        staging.TIME = r[1];
+        staging.HbA1c_VALUE = r[2];
+        staging.PID = r[3];
+        staging.EQ_TYPE = "ok";
+        ASSERT_TRUE(staging.Commit());
+    }
+    staging.filter = "[PID] = 'P1'";
+    AppSettings settings;
+    settings.unit = 1;
+    settings.Date = 2;
+    settings.time = 0;
+    StagingRowSource source(database);
+    SettingsCellFormatter formatter(settings);
+    FakeHost host;
+    QTemporaryDir dir;
+    QSettings profile(dir.filePath("p.ini"), QSettings::IniFormat);
+    CHbA1c720DownLoadView view(host, source, formatter, profile);
+    view.OnInitialUpdate();
+
+    view.FillDownloadList();
+    ASSERT_EQ(view.List().RowCount(), 2) << "the fill drops any filter left on the table";
+    const char* expect[] = {"1", "15-03-2024", "09:05 PM", "48 mmol/mol", "P2", "", "ok"};
+    for (int c = 0; c < 7; ++c) EXPECT_EQ(view.List().CellText(0, c), expect[c]) << c;
+    EXPECT_EQ(view.List().CellText(1, 3), "21 mmol/mol");
+
+    database.DatabaseReady = 0;
+    view.FillDownloadList();
+    EXPECT_EQ(view.List().RowCount(), 0);
 }
 
 }  // namespace
