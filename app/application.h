@@ -4,24 +4,32 @@
 
 #include <memory>
 
+#include "app/settings.h"
 #include "app/startup.h"
 #include "platform/clock.h"
+#include "store/result_database.h"
 
 class QMainWindow;
 
 namespace tav {
 
 class Application {
-public:
+  public:
     Application();
     ~Application();
     // Prepares the folders, shows the main window and runs its deferred
     // initialisation. False when the program must end.
     bool Start();
+    // Closes the result tables (the first step of the shutdown).
+    void Shutdown();
 
-private:
+    const AppPaths& Paths() const { return paths_; }
+
+  private:
     SystemClock clock_;
     AppPaths paths_;
+    AppSettings settings_;
+    ResultDatabase database_{clock_};
     std::unique_ptr<QMainWindow> window_;
 };
 

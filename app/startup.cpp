@@ -8,7 +8,9 @@ bool AcquireSingleInstance(InstanceLock& lock) {
     return lock.Acquire() != InstanceLock::Result::AlreadyRunning;
 }
 
-std::string DefaultHomeDirPath() { return DefaultHomeDir(); }
+std::string DefaultHomeDirPath() {
+    return DefaultHomeDir();
+}
 
 AppPaths PrepareAppPaths(const Clock& clock, const std::string& homeDir) {
     AppPaths paths;

@@ -13,7 +13,7 @@ namespace tav {
 // (the serial watcher hands each byte over synchronously). A NUL byte and a
 // long silence both arrive as a blank (0x20).
 class SerialReceiver {
-public:
+  public:
     virtual ~SerialReceiver() = default;
     virtual void OnSerialByte(uint8_t byte) = 0;
 };
@@ -28,7 +28,7 @@ struct LineSettings {
 };
 
 class SerialLink {
-public:
+  public:
     virtual ~SerialLink() = default;
 
     // The device the next Open uses (from PortNameTable).

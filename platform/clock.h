@@ -11,7 +11,7 @@
 namespace tav {
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     // Milliseconds on a monotonic scale (the tick count).
     virtual int64_t NowMs() const = 0;
@@ -25,7 +25,7 @@ public:
 };
 
 class SystemClock final : public Clock {
-public:
+  public:
     int64_t NowMs() const override;
     int64_t Ticks() const override;
     double TicksPerMs() const override;
@@ -37,7 +37,7 @@ public:
 // late, after the sleeping code has returned to the loop, as a queued window
 // message would). Ticks are microseconds (1000 ticks per ms).
 class VirtualClock final : public Clock {
-public:
+  public:
     using Callback = std::function<void()>;
     using TaskId = uint64_t;
 
@@ -62,7 +62,7 @@ public:
     void RunDue();
     bool HasPending() const;
 
-private:
+  private:
     bool RunOne(int64_t untilMs);
 
     mutable std::recursive_mutex mutex_;

@@ -1,6 +1,6 @@
-#include "platform/clock.h"
-
 #include <time.h>
+
+#include "platform/clock.h"
 
 namespace tav {
 
@@ -12,9 +12,15 @@ int64_t MonotonicNs() {
 }
 }  // namespace
 
-int64_t SystemClock::NowMs() const { return MonotonicNs() / 1'000'000; }
-int64_t SystemClock::Ticks() const { return MonotonicNs(); }
-double SystemClock::TicksPerMs() const { return 1'000'000.0; }
+int64_t SystemClock::NowMs() const {
+    return MonotonicNs() / 1'000'000;
+}
+int64_t SystemClock::Ticks() const {
+    return MonotonicNs();
+}
+double SystemClock::TicksPerMs() const {
+    return 1'000'000.0;
+}
 
 void SystemClock::SleepMs(int64_t ms) {
     if (ms <= 0) return;

@@ -10,7 +10,7 @@
 namespace tav {
 
 class EventSet {
-public:
+  public:
     enum class Reset { Manual, Automatic };
 
     // Adds an event and returns its index (its place in the wait order).
@@ -24,7 +24,7 @@ public:
     // As WaitAny, but gives up after `ms` of real time and returns -1.
     int WaitAnyFor(int ms);
 
-private:
+  private:
     int TakeLocked();
 
     mutable std::mutex mutex_;

@@ -13,21 +13,21 @@
 namespace tav {
 
 class Handoff {
-public:
+  public:
     virtual ~Handoff() = default;
     virtual void Invoke(const std::function<void()>& fn) = 0;
 };
 
 // Runs everything on the calling thread: for single-threaded tests.
 class InlineHandoff final : public Handoff {
-public:
+  public:
     void Invoke(const std::function<void()>& fn) override { fn(); }
 };
 
 // A hand-off to a thread that pumps it: tests run their "window thread" loop
 // with Pump/PumpOne while other threads Invoke.
 class QueueHandoff final : public Handoff {
-public:
+  public:
     // The thread that pumps; Invoke from it runs at once.
     void BindToCurrentThread();
     void Invoke(const std::function<void()>& fn) override;
@@ -36,7 +36,7 @@ public:
     // Waits up to `ms` for one call and runs it; returns whether one ran.
     bool PumpOne(int ms);
 
-private:
+  private:
     struct Call {
         const std::function<void()>* fn;
         bool done = false;

@@ -7,7 +7,7 @@
 namespace tav {
 
 class InstanceLock {
-public:
+  public:
     // `dir` overrides the folder of the lock file (tests); by default the
     // user's runtime folder ($XDG_RUNTIME_DIR, else /tmp).
     explicit InstanceLock(std::string name, std::string dir = {});
@@ -22,7 +22,7 @@ public:
     void Release();
     const std::string& Path() const { return path_; }
 
-private:
+  private:
     std::string path_;
     int fd_ = -1;
 };

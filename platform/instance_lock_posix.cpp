@@ -19,7 +19,9 @@ InstanceLock::InstanceLock(std::string name, std::string dir) {
     path_ = JoinPath(dir, name + ".lock");
 }
 
-InstanceLock::~InstanceLock() { Release(); }
+InstanceLock::~InstanceLock() {
+    Release();
+}
 
 InstanceLock::Result InstanceLock::Acquire() {
     if (fd_ >= 0) return Result::Acquired;

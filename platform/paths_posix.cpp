@@ -8,7 +8,9 @@
 
 namespace tav {
 
-char PathSeparator() { return '/'; }
+char PathSeparator() {
+    return '/';
+}
 
 std::string JoinPath(const std::string& a, const std::string& b) {
     if (a.empty()) return b;
@@ -72,9 +74,17 @@ bool IsDirectory(const std::string& path) {
     return stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-bool IsReadable(const std::string& path) { return access(path.c_str(), R_OK) == 0; }
-bool IsWritable(const std::string& path) { return access(path.c_str(), W_OK) == 0; }
-bool MakeDir(const std::string& path) { return mkdir(path.c_str(), 0777) == 0; }
-bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0; }
+bool IsReadable(const std::string& path) {
+    return access(path.c_str(), R_OK) == 0;
+}
+bool IsWritable(const std::string& path) {
+    return access(path.c_str(), W_OK) == 0;
+}
+bool MakeDir(const std::string& path) {
+    return mkdir(path.c_str(), 0777) == 0;
+}
+bool RemoveFile(const std::string& path) {
+    return unlink(path.c_str()) == 0;
+}
 
 }  // namespace tav

@@ -9,7 +9,7 @@
 namespace tav {
 
 class ControllerHost {
-public:
+  public:
     enum class Answer { Ok, Yes, No };
     virtual ~ControllerHost() = default;
 

@@ -12,7 +12,7 @@ namespace tav {
 inline constexpr const char* kMessageCaption = "TAVRINA1c Expert";
 
 class LinkChannel {
-public:
+  public:
     virtual ~LinkChannel() = default;
     // Runs a controller command (the numeric codes of the download controller).
     virtual void SendLinkCommand(int code) = 0;

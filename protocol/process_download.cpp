@@ -1,0 +1,149 @@
+#include "protocol/process_download.h"
+
+#include <cstdio>
+#include <memory>
+#include <vector>
+
+#include "platform/paths.h"
+
+namespace tav {
+namespace {
+
+constexpr int kCommandEndExchange = 53;
+constexpr int kCommandClosePort = 54;
+constexpr int kCommandDownloadDone = 500;
+constexpr int kCommandBackToWaiting = 35;
+
+void MakeDataFolder(const std::string& workDir) {
+    const std::string data = JoinPath(workDir.empty() ? CurrentDir() : workDir, "DATA");
+    if (!IsDirectory(data)) MakeDir(data);
+}
+
+// The raw copy of the last download; a read-only copy is left as it is.
+void WriteRawCopy(const std::string& path, const std::string& payload) {
+    if (PathExists(path) && !IsWritable(path)) return;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "w+b"),
+                                                         &std::fclose);
+    if (file && !payload.empty()) std::fwrite(payload.data(), 1, payload.size(), file.get());
+}
+
+void ResetStaging(ResultTable& staging, Clock& clock) {
+    staging.MoveFirst();
+    if (staging.RowCount() <= 0) return;
+    staging.SetTableName(kDownloadTableName);
+    staging.DropTable();
+    clock.SleepMs(200);
+    staging.SetTableName(kDownloadTableName);
+    staging.CreateTable();
+    LoadDefaultView(staging);
+}
+
+bool Insert(ResultTable& t, const DecodedRecord& r, bool mainTable) {
+    if (!t.AddNew()) return false;
+    t.DATE = r.DATE;
+    t.TIME = r.TIME;
+    t.HbA1c_VALUE = r.HbA1c_VALUE;
+    t.PID = r.PID;
+    t.OPID = r.OPID;
+    t.EQ_TYPE = r.EQ_TYPE;
+    t.DATE_YEAR = r.DATE_YEAR;
+    t.P_DIAGNOSE = 0;
+    if (mainTable) {
+        t.p_NAME = "";
+        t.Remark = "";
+        t.P_MEMO = "";
+        t.p_DOB = "19000101";
+    }
+    t.month = r.month;
+    t.day = r.day;
+    t.hour = r.hour;
+    t.minute = r.minute;
+    return t.Commit();
+}
+
+}  // namespace
+
+DownloadSummary ProcessDownload(LinkState& link, ResultDatabase& db, LinkChannel& channel,
+                                Clock& clock, const std::string& homeDir, IdDigits digits,
+                                const std::string& workDir) {
+    DownloadSummary summary;
+    ResultTable& main = db.MainTable;
+    ResultTable& staging = db.DownloadTable;
+
+    MakeDataFolder(workDir);
+    WriteRawCopy(JoinPath(homeDir, kRawDataFile), link.RxPayload);
+    ResetStaging(staging, clock);
+
+    // The records end at the first NUL; what is missing reads as NUL and so
+    // fails the terminator test.
+    const std::string_view payload(link.RxPayload.data(),
+                                   std::min(link.RxPayload.size(), link.RxPayload.find('\0')));
+    const size_t length = link.RecordLength > 0 ? static_cast<size_t>(link.RecordLength)
+                                                : static_cast<size_t>(kRecordLength);
+    std::vector<std::string> accepted;
+    for (int r = 0; r < link.RecordCount; ++r) {
+        channel.ShowProgress(kRecordsCheckedText);
+        const size_t start = static_cast<size_t>(r) * length;
+        std::string record =
+            start < payload.size() ? std::string(payload.substr(start, length)) : std::string();
+        record.resize(length, '\0');
+        if (!RecordTerminatorOk(record)) {
+            channel.ShowMessage(kRecordCheckFailText);
+            summary.outcome = DownloadSummary::Outcome::RecordCheckFailed;
+            return summary;
+        }
+        accepted.push_back(std::move(record));
+    }
+    summary.accepted = static_cast<int>(accepted.size());
+
+    clock.SleepMs(300);
+    channel.SendLinkCommand(kCommandEndExchange);
+    clock.SleepMs(300);
+    channel.SendLinkCommand(kCommandClosePort);
+
+    // All of this run's results go in, or none of them.
+    const bool stagingOpen = staging.IsOpen();
+    bool failed = !accepted.empty() && !main.BeginTransaction();
+    if (!failed && stagingOpen && !accepted.empty()) failed = !staging.BeginTransaction();
+    for (const std::string& record : accepted) {
+        if (failed) break;
+        channel.ShowProgress(kRecordsAcknowledgedText);
+        const DecodedRecord r = DecodeRecord(record, link.HandshakeSeen.load(), digits);
+        main.filter = DuplicateCondition(r);
+        if (main.RequeryNonEmpty()) {
+            ++summary.duplicates;
+            continue;
+        }
+        if (!Insert(main, r, true) || (stagingOpen && !Insert(staging, r, false))) {
+            failed = true;
+            break;
+        }
+        ++summary.stored;
+    }
+    // The main file is the record of every result: it commits first, so a
+    // run cut short never leaves results only in the staging file.
+    if (!failed && main.InTransaction()) failed = !main.CommitTransaction();
+    if (failed) {
+        main.RollbackTransaction();
+        staging.RollbackTransaction();
+        summary.stored = 0;
+        summary.outcome = DownloadSummary::Outcome::StoreFailed;
+    } else if (staging.InTransaction()) {
+        staging.CommitTransaction();
+    }
+
+    LoadDefaultView(main);
+    LoadDefaultView(staging);
+    if (failed) channel.ShowMessage(kResultsNotSavedText);
+
+    channel.ShowProgress(kInspectionCompleteText);
+    channel.SendLinkCommand(kCommandDownloadDone);
+    if (link.AutoMode.load() == 1) {
+        clock.SleepMs(100);
+        link.DownloadState = -1;
+        channel.SendLinkCommand(kCommandBackToWaiting);
+    }
+    return summary;
+}
+
+}  // namespace tav

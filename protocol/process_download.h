@@ -1,0 +1,52 @@
+// Download processing: turns the records of a complete download frame (or
+// the one record of a finished measurement) into stored results. Runs on the
+// link worker; reports to the window thread only through the LinkChannel.
+#pragma once
+
+#include <string>
+
+#include "platform/clock.h"
+#include "protocol/link_channel.h"
+#include "protocol/link_state.h"
+#include "protocol/record_decoder.h"
+#include "store/result_database.h"
+
+namespace tav {
+
+inline constexpr const char* kRawDataFile = "hr_lowdata.dat";
+inline constexpr const char* kRecordCheckFailText = "Error. cyclic redundancy check : Fail.";
+inline constexpr const char* kRecordsCheckedText = "Received data is checked.";
+inline constexpr const char* kRecordsAcknowledgedText = "Received data is acknowledged.";
+inline constexpr const char* kInspectionCompleteText =
+    "Complete the Data Inspection \r\n(Close the message box)";
+inline constexpr const char* kResultsNotSavedText =
+    "Error. The received data could not be saved.\r\nPlease download again.";
+
+struct DownloadSummary {
+    enum class Outcome {
+        Stored,             // every new record stored (possibly none)
+        RecordCheckFailed,  // a terminator was wrong: nothing stored, no command sent
+        StoreFailed,        // storing failed: nothing of this run stored
+    };
+    Outcome outcome = Outcome::Stored;
+    int accepted = 0;    // records that passed the terminator test
+    int stored = 0;      // new records inserted into both tables
+    int duplicates = 0;  // records already in the main table
+};
+
+// Processes link.RxPayload / link.RecordCount:
+//  1. makes the folder DATA in `workDir` (the current folder when empty);
+//  2. writes the records whole to homeDir/hr_lowdata.dat unless that file is read-only;
+//  3. empties the staging table when it holds rows;
+//  4. tests every record's CR/LF ending (a failure shows kRecordCheckFailText and ends);
+//  5. sends commands 53 and 54, 300 ms before each;
+//  6. decodes each record (ids trimmed by link.HandshakeSeen and `digits`), skips
+//     those already in MainTable and inserts the others into MainTable and
+//     DownloadTable, all in one transaction per database file;
+//  7. restores both tables' default view, sends 500 and, in automatic mode,
+//     after 100 ms sets DownloadState -1 and sends 35.
+DownloadSummary ProcessDownload(LinkState& link, ResultDatabase& db, LinkChannel& channel,
+                                Clock& clock, const std::string& homeDir, IdDigits digits,
+                                const std::string& workDir = std::string());
+
+}  // namespace tav

@@ -1,0 +1,146 @@
+// A record set over one table of one SQLite database file. A subclass binds
+// each column to a member variable; the table composes every statement from
+// the table name and the bindings, keeps a cursor over the row ids matching
+// `filter` in `orderBy` order, and copies one row at a time into the bound
+// members. Operations report success as a boolean and never show anything.
+// A table is used by one thread at a time.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/clock.h"
+#include "store/byte_buffer.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace tav {
+
+enum class ColumnType : int32_t { Text = 1, Int = 2, Double = 3, LongBinary = 4 };
+
+struct ColumnBinding {
+    static constexpr size_t kNameSize = 100;  // up to 99 characters and the NUL
+
+    ColumnType type = ColumnType::Text;
+    // A ByteBuffer for Text and LongBinary, an int32_t for Int, a double for Double.
+    void* variable = nullptr;
+    // Position of the column in the stored table's SELECT * result; -1 while not found.
+    int32_t resultIndex = -1;
+    char name[kNameSize] = {};
+};
+
+class SqlTable {
+  public:
+    // Entries added to the row-id list at every requery and every growth.
+    static constexpr int32_t kRowIdSpare = 5000;
+
+    explicit SqlTable(Clock& clock) : clock_(clock) {}
+    virtual ~SqlTable();
+    SqlTable(const SqlTable&) = delete;
+    SqlTable& operator=(const SqlTable&) = delete;
+
+    virtual std::string GetTableName() const = 0;
+    virtual int GetColumnCount() const = 0;
+    // Opens an existing file read-write. Fails when already open or when a
+    // handle from a failed open is still held (Close releases it).
+    virtual bool Open(const std::string& path);
+    // Opens or creates the file, creates the table when missing, requeries.
+    bool Create(const std::string& path);
+    // Always true. Keeps the row-id list and the row count.
+    bool Close();
+
+    // Prepares and steps the statement once; true for a row or done.
+    bool Execute(const std::string& sql);
+    bool CreateTable();
+    bool DropTable();
+    // Finds each binding's column in the stored table and adds the missing ones.
+    bool MapColumns();
+    std::string BuildSelect(bool rowIdsOnly, bool useFilter, bool useOrder) const;
+    int32_t CountRows();
+    bool Requery();
+    // As Requery, but false when no row matches.
+    bool RequeryNonEmpty();
+    bool MoveTo(int32_t row);
+    bool MoveFirst();
+    bool MoveNext();
+    bool IsEOF() const { return rowCount_ == 0 || position_ > rowCount_; }
+    bool ClearFields();
+    bool AddNew();
+    bool CancelAdd();
+    // Stores the row built since AddNew. False when the insert did not run
+    // to completion (nothing is added to the row-id list then).
+    bool Commit();
+    // Rewrites every bound column of the rows matching `condition`; false
+    // when the statement could not be composed or did not run to completion.
+    bool UpdateWhere(std::string_view condition);
+    // Step result of the delete (101 on success), 0 when it did not run.
+    int DeleteWhere();
+    bool DeleteFiltered();
+
+    // One transaction on this table's database file.
+    bool BeginTransaction();
+    bool CommitTransaction();
+    bool RollbackTransaction();
+    bool InTransaction() const;
+
+    // A WHERE condition without the keyword (empty: all rows) and an
+    // ORDER BY list without the keywords (empty: no order).
+    ByteBuffer filter;
+    ByteBuffer orderBy;
+
+    bool IsOpen() const { return open_ && db_; }
+    const ByteBuffer& DbPath() const { return dbPath_; }
+    int32_t RowCount() const { return rowCount_; }
+    int32_t Position() const { return position_; }
+    int32_t StoredColumnCount() const { return storedColumnCount_; }
+    bool ColumnsMapped() const { return columnsMapped_; }
+    int32_t RowIdCapacity() const { return rowIdCapacity_; }
+    int32_t LoadedCount() const { return loadedCount_; }
+    // Entry i of the row-id list (0 outside the list).
+    int32_t RowIdAt(int32_t i) const;
+    bool IsAdding() const { return adding_; }
+    const ColumnBinding& Binding(int i) const { return bindings_[static_cast<size_t>(i)]; }
+    // The connection, for callers that need what the table does not offer.
+    sqlite3* Handle() const { return db_; }
+
+  protected:
+    // Declares column `index` (below GetColumnCount) bound to `variable`;
+    // the first call allocates the bindings. Names have 1 to 99 characters.
+    bool SetColumn(int index, std::string_view name, ColumnType type, void* variable);
+    Clock& clock() { return clock_; }
+
+  private:
+    bool OpenWithFlags(const std::string& path, int flags);
+    bool RequeryRows(bool& anyRows);
+    bool ReadyForBindings() const { return IsOpen() && !bindings_.empty(); }
+    void ReadRow(sqlite3_stmt* stmt, bool hasRow);
+    // Binds every binding to parameters 1, 2, ... as Commit does.
+    void BindAll(sqlite3_stmt* stmt) const;
+    // True when a positional INSERT puts every value into its own column.
+    bool PositionalInsertFits() const;
+    bool InsertNamed();
+    void AppendRowId(int32_t id);
+
+    Clock& clock_;
+    sqlite3* db_ = nullptr;
+    std::vector<ColumnBinding> bindings_;
+    bool open_ = false;
+    ByteBuffer dbPath_;
+    int32_t rowCount_ = 0;
+    int32_t position_ = -1;
+    int32_t storedColumnCount_ = 0;
+    bool columnsMapped_ = false;
+    // Bindings found in the stored table's column order before any was added.
+    bool storedOrderMatches_ = true;
+    std::unique_ptr<int32_t[]> rowIds_;
+    int32_t rowIdCapacity_ = 0;
+    int32_t loadedCount_ = 0;
+    int32_t pendingRowId_ = 0;
+    bool adding_ = false;
+};
+
+}  // namespace tav

@@ -1,0 +1,72 @@
+// The built program, started as a clinic would start it, in an empty home folder.
+#include <gtest/gtest.h>
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QProcess>
+#include <QTest>
+
+#include "tests/support/temp_dir.h"
+
+namespace tav {
+namespace {
+
+QProcessEnvironment ProgramEnvironment(const std::string& home, const std::string& runtime) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("TAVRINA1C_HOME", QString::fromStdString(home));
+    env.insert("XDG_RUNTIME_DIR", QString::fromStdString(runtime));
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    return env;
+}
+
+QStringList Entries(const std::string& dir) {
+    return QDir(QString::fromStdString(dir))
+        .entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+TEST(Program, FirstStartLaysOutTheHomeFolderAndASecondCopyIsRefused) {
+    test::TempDir home, runtime, start;
+    const std::string homeDir = home.path() + "/TAVRINA1c Expert";
+    QProcess first;
+    first.setProcessEnvironment(ProgramEnvironment(homeDir, runtime.path()));
+    first.setWorkingDirectory(QString::fromStdString(start.path()));
+    first.start(TAV_PROGRAM, {});
+    ASSERT_TRUE(first.waitForStarted(10'000));
+    // The settings file is the last file of the start-up.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return QFile::exists(QString::fromStdString(homeDir + "/set_info.ini")); }, 20'000));
+
+    QProcess second;
+    second.setProcessEnvironment(ProgramEnvironment(homeDir, runtime.path()));
+    second.start(TAV_PROGRAM, {});
+    ASSERT_TRUE(second.waitForStarted(10'000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return second.readAllStandardError().contains("HbA1c is already running.."); },
+        20'000));
+    second.kill();
+    second.waitForFinished(10'000);
+    EXPECT_EQ(first.state(), QProcess::Running);
+
+    first.terminate();
+    ASSERT_TRUE(first.waitForFinished(20'000));
+    EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(first.exitCode(), 0);
+
+    EXPECT_EQ(Entries(homeDir),
+              (QStringList{"TAVRINA1cExpert.ini", "TAVRINA1cExpert.sqlite",
+                           "TAVRINA1cExpertDown.sqlite", "set_info.ini", "user_info.ini"}));
+    EXPECT_EQ(Entries(start.path()), QStringList{"DATA"});
+
+    // Once the first copy has ended, a new one starts normally.
+    QProcess third;
+    third.setProcessEnvironment(ProgramEnvironment(homeDir, runtime.path()));
+    third.start(TAV_PROGRAM, {});
+    ASSERT_TRUE(third.waitForStarted(10'000));
+    EXPECT_FALSE(third.waitForFinished(1'500)) << third.readAllStandardError().toStdString();
+    third.terminate();
+    EXPECT_TRUE(third.waitForFinished(20'000));
+    EXPECT_EQ(third.exitCode(), 0);
+}
+
+}  // namespace
+}  // namespace tav

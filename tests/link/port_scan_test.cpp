@@ -1,0 +1,259 @@
+#include "link/port_scan.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/support/fake_sysfs_tree.h"
+
+namespace tav {
+namespace {
+
+const std::string kUsbPath =
+    "\\\\?\\USB#VID_067B&PID_2303#1-1#{86e0d1e0-8089-11d0-9ce4-08003e301f73}";
+const std::string kAcpiPath = "\\\\?\\ACPI#PNP0501#1#{86e0d1e0-8089-11d0-9ce4-08003e301f73}";
+
+PortInfo Port(const std::string& path, const std::string& friendly, int com = 0) {
+    PortInfo p;
+    p.devicePath = path;
+    p.friendlyName = friendly;
+    p.usb = path == kUsbPath;
+    p.comNumber = com;
+    p.deviceNode = "/dev/port" + std::to_string(com);
+    return p;
+}
+
+struct RecordingChannel : LinkChannel {
+    std::vector<int> commands;
+    void SendLinkCommand(int code) override { commands.push_back(code); }
+    void ShowMessage(const std::string&) override {}
+    void ShowProgress(const std::string&) override {}
+};
+
+struct RecordingLink : SerialLink {
+    std::string device = "untouched";
+    LineSettings settings{1200, 7, 2, 1, 7};
+    void SetPortDeviceName(const std::string& name) override { device = name; }
+    std::string PortDeviceName() const override { return device; }
+    void SetLineSettings(const LineSettings& s) override { settings = s; }
+    bool Prepare(SerialReceiver*, uint32_t) override { return true; }
+    bool Open() override { return false; }
+    void Close() override {}
+    bool IsOpen() const override { return false; }
+    size_t Write(const uint8_t*, size_t) override { return 0; }
+    bool Purge() override { return false; }
+    std::string LastOpenError() const override { return ""; }
+};
+
+std::vector<std::string> Names(const PortCandidateList& list) {
+    std::vector<std::string> names;
+    for (const PortCandidate& c : list) names.push_back(c.portName);
+    return names;
+}
+
+TEST(ParsePortCandidate, CutsTheNameFromTheEndOfTheFriendlyName) {
+    struct Row {
+        std::string path, friendly, portName, number, busTag;
+    } rows[] = {
+        {kUsbPath, "Prolific USB-to-Serial Comm Port (COM7)", "COM7", "7", "USB"},
+        {kUsbPath, "Prolific USB-to-Serial Comm Port (COM12)", "COM12", "12", "USB"},
+        {kUsbPath, "Prolific USB-to-Serial Comm Port (COM100)", "M100", "0", "USB"},
+        {kAcpiPath, "Communications Port (COM1)", "COM1", "1", "ACP"},
+        {"\\\\?\\usb#x", "No port at all", "t al", "l", "USB"},
+        {"\\\\?", "COM", "COM", "M", "\\\\?"},
+        {"", "7)", "7)", ")", ""},
+        {"", "", "", "", ""},
+    };
+    for (const Row& row : rows) {
+        PortCandidate c = ParsePortCandidate(Port(row.path, row.friendly));
+        EXPECT_EQ(c.portName, row.portName) << row.friendly;
+        EXPECT_EQ(c.portNumberText, row.number) << row.friendly;
+        EXPECT_EQ(c.busTag, row.busTag) << row.friendly;
+        EXPECT_EQ(c.friendlyName, row.friendly);
+    }
+}
+
+struct ScanTest : ::testing::Test {
+    PortScanner Scanner() {
+        return PortScanner(
+            lists, [this] { return found; }, state, channel);
+    }
+    PortLists lists;
+    LinkState state;
+    RecordingChannel channel;
+    PortEnumeration found;
+};
+
+TEST_F(ScanTest, FullScanSortsCableCandidatesFromComPortsAndReportsWhenIdle) {
+    found.ports = {
+        Port(kAcpiPath, "Communications Port (COM1)", 1),
+        Port(kUsbPath, "FTDI FT232R USB UART (COM4)", 4),
+        Port(kAcpiPath, "Prolific on another bus (COM5)", 5),
+        Port(kUsbPath, "Prolific USB-to-Serial Comm Port (COM12)", 12),
+        Port(kUsbPath, "prolific lower case (COM13)", 13),
+        Port(kUsbPath, "Prolific USB-to-Serial Comm Port (COM100)", 100),
+    };
+    for (int phase : {-1, 0}) {
+        state.LinkPhase = phase;
+        state.DownloadState = 3;
+        channel.commands.clear();
+        Scanner().ScanAllPorts();
+        EXPECT_EQ(Names(lists.ComPortList()),
+                  (std::vector<std::string>{"COM1", "COM4", "COM5", "COM12", "COM13"}));
+        EXPECT_EQ(Names(lists.AnalyzerPortList()), (std::vector<std::string>{"COM12", "M100"}));
+        EXPECT_EQ(lists.AnalyzerPortFound(), 1);
+        EXPECT_EQ(lists.LastAnalyzerPort().portName, "M100");
+        EXPECT_EQ(lists.LastAnalyzerPort().busTag, "USB");
+        EXPECT_EQ(lists.NameTable().DeviceFor(12), "/dev/port12");
+        EXPECT_EQ(state.DownloadState, 0);
+        EXPECT_EQ(channel.commands, std::vector<int>{kCommandManualMode});
+    }
+}
+
+TEST_F(ScanTest, FullScanDuringAnAutomaticExchangeSendsNothing) {
+    found.ports = {Port(kUsbPath, "Prolific USB-to-Serial Comm Port (COM3)", 3)};
+    for (int phase : {1, 2}) {
+        state.LinkPhase = phase;
+        state.DownloadState = -1;
+        lists.SetAnalyzerPortFound(0);
+        Scanner().ScanAllPorts();
+        EXPECT_TRUE(channel.commands.empty()) << "phase " << phase;
+        EXPECT_EQ(state.DownloadState, -1);
+        EXPECT_EQ(lists.AnalyzerPortFound(), 1) << "the lists are rebuilt all the same";
+    }
+}
+
+TEST_F(ScanTest, FullScanWithNothingFoundClearsTheFlagAndLists) {
+    found.ports = {Port(kUsbPath, "Prolific USB-to-Serial Comm Port (COM3)", 3)};
+    Scanner().ScanAllPorts();
+    found.ports.clear();
+    Scanner().ScanAllPorts();
+    EXPECT_TRUE(lists.ComPortList().empty());
+    EXPECT_TRUE(lists.AnalyzerPortList().empty());
+    EXPECT_EQ(lists.AnalyzerPortFound(), 0);
+    EXPECT_EQ(lists.LastAnalyzerPort().portName, "COM3") << "the last port found is kept";
+}
+
+TEST_F(ScanTest, AnalyzerScanWithoutACableSendsCommand32OnceAndLeavesTheRest) {
+    found.ports = {Port(kUsbPath, "Prolific USB-to-Serial Comm Port (COM3)", 3),
+                   Port(kAcpiPath, "Communications Port (COM1)", 1)};
+    Scanner().ScanAllPorts();
+    channel.commands.clear();
+
+    found.ports = {Port(kAcpiPath, "Communications Port (COM1)", 1),
+                   Port(kUsbPath, "FTDI FT232R USB UART (COM4)", 4)};
+    Scanner().ScanAnalyzerPorts();
+    EXPECT_EQ(channel.commands, std::vector<int>{kCommandNoAnalyzerPort});
+    EXPECT_TRUE(lists.AnalyzerPortList().empty());
+    EXPECT_EQ(Names(lists.ComPortList()), (std::vector<std::string>{"COM3", "COM1"}));
+    EXPECT_EQ(lists.AnalyzerPortFound(), 1);
+
+    channel.commands.clear();
+    found.ports.clear();
+    Scanner().ScanAnalyzerPorts();
+    EXPECT_EQ(channel.commands, std::vector<int>{kCommandNoAnalyzerPort}) << "no ports at all";
+
+    channel.commands.clear();
+    found.ports = {Port(kUsbPath, "Prolific USB-to-Serial Comm Port (COM9)", 9)};
+    Scanner().ScanAnalyzerPorts();
+    EXPECT_TRUE(channel.commands.empty());
+    EXPECT_EQ(Names(lists.AnalyzerPortList()), std::vector<std::string>{"COM9"});
+    EXPECT_EQ(lists.LastAnalyzerPort().portName, "COM9");
+}
+
+TEST_F(ScanTest, FailedEnumerationKeepsWhatWasFoundAndStillReports) {
+    found.ports = {Port(kUsbPath, "Prolific USB-to-Serial Comm Port (COM3)", 3)};
+    found.error = "Could not read /sys/class/tty. (Permission denied)";
+    Scanner().ScanAllPorts();
+    EXPECT_EQ(Names(lists.AnalyzerPortList()), std::vector<std::string>{"COM3"});
+    EXPECT_EQ(lists.LastEnumerationError(), found.error);
+    EXPECT_EQ(channel.commands, std::vector<int>{kCommandManualMode});
+}
+
+TEST_F(ScanTest, PortSelectListPreselectsTheLastAnalyzerPort) {
+    found.ports = {Port(kAcpiPath, "Communications Port (COM1)", 1),
+                   Port(kUsbPath, "Prolific USB-to-Serial Comm Port (COM12)", 12),
+                   Port(kAcpiPath, "Other (COM4)", 4), Port(kAcpiPath, "Again (COM12)", 12)};
+    Scanner().ScanAllPorts();
+    PortSelectList list = FillPortSelectList(lists);
+    EXPECT_EQ(list.items, (std::vector<std::string>{"COM1", "COM12", "COM4", "COM12"}));
+    EXPECT_EQ(list.selected, 3) << "the last of the equal items";
+
+    lists.SetLastAnalyzerPortName("COM4");
+    EXPECT_EQ(FillPortSelectList(lists).selected, 2);
+    lists.SetLastAnalyzerPortName("COM77");
+    EXPECT_EQ(FillPortSelectList(lists).selected, 0);
+    EXPECT_EQ(FillPortSelectList(PortLists{}).selected, -1) << "empty list";
+}
+
+TEST_F(ScanTest, OkResolvesTheTextOrRefusesNamesWithoutATableEntry) {
+    found.ports = {Port(kUsbPath, "Prolific USB-to-Serial Comm Port (COM3)", 3),
+                   Port(kAcpiPath, "Bench (COM12)", 12), Port(kAcpiPath, "Far (COM100)", 100)};
+    Scanner().ScanAllPorts();
+    struct Row {
+        std::string text;
+        bool ok;
+        std::string selected, device;
+    } rows[] = {
+        {"", true, "COM3", "/dev/port3"},
+        {"COM12", true, "COM12", "/dev/port12"},
+        {"COM100", true, "COM100", "/dev/port100"},
+        {"COM9", true, "COM9", ""},  // in range, but no device: the open will fail
+        {"M100", false, "", ""},
+        {"COM101", false, "", ""},
+        {"COMX", false, "", ""},
+        {"7)", false, "", ""},
+    };
+    for (const Row& row : rows) {
+        RecordingLink link;
+        lists.SetSelectedPortText("before");
+        PortChoice choice = AcceptPortSelection(row.text, lists, link);
+        EXPECT_EQ(choice.ok, row.ok) << row.text;
+        if (row.ok) {
+            EXPECT_EQ(lists.SelectedPortText(), row.selected);
+            EXPECT_EQ(link.device, row.device);
+            EXPECT_EQ(link.settings.baudRate, 9600u);
+            EXPECT_EQ(link.settings.byteSize, 8);
+            EXPECT_EQ(link.settings.parity, 0);
+            EXPECT_EQ(link.settings.stopBits, 0);
+            EXPECT_EQ(link.settings.flowWord, 0u);
+        } else {
+            EXPECT_FALSE(choice.error.empty()) << row.text;
+            EXPECT_EQ(lists.SelectedPortText(), "before") << row.text;
+            EXPECT_EQ(link.device, "untouched") << row.text;
+        }
+    }
+}
+
+TEST(PortScanOnSysfs, AProlificCableOnCom12IsInBothListsAndOfferedAsCom12) {
+    testing::FakeSysfsTree tree;
+    testing::FakeSysfsTree::UsbAdapter cable;
+    tree.AddUsbAdapter(cable);
+    testing::FakeSysfsTree::UsbAdapter other;
+    other.tty = "ttyUSB1";
+    other.vid = "0403";
+    other.pid = "6001";
+    other.manufacturer = "FTDI";
+    other.product = "FT232R USB UART";
+    other.location = "1-2";
+    tree.AddUsbAdapter(other);
+    tree.WriteFile("home/com_ports.txt", "12\tUSB\\VID_067B&PID_2303\\1-1\n");
+
+    PortLists lists;
+    LinkState state;
+    RecordingChannel channel;
+    PortScanner scanner(lists, SystemPortEnumerator(tree.HomeDir(), tree.SysRoot(), tree.DevRoot()),
+                        state, channel);
+    scanner.ScanAllPorts();
+    EXPECT_EQ(Names(lists.AnalyzerPortList()), std::vector<std::string>{"COM12"});
+    EXPECT_EQ(Names(lists.ComPortList()), (std::vector<std::string>{"COM3", "COM12"}));
+    PortSelectList list = FillPortSelectList(lists);
+    ASSERT_EQ(list.selected, 1);
+    EXPECT_EQ(list.items[1], "COM12");
+
+    RecordingLink link;
+    PortChoice choice = AcceptPortSelection(list.items[1], lists, link);
+    EXPECT_TRUE(choice.ok);
+    EXPECT_EQ(link.device, tree.DevRoot() + "/ttyUSB0");
+}
+
+}  // namespace
+}  // namespace tav

@@ -1,0 +1,105 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "app/startup.h"
+#include "platform/instance_lock.h"
+#include "platform/paths.h"
+#include "tests/support/temp_dir.h"
+
+namespace tav {
+namespace {
+
+// Runs Acquire in a child process and returns what it saw.
+InstanceLock::Result AcquireInChild(const std::string& dir) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        InstanceLock lock(kInstanceLockName, dir);
+        _exit(static_cast<int>(lock.Acquire()));
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return static_cast<InstanceLock::Result>(WEXITSTATUS(status));
+}
+
+TEST(InstanceLock, SecondProcessIsRefusedWhileTheFirstHoldsTheLock) {
+    test::TempDir dir;
+    InstanceLock first(kInstanceLockName, dir.path());
+    ASSERT_EQ(first.Acquire(), InstanceLock::Result::Acquired);
+    EXPECT_EQ(AcquireInChild(dir.path()), InstanceLock::Result::AlreadyRunning);
+    first.Release();
+    EXPECT_EQ(AcquireInChild(dir.path()), InstanceLock::Result::Acquired);
+}
+
+TEST(InstanceLock, LockIsFreedWhenTheHolderIsKilled) {
+    test::TempDir dir;
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    pid_t pid = fork();
+    if (pid == 0) {
+        InstanceLock lock(kInstanceLockName, dir.path());
+        char ok = lock.Acquire() == InstanceLock::Result::Acquired ? '1' : '0';
+        (void)!write(ready[1], &ok, 1);
+        pause();
+        _exit(0);
+    }
+    char ok = 0;
+    ASSERT_EQ(read(ready[0], &ok, 1), 1);
+    ASSERT_EQ(ok, '1');
+    InstanceLock second(kInstanceLockName, dir.path());
+    EXPECT_EQ(second.Acquire(), InstanceLock::Result::AlreadyRunning);
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    EXPECT_EQ(second.Acquire(), InstanceLock::Result::Acquired);
+    close(ready[0]);
+    close(ready[1]);
+}
+
+TEST(InstanceLock, UnusableLockFolderLetsTheProgramStart) {
+    InstanceLock lock(kInstanceLockName, "/nonexistent/folder");
+    EXPECT_EQ(lock.Acquire(), InstanceLock::Result::Unavailable);
+    EXPECT_TRUE(AcquireSingleInstance(lock));
+}
+
+TEST(Paths, HomeDirIsCreatedLevelByLevelAndKeptWhenPresent) {
+    test::TempDir dir;
+    const std::string home = dir.path() + "/a/b/TAVRINA1c Expert";
+    EXPECT_EQ(PrepareHomeDir(home + "/"), home);
+    EXPECT_TRUE(IsDirectory(home));
+    test::WriteWholeFile(home + "/keep.txt", "x");
+    EXPECT_EQ(PrepareHomeDir(home), home);
+    EXPECT_EQ(test::ReadWholeFile(home + "/keep.txt"), "x");
+}
+
+TEST(Paths, DataDirKeepsTheCaseOfTheStartFolderAndAlwaysAddsALevel) {
+    test::TempDir dir;
+    const std::string start = dir.path() + "/Clinic/DATA";
+    PrepareHomeDir(start);
+    const std::string before = CurrentDir();
+    ASSERT_EQ(chdir(start.c_str()), 0);
+    EXPECT_EQ(PrepareDataDir(), start + "/DATA");
+    EXPECT_TRUE(IsDirectory(start + "/DATA"));
+    ASSERT_EQ(chdir(before.c_str()), 0);
+}
+
+TEST(Paths, JoinPutsExactlyOneSeparatorBetweenParts) {
+    EXPECT_EQ(JoinPath("/home/x/", "/set_info.ini"), "/home/x/set_info.ini");
+    EXPECT_EQ(JoinPath("/home/x", "set_info.ini"), "/home/x/set_info.ini");
+    EXPECT_EQ(JoinPath("/", "tmp"), "/tmp");
+    EXPECT_EQ(JoinPath("", "a"), "a");
+}
+
+TEST(Paths, HomeDirComesFromTheEnvironmentWhenSet) {
+    setenv("TAVRINA1C_HOME", "/srv/clinic", 1);
+    EXPECT_EQ(DefaultHomeDir(), "/srv/clinic");
+    unsetenv("TAVRINA1C_HOME");
+    const char* oldHome = getenv("HOME");
+    const std::string saved = oldHome ? oldHome : "";
+    setenv("HOME", "/home/desk", 1);
+    EXPECT_EQ(DefaultHomeDir(), "/home/desk/TAVRINA1c Expert");
+    setenv("HOME", saved.c_str(), 1);
+}
+
+}  // namespace
+}  // namespace tav

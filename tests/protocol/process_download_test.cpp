@@ -1,0 +1,298 @@
+#include "protocol/process_download.h"
+
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/paths.h"
+#include "tests/support/store_recording_channel.h"
+#include "tests/support/temp_dir.h"
+
+namespace tav {
+namespace {
+
+using test::ReadWholeFile;
+using test::RecordingLinkChannel;
+using test::TempDir;
+using Kind = RecordingLinkChannel::Kind;
+using Outcome = DownloadSummary::Outcome;
+
+std::string Pad(std::string id) {
+    id.resize(kIdFieldLength, ' ');
+    return id;
+}
+
+std::string Record(const std::string& when, const std::string& result, const std::string& pid,
+                   const std::string& opid, const std::string& end = "\r\n") {
+    return when + result + Pad(pid) + Pad(opid) + end;
+}
+
+const std::string kA = Record("2403150930", "065", std::string(14, '0'), "12345");
+const std::string kB = Record("2312241805",
+                              "\xB0"
+                              "72",
+                              "PAT1 X", "OP7");
+const std::string kC = Record("2401020304",
+                              "\x70"
+                              "58",
+                              "PAT2", "OP7");
+
+// Each stored row as "DATE TIME VALUE |PID|OPID|EQ_TYPE|p_DOB|DATE_YEAR".
+std::vector<std::string> Rows(ResultTable& t) {
+    std::vector<std::string> out;
+    t.MoveFirst();
+    while (!t.IsEOF()) {
+        out.push_back(t.DATE.str() + " " + t.TIME.str() + " " + t.HbA1c_VALUE.str() + " |" +
+                      t.PID.str() + "|" + t.OPID.str() + "|" + t.EQ_TYPE.str() + "|" +
+                      t.p_DOB.str() + "|" + std::to_string(t.DATE_YEAR));
+        t.MoveNext();
+    }
+    return out;
+}
+
+int StoredCount(const std::string& dbPath, const char* table) {
+    sqlite3* db = nullptr;
+    int n = -1;
+    if (sqlite3_open_v2(dbPath.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_stmt* stmt = nullptr;
+        std::string sql = std::string("SELECT count(*) FROM [") + table + "]";
+        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK &&
+            sqlite3_step(stmt) == SQLITE_ROW)
+            n = sqlite3_column_int(stmt, 0);
+        sqlite3_finalize(stmt);
+    }
+    sqlite3_close(db);
+    return n;
+}
+
+class ProcessDownloadTest : public ::testing::Test {
+  protected:
+    void SetUp() override { OpenDatabase(); }
+
+    void OpenDatabase() {
+        db = std::make_unique<ResultDatabase>(clock);
+        db->InitResultDatabase(home.path());
+    }
+
+    DownloadSummary Run(const std::vector<std::string>& records, IdDigits digits = {}) {
+        std::string payload;
+        for (const std::string& r : records) payload += r;
+        return RunPayload(payload, static_cast<int>(records.size()), digits);
+    }
+
+    DownloadSummary RunPayload(const std::string& payload, int count, IdDigits digits = {}) {
+        link.RxPayload = payload;
+        link.RecordCount = count;
+        channel.Clear();
+        startMs = clock.NowMs();
+        return ProcessDownload(link, *db, channel, clock, home.path(), digits, work.path());
+    }
+
+    int MainCount() { return StoredCount(db->MainDbPath, "HospitalTlb"); }
+    int StagingCount() { return StoredCount(db->DownloadDbPath, "DownLoadData"); }
+
+    VirtualClock clock;
+    TempDir home;
+    TempDir work;
+    LinkState link;
+    RecordingLinkChannel channel{clock};
+    std::unique_ptr<ResultDatabase> db;
+    int64_t startMs = 0;
+};
+
+TEST_F(ProcessDownloadTest, NewRecordsGoIntoBothTablesBetweenTheEndCommands) {
+    link.HandshakeSeen = 0;
+    const DownloadSummary s = Run({kA, kB});
+    EXPECT_EQ(s.outcome, Outcome::Stored);
+    EXPECT_EQ(s.accepted, 2);
+    EXPECT_EQ(s.stored, 2);
+
+    const std::string pidA(14, ' '), opidA = Pad("12345");
+    EXPECT_EQ(Rows(db->MainTable),
+              (std::vector<std::string>{
+                  "20240315 0930 065 |" + pidA + "|" + opidA + "| |19000101|2024",
+                  "20231224 1805 072 |" + Pad("PAT1 X") + "|" + Pad("OP7") +
+                      "|Analyzer Tilted|19000101|2023",
+              }));
+    EXPECT_EQ(Rows(db->DownloadTable), (std::vector<std::string>{
+                                           "20240315 0930 065 |" + pidA + "|" + opidA + "| ||2024",
+                                           "20231224 1805 072 |" + Pad("PAT1 X") + "|" +
+                                               Pad("OP7") + "|Analyzer Tilted||2023",
+                                       }));
+    EXPECT_EQ(db->MainTable.month, 12);
+    EXPECT_EQ(db->DownloadTable.minute, 5);
+    EXPECT_STREQ(db->MainTable.orderBy.c_str(), kDefaultResultOrder);
+    EXPECT_TRUE(db->MainTable.filter.IsEmptyText());
+
+    EXPECT_EQ(channel.Commands(), (std::vector<int>{53, 54, 500}));
+    EXPECT_EQ(channel.CommandTimes(),
+              (std::vector<int64_t>{startMs + 300, startMs + 600, startMs + 600}));
+    EXPECT_TRUE(channel.Texts(Kind::Message).empty());
+    EXPECT_EQ(channel.Texts(Kind::Progress),
+              (std::vector<std::string>{kRecordsCheckedText, kRecordsCheckedText,
+                                        kRecordsAcknowledgedText, kRecordsAcknowledgedText,
+                                        kInspectionCompleteText}));
+    EXPECT_EQ(channel.calls.back().kind, Kind::Command) << "500 comes after the last text";
+
+    EXPECT_EQ(ReadWholeFile(home.File(kRawDataFile)), kA + kB);
+    EXPECT_TRUE(IsDirectory(work.File("DATA")));
+}
+
+TEST_F(ProcessDownloadTest, DigitSettingsAndHandshakeChooseTheTrimming) {
+    link.HandshakeSeen = 0;
+    Run({Record("2403150930", "065", "123456789ABCDE", "000000")}, IdDigits{5, 2});
+    link.HandshakeSeen = 1;
+    Run({Record("2403150931", "065", "1234 ABCDEFGHI", std::string(14, '0'))}, IdDigits{5, 2});
+    EXPECT_EQ(Rows(db->MainTable),
+              (std::vector<std::string>{
+                  "20240315 0931 065 |1234 |" + std::string(14, ' ') + "| |19000101|2024",
+                  "20240315 0930 065 |123456|   | |19000101|2024",
+              }));
+}
+
+TEST_F(ProcessDownloadTest, SameMemoryTwiceStoresNothingTheSecondTime) {
+    link.HandshakeSeen = 1;
+    Run({kA, kB});
+    const DownloadSummary again = Run({kA, kB});
+    EXPECT_EQ(again.outcome, Outcome::Stored);
+    EXPECT_EQ(again.duplicates, 2);
+    EXPECT_EQ(again.stored, 0);
+    EXPECT_EQ(MainCount(), 2);
+    EXPECT_EQ(StagingCount(), 0);
+    EXPECT_TRUE(db->DownloadTable.IsEOF());
+    EXPECT_EQ(channel.Commands(), (std::vector<int>{53, 54, 500}));
+    // The staging table was emptied first: 100 + 200 ms before the end pauses.
+    EXPECT_EQ(channel.CommandTimes().front(), startMs + 300 + 300);
+
+    const DownloadSummary third = Run({kA, kC, kB});
+    EXPECT_EQ(third.stored, 1);
+    EXPECT_EQ(MainCount(), 3);
+    EXPECT_EQ(Rows(db->DownloadTable).size(), 1u);
+    EXPECT_EQ(db->DownloadTable.DATE.str(), "20240102");
+    EXPECT_EQ(db->DownloadTable.EQ_TYPE.str(), "");
+}
+
+TEST_F(ProcessDownloadTest, RepeatedRecordWithinOneDownloadIsStoredOnce) {
+    const DownloadSummary s = Run({kA, kA});
+    EXPECT_EQ(s.stored, 1);
+    EXPECT_EQ(s.duplicates, 1);
+    EXPECT_EQ(MainCount(), 1);
+    EXPECT_EQ(StagingCount(), 1);
+}
+
+TEST_F(ProcessDownloadTest, BadRecordEndingStoresNothingAndSendsNoCommand) {
+    struct Case {
+        const char* name;
+        std::string payload;
+        int count;
+    };
+    const Case cases[] = {
+        {"ETX in byte 42", kA + Record("2401010101", "050", "P", "O", "\r\x03"), 2},
+        {"a letter in byte 41", Record("2401010101", "050", "P", "O", "x\n") + kA, 2},
+        {"a NUL inside the second record", kA + kB.substr(0, 20) + '\0' + kB.substr(21), 2},
+        {"fewer bytes than the count", kA + kB, 3},
+    };
+    int stored = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Run({Record("2402020" + std::to_string(100 + stored), "050", "P", "O")});
+        ASSERT_EQ(StagingCount(), 1);
+        ++stored;
+        const DownloadSummary s = RunPayload(c.payload, c.count);
+        EXPECT_EQ(s.outcome, Outcome::RecordCheckFailed);
+        EXPECT_EQ(channel.Texts(Kind::Message),
+                  (std::vector<std::string>{"Error. cyclic redundancy check : Fail."}));
+        EXPECT_TRUE(channel.Commands().empty());
+        EXPECT_EQ(MainCount(), stored);
+        EXPECT_EQ(StagingCount(), 0) << "the staging table is emptied before the test";
+        EXPECT_EQ(ReadWholeFile(home.File(kRawDataFile)), c.payload);
+    }
+}
+
+TEST_F(ProcessDownloadTest, IdsWithSAndZAndQuotesAreKeptWhole) {
+    link.HandshakeSeen = 1;
+    const std::string r1 = Record("2405010800", "061", "SZ'O'NEIL", "Z\"S");
+    const std::string r2 = Record("2405010801", "062", "O'NEIL", "ZZ");
+    EXPECT_EQ(Run({r1, r2}).stored, 2);
+    EXPECT_EQ(ReadWholeFile(home.File(kRawDataFile)), r1 + r2);
+    EXPECT_EQ(Rows(db->MainTable),
+              (std::vector<std::string>{"20240501 0801 062 |O'NEIL |ZZ | |19000101|2024",
+                                        "20240501 0800 061 |SZ'O'NEIL |Z\"S | |19000101|2024"}));
+    const DownloadSummary again = Run({r1, r2});
+    EXPECT_EQ(again.duplicates, 2);
+    EXPECT_EQ(MainCount(), 2);
+}
+
+TEST_F(ProcessDownloadTest, AutomaticModeGoesBackToWaitingAfterTheResult) {
+    link.AutoMode = 1;
+    link.DownloadState = 2;
+    Run({kA});
+    EXPECT_EQ(channel.Commands(), (std::vector<int>{53, 54, 500, 35}));
+    const auto times = channel.CommandTimes();
+    EXPECT_EQ(times[3] - times[2], 100);
+    EXPECT_EQ(link.DownloadState.load(), -1);
+}
+
+TEST_F(ProcessDownloadTest, FailedInsertStoresNoneOfTheRunAndSaysSo) {
+    Run({kC});
+    ASSERT_TRUE(db->MainTable.Execute(
+        "CREATE TRIGGER refuse BEFORE INSERT ON HospitalTlb WHEN NEW.PID LIKE 'BAD%' "
+        "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+    const DownloadSummary s = Run(
+        {kA, kB, Record("2405010800", "061", "BAD", "O"), Record("2405010900", "061", "Q", "O")});
+    EXPECT_EQ(s.outcome, Outcome::StoreFailed);
+    EXPECT_EQ(s.stored, 0);
+    EXPECT_EQ(MainCount(), 1);
+    EXPECT_EQ(StagingCount(), 0);
+    EXPECT_EQ(Rows(db->MainTable).size(), 1u);
+    EXPECT_EQ(channel.Texts(Kind::Message), (std::vector<std::string>{kResultsNotSavedText}));
+    EXPECT_EQ(channel.Commands(), (std::vector<int>{53, 54, 500}));
+    EXPECT_FALSE(db->MainTable.InTransaction());
+}
+
+using ProcessDownloadDeathTest = ProcessDownloadTest;
+
+TEST_F(ProcessDownloadDeathTest, RunKilledHalfWayLeavesTheDatabaseAsItWas) {
+    Run({kC});
+    db->Close();
+    const std::vector<std::string> memory = {kA, kB, kC, Record("2405010800", "061", "P", "O")};
+    EXPECT_EXIT(
+        {
+            ResultDatabase child(clock);
+            child.InitResultDatabase(home.path());
+            RecordingLinkChannel dying(clock);
+            int acknowledged = 0;
+            dying.onCall = [&](const RecordingLinkChannel::Call& c) {
+                // Two results are in when the third is acknowledged.
+                if (c.text == kRecordsAcknowledgedText && ++acknowledged == 3) _exit(7);
+            };
+            link.RxPayload = memory[0] + memory[1] + memory[2] + memory[3];
+            link.RecordCount = 4;
+            ProcessDownload(link, child, dying, clock, home.path(), {}, work.path());
+            _exit(0);
+        },
+        ::testing::ExitedWithCode(7), "");
+    OpenDatabase();
+    EXPECT_EQ(MainCount(), 1);
+    const DownloadSummary repeat = Run(memory);
+    EXPECT_EQ(repeat.stored, 3);
+    EXPECT_EQ(repeat.duplicates, 1);
+    EXPECT_EQ(MainCount(), 4);
+    EXPECT_EQ(StagingCount(), 3);
+}
+
+TEST_F(ProcessDownloadTest, ReadOnlyRawCopyIsLeftAsItIs) {
+    if (geteuid() == 0) GTEST_SKIP() << "root may write any file";
+    test::WriteWholeFile(home.File(kRawDataFile), "kept");
+    ASSERT_EQ(chmod(home.File(kRawDataFile).c_str(), 0444), 0);
+    EXPECT_EQ(Run({kA}).stored, 1);
+    EXPECT_EQ(ReadWholeFile(home.File(kRawDataFile)), "kept");
+}
+
+}  // namespace
+}  // namespace tav

@@ -1,0 +1,131 @@
+#include "protocol/record_decoder.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace tav {
+namespace {
+
+std::string Pad(std::string id) {
+    id.resize(kIdFieldLength, ' ');
+    return id;
+}
+
+// yymmddhhmm, three result bytes, both ids padded to 14, CR LF.
+std::string Record(const std::string& when, const std::string& result, const std::string& pid,
+                   const std::string& opid) {
+    return when + result + Pad(pid) + Pad(opid) + "\r\n";
+}
+
+const std::string kZeros(14, '0');
+
+TEST(RecordDecoder, DecodesDateTimeResultAndIds) {
+    const DecodedRecord r =
+        DecodeRecord(Record("2403150930", "065", kZeros, "12345"), 0, IdDigits{13, 13});
+    EXPECT_EQ(r.DATE, "20240315");
+    EXPECT_EQ(r.TIME, "0930");
+    EXPECT_EQ(r.HbA1c_VALUE, "065");
+    EXPECT_EQ(r.PID, std::string(14, ' '));
+    EXPECT_EQ(r.OPID, "12345" + std::string(9, ' '));
+    EXPECT_EQ(r.EQ_TYPE, " ");
+    EXPECT_EQ(r.DATE_YEAR, 2024);
+    EXPECT_EQ(r.month, 3);
+    EXPECT_EQ(r.day, 15);
+    EXPECT_EQ(r.hour, 9);
+    EXPECT_EQ(r.minute, 30);
+}
+
+TEST(RecordDecoder, FirstResultByteCarriesTheFlagBits) {
+    struct Case {
+        const char* name;
+        std::string result;
+        const char* value;
+        const char* eqType;
+    };
+    const Case cases[] = {
+        {"plain digits are unmarked", "065", "065", " "},
+        {"0x80 marks a tilted result",
+         "\xB0"
+         "65",
+         "065", kTiltedText},
+        {"0x40 leaves an empty condition",
+         "\x70"
+         "65",
+         "065", ""},
+        {"0x80 and 0x40 together drop only 0x80",
+         "\xF0"
+         "65",
+         "000", kTiltedText},
+        {"a non-digit ends the number", "6.5", "006", " "},
+        {"a leading zero is kept",
+         "\xB0"
+         "09",
+         "009", kTiltedText},
+    };
+    for (const Case& c : cases) {
+        const DecodedRecord r = DecodeRecord(Record("2403150930", c.result, "P", "O"), 1, {});
+        EXPECT_EQ(r.HbA1c_VALUE, c.value) << c.name;
+        EXPECT_EQ(r.EQ_TYPE, c.eqType) << c.name;
+    }
+}
+
+TEST(RecordDecoder, IdsAreTrimmedByHandshakeAndDigits) {
+    struct Case {
+        const char* name;
+        int handshake;
+        int digit;
+        std::string field;
+        std::string kept;
+    };
+    const Case cases[] = {
+        {"no handshake keeps digit + 1 characters", 0, 5, "123456789ABCDE", "123456"},
+        {"no handshake turns kept zeros into blanks", 0, 5, "000000789ABCDE", "      "},
+        {"no handshake with 13 keeps the whole field", 0, 13, Pad("12345"), Pad("12345")},
+        {"no handshake with only some zeros keeps them", 0, 5, "000010", "000010"},
+        {"an overlarge digit keeps the field only", 0, 40, "123456789ABCDE", "123456789ABCDE"},
+        {"a negative digit keeps nothing", 0, -1, "123456789ABCDE", ""},
+        {"handshake keeps up to and with the first blank", 1, 13, "1234 ABCDEFGHI", "1234 "},
+        {"handshake ignores the digit setting", 1, 2, "1234 ABCDEFGHI", "1234 "},
+        {"handshake keeps a field without blanks", 1, 13, "123456789ABCDE", "123456789ABCDE"},
+        {"handshake keeps a field with a leading blank", 1, 13, " 23456789ABCDE", " 23456789ABCDE"},
+        {"handshake turns fourteen zeros into blanks", 1, 13, kZeros, std::string(14, ' ')},
+        {"handshake keeps zeros before a blank", 1, 13, Pad("000000"), "000000 "},
+        {"reset handshake trims as after a handshake", -1, 5, "1234 ABCDEFGHI", "1234 "},
+        {"reset handshake turns zeros into blanks", -1, 5, kZeros, std::string(14, ' ')},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(TrimId(c.field, c.handshake, c.digit), c.kept) << c.name;
+        const DecodedRecord r = DecodeRecord(Record("2403150930", "065", c.field, c.field),
+                                             c.handshake, IdDigits{c.digit, c.digit});
+        EXPECT_EQ(r.PID, c.kept) << c.name;
+        EXPECT_EQ(r.OPID, c.kept) << c.name;
+    }
+}
+
+TEST(RecordDecoder, TerminatorMustBeCrOrLfInBothLastBytes) {
+    std::string record = Record("2403150930", "065", "P", "O");
+    struct Case {
+        const char* end;
+        bool ok;
+    };
+    for (const Case& c :
+         {Case{"\r\n", true}, Case{"\n\r", true}, Case{"\r\r", true}, Case{"\n\n", true},
+          Case{"\r\x03", false}, Case{"x\n", false}, Case{"\r", false}}) {
+        std::string r = record.substr(0, 41) + c.end;
+        EXPECT_EQ(RecordTerminatorOk(r), c.ok) << "ending " << testing::PrintToString(c.end);
+    }
+    EXPECT_FALSE(RecordTerminatorOk(std::string(record.data(), 41) + std::string(2, '\0')));
+}
+
+TEST(RecordDecoder, DuplicateConditionQuotesEveryText) {
+    DecodedRecord r = DecodeRecord(Record("2403150930", "065", kZeros, "12345"), 0, {});
+    EXPECT_EQ(DuplicateCondition(r),
+              "[DATE]='20240315'and [TIME]='0930'and [HbA1c_VALUE]='065'and [PID]='" +
+                  std::string(14, ' ') + "'and [OPID]='12345" + std::string(9, ' ') + "' ");
+    r.PID = "O'NEIL";
+    EXPECT_NE(DuplicateCondition(r).find("[PID]='O''NEIL'and "), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tav

@@ -1,0 +1,60 @@
+// A throw-away system for port discovery tests: a sysfs tree laid out as the
+// kernel lays out serial devices, a /dev folder and a home folder, all in a
+// fresh temporary folder that is removed afterwards.
+#pragma once
+
+#include <string>
+
+namespace tav::testing {
+
+class FakeSysfsTree {
+  public:
+    FakeSysfsTree();
+    ~FakeSysfsTree();
+    FakeSysfsTree(const FakeSysfsTree&) = delete;
+    FakeSysfsTree& operator=(const FakeSysfsTree&) = delete;
+
+    std::string SysRoot() const { return root_ + "/sys"; }
+    std::string DevRoot() const { return root_ + "/dev"; }
+    std::string HomeDir() const { return root_ + "/home"; }
+
+    struct UsbAdapter {
+        std::string tty = "ttyUSB0";  // ttyUSB<n> or ttyACM<n>
+        std::string vid = "067b";
+        std::string pid = "2303";
+        std::string manufacturer = "Prolific Technology Inc.";  // "" leaves the file out
+        std::string product = "USB-Serial Controller";
+        std::string serial;             // "" leaves the file out
+        std::string location = "1-1";   // USB bus path of the device
+        std::string driver = "pl2303";  // interface driver
+        int interfaces = 1;
+        int interfaceNumber = 0;
+        bool ids = true;  // false: no idVendor/idProduct anywhere
+    };
+    void AddUsbAdapter(const UsbAdapter& adapter);
+
+    // ttyS<index> found by the kernel at an ACPI PNP0501 device.
+    void AddOnBoardPort(int index);
+    // ttyS<index> the 8250 driver registers without hardware: type 0 on the
+    // serial-base layout, or the old layout without a type attribute.
+    void AddPlaceholderPort(int index, bool oldLayout = false);
+    // A tty with no device behind it (console, virtual terminal).
+    void AddVirtualTty(const std::string& name);
+    // Takes a tty away again (the adapter was unplugged).
+    void Unplug(const std::string& tty);
+
+    // Writes `text` to `path` below the temporary folder, making folders.
+    void WriteFile(const std::string& path, const std::string& text) const;
+    std::string ReadFile(const std::string& path) const;
+    // An existing file under DevRoot, for ports whose device must exist.
+    std::string MakeDeviceNode(const std::string& name) const;
+
+  private:
+    void MakeDirs(const std::string& path) const;
+    void Link(const std::string& target, const std::string& link) const;
+    void ClassLink(const std::string& tty, const std::string& ttyDir) const;
+
+    std::string root_;
+};
+
+}  // namespace tav::testing

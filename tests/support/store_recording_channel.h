@@ -1,0 +1,69 @@
+// A LinkChannel that records every call in order, with the virtual time it
+// was made at, and lets a test react to each one.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+#include "protocol/link_channel.h"
+
+namespace tav::test {
+
+class RecordingLinkChannel : public LinkChannel {
+  public:
+    enum class Kind { Command, Message, Progress };
+    struct Call {
+        Kind kind;
+        int code = 0;      // Command
+        std::string text;  // Message, Progress
+        int64_t atMs = 0;
+    };
+
+    explicit RecordingLinkChannel(const Clock& clock) : clock_(clock) {}
+
+    void SendLinkCommand(int code) override { Record({Kind::Command, code, {}, clock_.NowMs()}); }
+    void ShowMessage(const std::string& text) override {
+        Record({Kind::Message, 0, text, clock_.NowMs()});
+    }
+    void ShowProgress(const std::string& text) override {
+        Record({Kind::Progress, 0, text, clock_.NowMs()});
+    }
+
+    std::vector<int> Commands() const {
+        std::vector<int> out;
+        for (const Call& c : calls)
+            if (c.kind == Kind::Command) out.push_back(c.code);
+        return out;
+    }
+    // Time of each command, in order.
+    std::vector<int64_t> CommandTimes() const {
+        std::vector<int64_t> out;
+        for (const Call& c : calls)
+            if (c.kind == Kind::Command) out.push_back(c.atMs);
+        return out;
+    }
+    std::vector<std::string> Texts(Kind kind) const {
+        std::vector<std::string> out;
+        for (const Call& c : calls)
+            if (c.kind == kind) out.push_back(c.text);
+        return out;
+    }
+    void Clear() { calls.clear(); }
+
+    std::vector<Call> calls;
+    // Called after each call is recorded.
+    std::function<void(const Call&)> onCall;
+
+  private:
+    void Record(Call call) {
+        calls.push_back(call);
+        if (onCall) onCall(calls.back());
+    }
+
+    const Clock& clock_;
+};
+
+}  // namespace tav::test

@@ -1,0 +1,287 @@
+// The analyzer-sim program end to end: its port line, its pseudo-terminal and
+// its answers, driven the way the serial driver drives a real cable.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/paths.h"
+#include "tools/analyzer-sim/model/sim_options.h"
+#include "tools/analyzer-sim/model/virtual_ports.h"
+
+extern char** environ;
+
+namespace tav::sim {
+namespace {
+
+constexpr int kTimeoutMs = 10'000;
+const std::string kEtxS(1, '\x03');
+
+// A fresh home folder, removed with what the simulator may have left in it.
+class TempHome {
+  public:
+    TempHome() {
+        const char* base = std::getenv("TAV_TEST_TMP");
+        std::string root = PrepareHomeDir(base && *base ? base : "/tmp");
+        std::string templ = JoinPath(root, "simhome-XXXXXX");
+        std::vector<char> buf(templ.begin(), templ.end());
+        buf.push_back('\0');
+        EXPECT_NE(mkdtemp(buf.data()), nullptr);
+        path_ = buf.data();
+    }
+    ~TempHome() {
+        RemoveFile(JoinPath(path_, kVirtualPortsFile));
+        rmdir(path_.c_str());
+    }
+    operator const std::string&() const { return path_; }
+
+  private:
+    std::string path_;
+};
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// Milliseconds left of a deadline, for poll.
+class Deadline {
+  public:
+    explicit Deadline(int ms)
+        : end_(std::chrono::steady_clock::now() + std::chrono::milliseconds(ms)) {}
+    int Left() const {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            end_ - std::chrono::steady_clock::now());
+        return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+    }
+
+  private:
+    std::chrono::steady_clock::time_point end_;
+};
+
+// The simulator as a child process; its stdout is a pipe whose end of file
+// tells that it has exited.
+class SimProcess {
+  public:
+    explicit SimProcess(std::vector<std::string> args) {
+        int out[2];
+        if (pipe(out) != 0) return;
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+        posix_spawn_file_actions_addclose(&actions, out[0]);
+        posix_spawn_file_actions_addclose(&actions, out[1]);
+        args.insert(args.begin(), TAV_ANALYZER_SIM);
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        if (posix_spawn(&pid_, TAV_ANALYZER_SIM, &actions, nullptr, argv.data(), environ) != 0) {
+            pid_ = -1;
+        }
+        posix_spawn_file_actions_destroy(&actions);
+        close(out[1]);
+        stdout_ = out[0];
+    }
+    ~SimProcess() {
+        if (pid_ > 0) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        if (stdout_ >= 0) close(stdout_);
+    }
+
+    pid_t pid() const { return pid_; }
+
+    // Everything on stdout up to the first newline (without it).
+    std::string ReadLine() {
+        std::string line;
+        Deadline d(kTimeoutMs);
+        char c;
+        while (poll_one(stdout_, d.Left()) && read(stdout_, &c, 1) == 1) {
+            if (c == '\n') return line;
+            line += c;
+        }
+        return line;
+    }
+    // Waits until the process ends; its exit status, or -1 on time-out.
+    int Wait() {
+        Deadline d(kTimeoutMs);
+        char buf[256];
+        while (poll_one(stdout_, d.Left())) {
+            if (read(stdout_, buf, sizeof buf) <= 0) break;
+        }
+        if (d.Left() == 0) return -1;
+        int status = 0;
+        if (waitpid(pid_, &status, 0) != pid_) return -1;
+        pid_ = -1;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    }
+
+  private:
+    static bool poll_one(int fd, int ms) {
+        pollfd p{fd, POLLIN, 0};
+        return ms > 0 && poll(&p, 1, ms) > 0;
+    }
+    pid_t pid_ = -1;
+    int stdout_ = -1;
+};
+
+// The program's side of the cable: the slave opened raw, as the serial
+// driver opens a port.
+class Port {
+  public:
+    explicit Port(const std::string& path) {
+        fd_ = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        if (fd_ < 0) return;
+        termios tio{};
+        tcgetattr(fd_, &tio);
+        cfmakeraw(&tio);
+        tcsetattr(fd_, TCSANOW, &tio);
+        tcflush(fd_, TCIOFLUSH);
+    }
+    ~Port() {
+        if (fd_ >= 0) close(fd_);
+    }
+    bool ok() const { return fd_ >= 0; }
+    void Write(const std::string& bytes) {
+        for (char c : bytes) ASSERT_EQ(write(fd_, &c, 1), 1);
+    }
+    // Reads until `count` bytes came, the line hung up or time ran out.
+    std::string Read(size_t count, bool* hungUp = nullptr) {
+        std::string got;
+        Deadline d(kTimeoutMs);
+        while (got.size() < count) {
+            pollfd p{fd_, POLLIN, 0};
+            if (poll(&p, 1, d.Left()) <= 0) break;
+            char buf[4096];
+            ssize_t n = read(fd_, buf, std::min(sizeof buf, count - got.size()));
+            if (n > 0) {
+                got.append(buf, static_cast<size_t>(n));
+            } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
+                if (hungUp) *hungUp = true;
+                break;
+            }
+        }
+        return got;
+    }
+
+  private:
+    int fd_ = -1;
+};
+
+std::string PortsFile(const std::string& home) {
+    return JoinPath(home, kVirtualPortsFile);
+}
+
+TEST(AnalyzerSimProgram, RegistersItsPortAnswersAcrossReopensAndUnregistersOnSigterm) {
+    const TempHome home;
+    // A comment and another port stay; a stale COM7 line from a killed run goes.
+    const std::string keep = "# test ports\n3\t/dev/ttyS9\t0\tCommunications Port (COM3)\n";
+    std::ofstream(PortsFile(home)) << keep << "7\t/dev/pts/999\t1\tstale\n";
+
+    SimProcess sim({"--home", home, "--fast", "--count", "5", "--seed", "9"});
+    ASSERT_GT(sim.pid(), 0);
+    std::string line = sim.ReadLine();
+    ASSERT_EQ(line.rfind("COM7 /dev/", 0), 0u) << line;
+    const std::string path = line.substr(5);
+    const VirtualPort port{7, path, true, "Prolific USB-to-Serial Comm Port (COM7)"};
+    EXPECT_EQ(ReadFile(PortsFile(home)), keep + FormatPortLine(port) + "\n");
+
+    for (int download = 0; download < 2; ++download) {  // each download opens the port anew
+        Port p(path);
+        ASSERT_TRUE(p.ok());
+        p.Write("ST" + kEtxS + "ST" + kEtxS);
+        EXPECT_EQ(p.Read(4), "SUSU");
+        p.Write("SH");
+        std::string frame = p.Read(8 + 5 * 43);
+        ASSERT_EQ(frame.size(), 8u + 5u * 43u) << "download " << download;
+        EXPECT_EQ(frame.substr(0, 8), "SH0005\r\n");
+        for (int r = 0; r < 5; ++r) EXPECT_EQ(frame.substr(8 + r * 43 + 41, 2), "\r\n");
+        p.Write("SE" + kEtxS + "SE" + kEtxS);
+    }
+
+    ASSERT_EQ(kill(sim.pid(), SIGTERM), 0);
+    EXPECT_EQ(sim.Wait(), 0);
+    EXPECT_EQ(ReadFile(PortsFile(home)), keep);
+}
+
+TEST(AnalyzerSimProgram, PacedGreetingAndMeasurementOnSignal) {
+    const TempHome home;
+    SimProcess sim({"--home", home, "--com", "12", "--print-path", "--answer-delay", "0"});
+    const std::string path = sim.ReadLine();
+    ASSERT_EQ(path.rfind("/dev/", 0), 0u) << path;
+    EXPECT_NE(ReadFile(PortsFile(home))
+                  .find("12\t" + path + "\t1\tProlific USB-to-Serial Comm Port (COM12)\n"),
+              std::string::npos);
+    Port p(path);
+    ASSERT_TRUE(p.ok());
+    p.Write("HC" + kEtxS);
+    EXPECT_EQ(p.Read(2), "HC");
+    ASSERT_EQ(kill(sim.pid(), SIGUSR1), 0);
+    EXPECT_EQ(p.Read(2), "SF");
+    p.Write("SC" + kEtxS);
+    std::string result = p.Read(45);
+    ASSERT_EQ(result.size(), 45u);
+    EXPECT_EQ(result.substr(0, 2), "SC");
+    EXPECT_EQ(result.substr(43), "\r\n");
+    ASSERT_EQ(kill(sim.pid(), SIGINT), 0);
+    EXPECT_EQ(sim.Wait(), 0);
+    EXPECT_FALSE(PathExists(PortsFile(home)));  // nothing else was in it
+}
+
+TEST(AnalyzerSimProgram, ClosedLineHangsUpTheReaderAndEndsTheSimulator) {
+    const TempHome home;
+    SimProcess sim({"--home", home, "--fast", "--count", "3", "--close-after", "60"});
+    std::string line = sim.ReadLine();
+    ASSERT_EQ(line.rfind("COM7 ", 0), 0u) << line;
+    Port p(line.substr(5));
+    ASSERT_TRUE(p.ok());
+    p.Write("SH");
+    bool hungUp = false;
+    std::string got = p.Read(1000, &hungUp);
+    EXPECT_EQ(got.size(), 60u);
+    EXPECT_TRUE(hungUp);
+    EXPECT_EQ(sim.Wait(), 0);
+    EXPECT_FALSE(PathExists(PortsFile(home)));
+}
+
+TEST(AnalyzerSimProgram, HelpNamesEveryOptionAndBadOptionsFail) {
+    const std::string usage = UsageText();
+    for (const char* option :
+         {"--home",      "--com",          "--count",          "--seed",       "--from",
+          "--to",        "--tilted",       "--flagged",        "--ids",        "--load",
+          "--fast",      "--answer-delay", "--measure-after",  "--no-answer",  "--stall-after",
+          "--drop-byte", "--extra-bytes",  "--bad-terminator", "--nul-in",     "--count-delta",
+          "--empty",     "--close-after",  "--fault-frames",   "--print-path", "--verbose",
+          "--help"}) {
+        SimConfig c;
+        std::string error;
+        // Each option the help names is one the parser knows.
+        EXPECT_NE(usage.find(std::string("  ") + option + " "), std::string::npos) << option;
+        std::vector<std::string> args{option};
+        ParseArgs(args, &c, &error);
+        EXPECT_EQ(error.find("unknown option"), std::string::npos) << option;
+    }
+    SimProcess help({"--help"});
+    EXPECT_EQ(help.ReadLine(), "Usage: analyzer-sim [options]");
+    EXPECT_EQ(help.Wait(), 0);
+    SimProcess bad({"--no-such-option"});
+    EXPECT_EQ(bad.Wait(), 2);
+}
+
+}  // namespace
+}  // namespace tav::sim

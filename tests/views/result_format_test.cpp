@@ -1,0 +1,155 @@
+#include "views/result_format.h"
+
+#include <gtest/gtest.h>
+
+namespace tav {
+namespace {
+
+struct ResultCase {
+    const char* stored;
+    const char* percent;
+    const char* mmol;
+};
+
+TEST(FormatResult, ShowsBothUnitsWithBoundsAndRounding) {
+    const ResultCase cases[] = {
+        {"065", "6.5 %", "48 mmol/mol"},                                       // 47.54 rounds up
+        {"050", "5.0 %", "31 mmol/mol"},                                       // 31.15 rounds down
+        {"100", "10.0 %", "86 mmol/mol"},    {"041", "4.1 %", "21 mmol/mol"},  // held as 4.0999999
+        {"040", "< 4 %", "< 20 mmol/mol"},   {"039", "< 4 %", "< 20 mmol/mol"},
+        {"139", "13.9 %", "128 mmol/mol"},   {"140", "> 14 %", "> 130 mmol/mol"},
+        {"200", "> 14 %", "> 130 mmol/mol"}, {"", "< 4 %", "< 20 mmol/mol"},
+        {"abc", "< 4 %", "< 20 mmol/mol"},   {"nan", "< 4 %", "< 20 mmol/mol"},
+        {"-65", "< 4 %", "< 20 mmol/mol"},   {"1e999", "> 14 %", "> 130 mmol/mol"},
+    };
+    for (const ResultCase& c : cases) {
+        EXPECT_EQ(FormatResult(c.stored, 0), c.percent) << c.stored;
+        EXPECT_EQ(FormatResult(c.stored, 1), c.mmol) << c.stored;
+    }
+}
+
+TEST(FormatResult, AnyUnitButZeroIsMmol) {
+    EXPECT_EQ(FormatResult("065", -1), "48 mmol/mol");
+    EXPECT_EQ(FormatResult("065", 2), "48 mmol/mol");
+    AppSettings s;
+    s.unit = 0;
+    EXPECT_EQ(FormatResult("065", s), "6.5 %");
+}
+
+TEST(ResultDateTime, BuiltFromTheFirstTwelveCharacters) {
+    EXPECT_EQ(MakeResultDateTime("20240315", "2105"), (DateTime{2024, 3, 15, 21, 5, 0}));
+    EXPECT_EQ(MakeResultDateTime("20240315", "210599"), (DateTime{2024, 3, 15, 21, 5, 0}));
+    // A short DATE shifts the pieces: the result is no valid date.
+    DateTime shifted = MakeResultDateTime("2024315", "2105");
+    EXPECT_EQ(shifted, (DateTime{2024, 31, 52, 10, 5, 0}));
+    EXPECT_FALSE(shifted.IsValid());
+    EXPECT_EQ(MakeResultDateTime("20240315", ""), (DateTime{2024, 3, 15, 0, 0, 0}));
+    EXPECT_EQ(MakeResultDateTime("", ""), DateTime{});
+}
+
+TEST(ResultDateTime, ValidityFollowsTheCalendar) {
+    EXPECT_TRUE((DateTime{2024, 2, 29, 23, 59, 0}.IsValid()));
+    EXPECT_FALSE((DateTime{2023, 2, 29, 0, 0, 0}.IsValid()));
+    EXPECT_TRUE((DateTime{2000, 2, 29, 0, 0, 0}.IsValid()));
+    EXPECT_FALSE((DateTime{1900, 2, 29, 0, 0, 0}.IsValid()));
+    EXPECT_FALSE((DateTime{2024, 4, 31, 0, 0, 0}.IsValid()));
+    EXPECT_FALSE((DateTime{2024, 13, 1, 0, 0, 0}.IsValid()));
+    EXPECT_FALSE((DateTime{2024, 1, 1, 24, 0, 0}.IsValid()));
+    EXPECT_FALSE((DateTime{2024, 1, 1, 0, 60, 0}.IsValid()));
+    EXPECT_FALSE((DateTime{99, 1, 1, 0, 0, 0}.IsValid()));
+}
+
+struct DateCase {
+    int dateSetting;
+    const char* listDate;
+    const char* pickerFormat;
+    const char* qtFormat;
+};
+
+TEST(ListDate, ThreeOrdersAndTheirPickerFormats) {
+    const DateTime dt{2024, 3, 5, 9, 30, 0};
+    const DateCase cases[] = {
+        {0, "2024-03-05", "yyy'-'MM'-'dd", "yyyy'-'MM'-'dd"},
+        {1, "03-05-2024", "MM'/'dd'/'yyy", "MM'/'dd'/'yyyy"},
+        {2, "05-03-2024", "dd'/'MM'/'yyy", "dd'/'MM'/'yyyy"},
+        {3, "2024-03-05", "yyy'-'MM'-'dd", "yyyy'-'MM'-'dd"},   // out of range: year first
+        {-1, "2024-03-05", "yyy'-'MM'-'dd", "yyyy'-'MM'-'dd"},  // key missing from the file
+    };
+    for (const DateCase& c : cases) {
+        EXPECT_EQ(FormatListDate(dt, c.dateSetting), c.listDate) << c.dateSetting;
+        EXPECT_EQ(ParseListDate(c.listDate, c.dateSetting), (YearMonthDay{2024, 3, 5}))
+            << c.dateSetting;
+        EXPECT_EQ(PickerDateFormat(c.dateSetting), c.pickerFormat) << c.dateSetting;
+        EXPECT_EQ(PickerDisplayFormat(c.dateSetting), c.qtFormat) << c.dateSetting;
+    }
+}
+
+TEST(ListDate, ParseToleratesShortText) {
+    EXPECT_EQ(ParseListDate("2024-03", 0), (YearMonthDay{2024, 3, 0}));
+    EXPECT_EQ(ParseListDate("", 2), YearMonthDay{});
+}
+
+struct TimeCase {
+    int hour;
+    int minute;
+    const char* twelve;
+    const char* twentyFour;
+};
+
+TEST(ListTime, TwelveAndTwentyFourHourClocks) {
+    const TimeCase cases[] = {
+        {0, 0, "12:00 AM", "00:00"},   {9, 30, "09:30 AM", "09:30"}, {11, 59, "11:59 AM", "11:59"},
+        {12, 0, "12:00 PM", "12:00"},  {13, 1, "01:01 PM", "13:01"}, {21, 5, "09:05 PM", "21:05"},
+        {23, 59, "11:59 PM", "23:59"},
+    };
+    for (const TimeCase& c : cases) {
+        DateTime dt{2024, 1, 1, c.hour, c.minute, 0};
+        EXPECT_EQ(FormatListTime(dt, 0), c.twelve) << c.hour;
+        EXPECT_EQ(FormatListTime(dt, 1), c.twentyFour) << c.hour;
+        EXPECT_EQ(FormatListTime(dt, 2), c.twentyFour) << "out of range " << c.hour;
+        EXPECT_EQ(FormatListTime(dt, -1), c.twentyFour) << "key missing " << c.hour;
+    }
+}
+
+TEST(DialogDateTime, DateBlankTime) {
+    AppSettings s;
+    s.Date = 2;
+    s.time = 0;
+    DateTime dt = MakeResultDateTime("20240315", "2105");
+    EXPECT_EQ(FormatListDate(dt, s), "15-03-2024");
+    EXPECT_EQ(FormatListTime(dt, s), "09:05 PM");
+    EXPECT_EQ(FormatDialogDateTime(dt, s), "15-03-2024 09:05 PM");
+    EXPECT_EQ(FormatDialogDateTime(dt, 0, 1), "2024-03-15 21:05");
+    EXPECT_EQ(FormatDialogDateTime(dt, 1, 0), "03-15-2024 09:05 PM");
+}
+
+TEST(DialogDateTime, InvalidStoredDateShowsNothing) {
+    DateTime dt = MakeResultDateTime("20241345", "2599");
+    EXPECT_EQ(FormatListDate(dt, 0), "");
+    EXPECT_EQ(FormatListTime(dt, 1), "");
+    EXPECT_EQ(FormatDialogDateTime(dt, 0, 0), "");
+}
+
+TEST(StoredDate, ZeroPaddedYearMonthDay) {
+    EXPECT_EQ(MakeStoredDate(2024, 3, 5), "20240305");
+    EXPECT_EQ(MakeStoredDate(1900, 1, 1), "19000101");
+    EXPECT_EQ(MakeStoredDate(987, 12, 31), "09871231");
+}
+
+TEST(Limits, ShowAndReadBackInBothUnits) {
+    EXPECT_EQ(LimitToDisplay(2.4f, 1), "2.7");  // no rounding addend
+    EXPECT_EQ(LimitToDisplay(2.4f, 0), "2.4");
+    EXPECT_EQ(LimitToDisplay(2.4f, -1), "2.4");  // only unit 1 shows mmol/mol here
+    EXPECT_EQ(LimitToDisplay(6.5f, 1), "47.5");
+    EXPECT_EQ(LimitFromDisplay("2.7", 1), 2.4f);
+    EXPECT_EQ(LimitFromDisplay("47.5", 1), 6.5f);
+    EXPECT_EQ(LimitFromDisplay("6.54", 0), 6.5f);
+    EXPECT_EQ(LimitFromDisplay(" 7 ", 0), 7.0f);
+    EXPECT_EQ(LimitFromDisplay("", 0), 0.0f);
+    EXPECT_EQ(LimitFromDisplay("x", 1), 2.2f);  // (0 + 23.5) * 0.0915 = 2.15
+    for (float limit : {2.4f, 4.0f, 6.5f, 9.9f, 14.0f})
+        EXPECT_EQ(LimitFromDisplay(LimitToDisplay(limit, 0), 0), limit) << limit;
+}
+
+}  // namespace
+}  // namespace tav
