@@ -4,10 +4,11 @@
 // an implementation must make each call safe against a scan running meanwhile.
 #pragma once
 
-#include <cstdlib>
 #include <string>
 
 namespace tav {
+
+class PortLists;
 
 class AnalyzerPorts {
   public:
@@ -20,17 +21,26 @@ class AnalyzerPorts {
     virtual bool Found() const = 0;
     virtual void SetFound(bool found) = 0;
     // The device the driver opens for COM number `number`; "" when the number
-    // has no entry.
+    // has no entry or no device holds it.
     virtual std::string DeviceName(int number) const = 0;
+    // The analyzer port automatic mode opened last (the port-select dialog
+    // preselects it).
+    virtual void SetCurrentPortName(const std::string& /*name*/) {}
 };
 
-// The COM number in a port name: the last character of a 4-character name,
-// the last two of a 5-character name, the last three otherwise; 0 when they
-// hold no number.
-inline int PortNumberFromName(const std::string& name) {
-    size_t digits = name.size() == 4 ? 1 : name.size() == 5 ? 2 : 3;
-    if (digits > name.size()) digits = name.size();
-    return std::atoi(name.substr(name.size() - digits).c_str());
-}
+// The program's port lists as the controller sees them.
+class ScannedAnalyzerPorts final : public AnalyzerPorts {
+  public:
+    explicit ScannedAnalyzerPorts(PortLists& lists) : lists_(lists) {}
+    int Count() const override;
+    std::string PortName(int index) const override;
+    bool Found() const override;
+    void SetFound(bool found) override;
+    std::string DeviceName(int number) const override;
+    void SetCurrentPortName(const std::string& name) override;
+
+  private:
+    PortLists& lists_;
+};
 
 }  // namespace tav

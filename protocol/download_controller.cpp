@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "link/port_discovery.h"
 #include "protocol/link_commands.h"
 
 namespace tav {
@@ -232,8 +233,9 @@ void DownloadController::OpenNextPort() {
     std::string device;
     if (count > 0) {
         currentPort_ = ports_.PortName(scanIndex_);
+        ports_.SetCurrentPortName(currentPort_);
         scanIndex_ = scanIndex_ + 1 >= count ? 0 : scanIndex_ + 1;
-        device = ports_.DeviceName(PortNumberFromName(currentPort_));
+        if (auto number = PortNumberFromText(currentPort_)) device = ports_.DeviceName(*number);
     }
     if (link_.IsOpen()) link_.Close();
     // An empty list or a name without a device leaves the port closed; the

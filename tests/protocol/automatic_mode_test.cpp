@@ -4,18 +4,29 @@
 #include <string>
 #include <vector>
 
+#include "link/port_scan.h"
+#include "protocol/analyzer_ports.h"
 #include "protocol/download_controller.h"
 #include "protocol/link_commands.h"
 #include "tests/support/controller_rig.h"
-#include "tests/support/sim_link_scripted_analyzer.h"
+#include "tests/support/sim_link_frames.h"
+#include "tests/support/sim_link_model_peer.h"
 
 namespace tav::test {
 namespace {
 
+sim::ModelOptions Analyzer(int measurementDelayMs = -1, bool silent = false) {
+    sim::ModelOptions options;
+    options.measurementDelayMs = measurementDelayMs;
+    options.measurementRecord = MakeRecord("2407011030", "058");
+    options.faults.noAnswer = silent;
+    return options;
+}
+
 class AutomaticMode : public ::testing::Test {
   protected:
     void SetUp() override {
-        // Note the step and the pane texts after every tick of the sequencer.
+        // Note the step and the retry count after every tick of the sequencer.
         rig.host.onTimer = [this](int id) {
             rig.controller.OnTimer(id);
             if (id != timer::kAuto) return;
@@ -35,6 +46,7 @@ class AutomaticMode : public ::testing::Test {
         return static_cast<int>(
             std::count(rig.host.signals.begin(), rig.host.signals.end(), event));
     }
+    size_t Questions() const { return rig.host.questions.size(); }
 
     ControllerRig rig;
     std::vector<int> steps;
@@ -42,8 +54,7 @@ class AutomaticMode : public ::testing::Test {
 };
 
 TEST_F(AutomaticMode, WithoutAnAnalyzerCableItKeepsScanning) {
-    ScriptedAnalyzer other;
-    rig.Plug(3, &other, false);
+    rig.Plug(3, nullptr, false);
     rig.StartAutomatic();
     EXPECT_EQ(rig.host.progressText, text::kInitAuto);
     EXPECT_EQ(rig.host.panes[3], "automatic");
@@ -58,7 +69,8 @@ TEST_F(AutomaticMode, WithoutAnAnalyzerCableItKeepsScanning) {
 }
 
 TEST_F(AutomaticMode, AnalyzerPortsAreGreetedSixTimesEachInTurn) {
-    ScriptedAnalyzer silent[3];
+    ModelPeer silent[] = {ModelPeer(Analyzer(-1, true)), ModelPeer(Analyzer(-1, true)),
+                          ModelPeer(Analyzer(-1, true))};
     for (int i = 0; i < 3; ++i) rig.Plug(5 + i, &silent[i]);
     rig.StartAutomatic();
     ASSERT_TRUE(rig.RunUntil([&] { return rig.link.opened.size() == 1; }, 10'000));
@@ -67,7 +79,7 @@ TEST_F(AutomaticMode, AnalyzerPortsAreGreetedSixTimesEachInTurn) {
     ASSERT_TRUE(rig.RunUntil([&] { return rig.link.opened.size() == 4; }, 1'000'000));
     EXPECT_EQ(rig.link.opened, (std::vector<std::string>{FakeDevice(5), FakeDevice(6),
                                                          FakeDevice(7), FakeDevice(5)}));
-    for (auto& analyzer : silent) EXPECT_EQ(analyzer.Count("HC"), 6);
+    for (auto& analyzer : silent) EXPECT_EQ(analyzer.Seen(sim::HostCommand::Greeting), 6);
     EXPECT_EQ(rig.controller.ScanCount(), 3);
     // The retry count runs 0..5 on a port and is back at 0 for the next.
     EXPECT_EQ(*std::max_element(retries.begin(), retries.end()), 5);
@@ -77,44 +89,32 @@ TEST_F(AutomaticMode, AnalyzerPortsAreGreetedSixTimesEachInTurn) {
 }
 
 TEST_F(AutomaticMode, MeasurementIsFetchedAndTheCartridgeStepsEndTheMode) {
-    ScriptedAnalyzer analyzer;
-    const std::string record = MakeRecord("2403150930", "065");
-    int requests = 0;
-    analyzer.reply = [&](const std::string& command) -> std::string {
-        if (command == "HC") {
-            analyzer.SendAt(rig.clock.NowMs() + 30'000, "..SF");
-            return "HC";
-        }
-        if (command == "SC") return ++requests == 1 ? "FS" : "SC" + record + "trailing";
-        return {};
-    };
+    ModelPeer analyzer(Analyzer(30'000));
     rig.Plug(5, &analyzer);
     rig.StartAutomatic();
     ASSERT_TRUE(RunToStep(25, 60'000));
     EXPECT_TRUE(Shown(text::kAwaitingMeasurement));
-    const int questions = static_cast<int>(rig.host.questions.size());
+    const size_t asked = Questions();
     rig.host.answers = {false};
     rig.controller.OnModeButton();  // still waiting: the user is asked
-    EXPECT_EQ(rig.host.questions.size(), static_cast<size_t>(questions + 1));
+    EXPECT_EQ(Questions(), asked + 1);
 
     ASSERT_TRUE(RunToStep(30, 60'000));
     EXPECT_TRUE(Shown(text::kMeasurementCompleted));
     rig.controller.OnModeButton();  // past step 25 the button does nothing
-    EXPECT_EQ(rig.host.questions.size(), static_cast<size_t>(questions + 1));
+    EXPECT_EQ(Questions(), asked + 1);
 
     ASSERT_TRUE(RunToStep(110, 60'000));
-    EXPECT_EQ(requests, 2);  // the first answer "FS" led back through step 27
-    EXPECT_NE(std::find(steps.begin(), steps.end(), 27), steps.end());
-    EXPECT_EQ(rig.payloads, std::vector<std::string>{record});
+    EXPECT_EQ(analyzer.model.ResultFramesSent(), 1);
+    EXPECT_EQ(rig.payloads, std::vector<std::string>{MakeRecord("2407011030", "058")});
     EXPECT_EQ(rig.counts, std::vector<int>{1});
     EXPECT_EQ(rig.host.downloadRefreshes, 1);
     EXPECT_GT(rig.link.purges, 0);
     EXPECT_FALSE(rig.link.IsOpen());
     rig.controller.OnModeButton();
-    EXPECT_EQ(rig.host.questions.size(), static_cast<size_t>(questions + 1));
+    EXPECT_EQ(Questions(), asked + 1);
 
-    const char* cartridge[] = {text::kRemoveCartridge, text::kCartridgeRemoved};
-    for (const char* expected : cartridge) {
+    for (const char* expected : {text::kRemoveCartridge, text::kCartridgeRemoved}) {
         rig.clock.Advance(3000);
         EXPECT_NE(rig.host.progressText, expected);  // waits for the user
         rig.host.CloseProgress();
@@ -135,10 +135,7 @@ TEST_F(AutomaticMode, MeasurementIsFetchedAndTheCartridgeStepsEndTheMode) {
 }
 
 TEST_F(AutomaticMode, WatchdogRestartsTheSearchWhenTheCableIsPulled) {
-    ScriptedAnalyzer analyzer;
-    analyzer.reply = [](const std::string& command) {
-        return command == "HC" ? std::string("HC") : std::string();
-    };
+    ModelPeer analyzer(Analyzer());
     rig.Plug(5, &analyzer);
     rig.StartAutomatic();
     ASSERT_TRUE(RunToStep(25, 60'000));
@@ -152,16 +149,14 @@ TEST_F(AutomaticMode, WatchdogRestartsTheSearchWhenTheCableIsPulled) {
     EXPECT_LE(rig.clock.NowMs() - pulled, 17'000);
     steps.clear();
     rig.clock.Advance(20'000);
+    ASSERT_GE(steps.size(), 5u);
     EXPECT_EQ(std::vector<int>(steps.begin(), steps.begin() + 5),
               (std::vector<int>{7, 2, 3, 4, 2}));
     EXPECT_FALSE(rig.link.IsOpen());
 }
 
 TEST_F(AutomaticMode, NoMeasurementWithinFourHundredSecondsGreetsAgain) {
-    ScriptedAnalyzer analyzer;
-    analyzer.reply = [](const std::string& command) {
-        return command == "HC" ? std::string("HC") : std::string();
-    };
+    ModelPeer analyzer(Analyzer());
     rig.Plug(5, &analyzer);
     rig.StartAutomatic();
     ASSERT_TRUE(RunToStep(25, 60'000));
@@ -171,11 +166,11 @@ TEST_F(AutomaticMode, NoMeasurementWithinFourHundredSecondsGreetsAgain) {
     EXPECT_GE(waited, 400'000u);
     EXPECT_LE(waited, 401'000u);
     ASSERT_TRUE(RunToStep(25, 60'000));
-    EXPECT_EQ(analyzer.Count("HC"), 2);
+    EXPECT_EQ(analyzer.Seen(sim::HostCommand::Greeting), 2);
 }
 
 TEST_F(AutomaticMode, ModeButtonSwitchesBetweenTheModes) {
-    ScriptedAnalyzer analyzer;
+    ModelPeer analyzer(Analyzer(-1, true));
     rig.Plug(5, &analyzer);
     rig.host.answers = {true};
     rig.controller.OnModeButton();
@@ -203,6 +198,66 @@ TEST_F(AutomaticMode, ModeButtonSwitchesBetweenTheModes) {
     rig.controller.OnLinkCommand(cmd::kRestartScan);
     EXPECT_EQ(rig.state.AutoStep, -1);
     EXPECT_EQ(rig.state.LinkPhase, 0);
+}
+
+// The same sequence on the program's own port scans and lists.
+TEST(AutomaticModeOnPortScans, CableFoundByTheScansIsUsedUntilItIsPulled) {
+    VirtualClock clock(0);
+    LinkState state;
+    ScriptedHost host(clock);
+    SimLink link(clock);
+    PortLists lists;
+    ScannedAnalyzerPorts ports(lists);
+    bool plugged = true;
+    auto enumerate = [&] {
+        PortInfo board;
+        board.devicePath = "\\\\?\\ACPI#PNP0501#0#{86e0d1e0}";
+        board.friendlyName = "Communications Port (COM1)";
+        board.comNumber = 1;
+        board.deviceNode = "/dev/ttyS0";
+        PortInfo cable;
+        cable.devicePath = "\\\\?\\USB#VID_067B&PID_2303#5&1#{86e0d1e0}";
+        cable.friendlyName = "Prolific USB-to-Serial Comm Port (COM5)";
+        cable.usb = true;
+        cable.comNumber = 5;
+        cable.deviceNode = "/dev/ttyUSB0";
+        PortEnumeration found;
+        found.ports = {board};
+        if (plugged) found.ports.push_back(cable);
+        return found;
+    };
+    ModelPeer analyzer(Analyzer(20'000));
+    link.Attach("/dev/ttyUSB0", &analyzer);
+    link.Attach("/dev/ttyS0", nullptr);
+    InlineHandoff handoff;
+    std::vector<std::string> payloads;
+    DownloadController controller(state, link, clock, host, ports,
+                                  [&] { return static_cast<int>(payloads.size()); });
+    HandoffLinkChannel channel(handoff, controller, host);
+    PortScanner scanner(lists, enumerate, state, channel);
+    host.onTimer = [&](int id) { controller.OnTimer(id); };
+    host.onWorker = [&](int event) {
+        if (event == ev::kScanAll) scanner.ScanAllPorts();
+        if (event == ev::kScanAnalyzer) scanner.ScanAnalyzerPorts();
+        if (event != ev::kDecode) return;
+        payloads.push_back(state.RxPayload);
+        channel.SendLinkCommand(cmd::kEndAfterDecode);
+        channel.SendLinkCommand(cmd::kClosePort);
+        channel.SendLinkCommand(cmd::kDownloadFinished);
+        state.DownloadState = -1;
+        channel.SendLinkCommand(cmd::kCartridgeRemoval);
+    };
+
+    state.AutoMode = 1;
+    controller.OnLinkCommand(cmd::kStartAuto);
+    ASSERT_TRUE(clock.RunUntil([&] { return state.AutoStep == 110; }, 120'000));
+    EXPECT_EQ(link.opened, std::vector<std::string>{"/dev/ttyUSB0"});
+    EXPECT_EQ(lists.LastAnalyzerPort().portName, "COM5");
+    EXPECT_EQ(payloads, std::vector<std::string>{MakeRecord("2407011030", "058")});
+
+    plugged = false;
+    link.Detach("/dev/ttyUSB0");
+    ASSERT_TRUE(clock.RunUntil([&] { return state.AutoStep == 6; }, 17'000));
 }
 
 }  // namespace

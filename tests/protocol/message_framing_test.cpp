@@ -7,7 +7,7 @@
 
 #include "protocol/link_commands.h"
 #include "tests/support/controller_rig.h"
-#include "tests/support/sim_link_scripted_analyzer.h"
+#include "tests/support/sim_link_frames.h"
 
 namespace tav::test {
 namespace {

@@ -1,12 +1,14 @@
 #include "tests/support/controller_rig.h"
 
+#include "link/port_discovery.h"
 #include "protocol/link_commands.h"
 
 namespace tav::test {
 
 ControllerRig::ControllerRig()
     : controller(
-          state, link, clock, host, ports, [this] { return lastNew; }, [this] { return wallTime; }),
+          state, link, clock, host, ports, [this] { return newResults ? newResults() : lastNew; },
+          [this] { return wallTime; }),
       channel(handoff, controller, host) {
     wallTime.tm_year = 2024 - 1900;
     wallTime.tm_mon = 2;
@@ -29,7 +31,7 @@ ControllerRig::ControllerRig()
         }
         label = *host.portChoices.front();
         host.portChoices.pop_front();
-        link.SetPortDeviceName(ports.DeviceName(PortNumberFromName(label)));
+        link.SetPortDeviceName(ports.DeviceName(PortNumberFromText(label).value_or(0)));
         return true;
     };
 }

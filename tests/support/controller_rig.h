@@ -44,6 +44,9 @@ class ControllerRig {
     std::vector<int> counts;
     int newPerDownload = -1;
     int lastNew = 0;
+    // What the controller is told the last download stored; by default the
+    // stand-in's count.
+    std::function<int()> newResults;
 
     // Puts a port COM`number` on the machine with `peer` on the line (null:
     // nothing answers); `cable` marks it as the analyzer's cable.

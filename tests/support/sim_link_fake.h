@@ -48,7 +48,8 @@ class SimLink final : public SerialLink {
     bool Prepare(SerialReceiver* owner, uint32_t bufferSize) override;
     bool Open() override;
     void Close() override;
-    bool IsOpen() const override { return open_; }
+    // A line whose device went away reads as closed, as the driver reports it.
+    bool IsOpen() const override { return LineAlive(); }
     size_t Write(const uint8_t* data, size_t count) override;
     bool Purge() override;
     std::string LastOpenError() const override { return lastError_; }
