@@ -138,14 +138,6 @@ TEST(ManualDownload, PortThatCannotBeOpenedGivesTheReason) {
     EXPECT_TRUE(rig.host.questions.empty());
 }
 
-TEST(ManualDownload, SecondStartWhilePortSelectIsOpenRefreshesIt) {
-    ControllerRig rig;
-    rig.host.portSelectOpen = true;
-    rig.controller.OnLinkCommand(cmd::kManualStart);
-    EXPECT_EQ(rig.host.portSelectRefreshes, 1);
-    EXPECT_EQ(rig.state.DownloadState, 1);
-}
-
 TEST(ManualDownload, SilentAnalyzerIsReportedAsNoResponse) {
     ControllerRig rig;
     sim::Faults silent;

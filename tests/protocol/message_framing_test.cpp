@@ -184,14 +184,6 @@ TEST_F(FramingTest, NulByteEndsTheHandedOverRecords) {
     EXPECT_EQ(rig.state.RxPayload, records3.substr(0, 60));
 }
 
-TEST_F(FramingTest, ProgressAlternatesWhileAFrameArrives) {
-    AwaitFrame();
-    Feed("S:00");
-    EXPECT_EQ(rig.host.progressText, text::kReceivingEven);
-    Feed("0");
-    EXPECT_EQ(rig.host.progressText, text::kReceivingOdd);
-}
-
 TEST_F(FramingTest, CountAboveFourHundredRaisesTheTimeLimits) {
     for (auto [count, limits] : {std::pair{400, kNormalTimeouts}, {401, kLargeTimeouts}}) {
         SCOPED_TRACE(count);
@@ -306,14 +298,6 @@ TEST_F(FramingTest, FullReceiveBufferStoresNothingMoreAndFailsTheDownload) {
     EXPECT_EQ(rig.state.RxBuffer.size(), kRxBufferSize);
     EXPECT_EQ(rig.state.ReplyLetters.find_first_not_of('H'), std::string::npos);
     EXPECT_TRUE(rig.link.written.empty());
-}
-
-TEST_F(FramingTest, NothingIsReceivedWhileTheLinkIsNotRunning) {
-    rig.state.LinkRunning = 0;
-    AwaitFrame();
-    Feed("S:0000");
-    EXPECT_EQ(rig.state.RxCount, 0);
-    EXPECT_TRUE(rig.host.messages.empty());
 }
 
 }  // namespace
