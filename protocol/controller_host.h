@@ -27,6 +27,7 @@ class ControllerHost {
     // The checking dialog ("Automatic mode was terminated.").
     virtual void ShowChecking(const std::string& text) = 0;
     virtual void HideChecking() = 0;
+    virtual bool CheckingVisible() const = 0;
 
     // Timers 3, 5 and 10: each tick calls DownloadController::OnTimer(id).
     virtual void StartTimer(int id, int intervalMs) = 0;
@@ -37,9 +38,13 @@ class ControllerHost {
     virtual int CurrentView() const = 0;
     // Redisplays the download view from the staging table (as command 12).
     virtual void RefreshDownloadView() = 0;
+    // Redisplays view `view` from its data (the settings changed).
+    virtual void RefreshView(int view) {
+        if (view == 1) RefreshDownloadView();
+    }
     // Empties the download view's list when it holds rows.
     virtual void ClearDownloadList() = 0;
-    // Status-bar panes 1 to 4.
+    // Status-bar panes 1 to 6.
     virtual void SetStatusPane(int pane, const std::string& text) = 0;
 
     // The modal port-select dialog. Returns false on Cancel; on OK the dialog

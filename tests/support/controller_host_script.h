@@ -1,0 +1,92 @@
+// A ControllerHost for tests: records what the controller shows, answers its
+// questions from a script and runs its timers on a VirtualClock.
+#pragma once
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+#include "protocol/controller_host.h"
+
+namespace tav::test {
+
+class ScriptedHost final : public ControllerHost {
+  public:
+    explicit ScriptedHost(VirtualClock& clock) : clock_(clock) {}
+
+    // Where timer ticks go (the controller's OnTimer).
+    std::function<void(int)> onTimer;
+    // What SignalWorker starts; it runs from the clock loop right after the
+    // current handler, as a worker would. Unset: only recorded.
+    std::function<void(int)> onWorker;
+    // The port-select dialog: returns false for Cancel. Unset: answers from
+    // portChoices, Cancel when that is empty.
+    std::function<bool(std::string&)> onPortSelect;
+
+    // Script.
+    std::deque<bool> answers;  // Yes/No answers, in order
+    bool defaultAnswer = true;
+    std::deque<std::optional<std::string>> portChoices;  // nullopt = Cancel
+
+    // Records.
+    std::vector<std::string> messages;
+    std::vector<std::string> questions;
+    std::vector<std::string> progressLog;  // every text the progress dialog took
+    std::string progressText;
+    std::string buttonText;
+    bool progressVisible = false;
+    std::string checkingText;
+    bool checkingVisible = false;
+    std::vector<int> signals;
+    std::map<int, std::string> panes;
+    std::vector<std::pair<int, int>> timerLog;  // (id, interval) started, (id, 0) killed
+    int view = 0;
+    int downloadRefreshes = 0;
+    int listClears = 0;
+    bool portSelectOpen = false;
+    int portSelectRefreshes = 0;
+
+    bool TimerRunning(int id) const { return timers_.count(id) != 0; }
+    // The user closes the dialogs.
+    void CloseProgress() { progressVisible = false; }
+    void CloseChecking() { checkingVisible = false; }
+
+    void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    bool AskYesNo(const std::string& text) override;
+    void ShowProgress(const std::string& text) override;
+    void HideProgress() override { progressVisible = false; }
+    void SetProgressButtonText(const std::string& text) override { buttonText = text; }
+    bool ProgressVisible() const override { return progressVisible; }
+    void ShowChecking(const std::string& text) override;
+    void HideChecking() override { checkingVisible = false; }
+    bool CheckingVisible() const override { return checkingVisible; }
+    void StartTimer(int id, int intervalMs) override;
+    void KillTimer(int id) override;
+    void ShowView(int v) override { view = v; }
+    int CurrentView() const override { return view; }
+    void RefreshDownloadView() override { ++downloadRefreshes; }
+    void ClearDownloadList() override { ++listClears; }
+    void SetStatusPane(int pane, const std::string& text) override { panes[pane] = text; }
+    bool RunPortSelect(std::string& selectedLabel) override;
+    bool PortSelectOpen() const override { return portSelectOpen; }
+    void RefreshPortSelect() override { ++portSelectRefreshes; }
+    void SignalWorker(int event) override;
+
+  private:
+    struct Timer {
+        uint64_t generation;
+        int intervalMs;
+        VirtualClock::TaskId task;
+    };
+    void Tick(int id, uint64_t generation, int64_t due);
+
+    VirtualClock& clock_;
+    std::map<int, Timer> timers_;
+    uint64_t nextGeneration_ = 1;
+};
+
+}  // namespace tav::test
