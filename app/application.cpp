@@ -1,50 +1,105 @@
 #include "app/application.h"
 
-#include <QCloseEvent>
-#include <QMainWindow>
+#include <ctime>
+
+#include "app/app_profile.h"
+#include "app/main_frame.h"
+#include "protocol/process_download.h"
 
 namespace tav {
 
-namespace {
-// Until the main frame exists: a window that closes the tables when closed.
-class PlaceholderFrame : public QMainWindow {
-  public:
-    explicit PlaceholderFrame(Application& app) : app_(app) {}
-
-  protected:
-    void closeEvent(QCloseEvent* event) override {
-        app_.Shutdown();
-        event->accept();
-    }
-
-  private:
-    Application& app_;
-};
-}  // namespace
+void Application::FrameChannel::SendLinkCommand(int code) {
+    if (target) target->SendLinkCommand(code);
+}
+void Application::FrameChannel::ShowMessage(const std::string& text) {
+    if (target) target->ShowMessage(text);
+}
+void Application::FrameChannel::ShowProgress(const std::string& text) {
+    if (target) target->ShowProgress(text);
+}
 
 Application::Application() = default;
 
 Application::~Application() {
-    Shutdown();
+    // The window's destruction runs the shutdown order; then the worker ends.
+    frame_.reset();
+    StopWorker();
+    database_.Close();
 }
 
 bool Application::Start() {
     paths_ = PrepareAppPaths(clock_);
-    auto window = std::make_unique<PlaceholderFrame>(*this);
-    window->setWindowTitle(QString::fromLatin1(kWindowTitle));
-    window->setFixedSize(1024, 768);
-    window->show();
-    window_ = std::move(window);
-    // Deferred initialisation, once the window is visible.
-    database_.InitResultDatabase(paths_.HomeDir);
-    LoadSettings(settings_, paths_.HomeDir);
+    scanner_ = std::make_unique<PortScanner>(ports_, SystemPortEnumerator(paths_.HomeDir), link_,
+                                             channel_);
+    portSource_ = std::make_unique<ScanPortSelectSource>(ports_, *scanner_, serial_);
+    profile_ = OpenApplicationProfile();
+
+    FrameContext context{link_,     clock_,        handoff_,   *this,
+                         *profile_, downloadRows_, formatter_, *portSource_};
+    frame_ = std::make_unique<CMainFrame>(context);
+    channel_.target = frame_.get();
+
+    controller_ = std::make_unique<DownloadController>(
+        link_, serial_, clock_, *frame_, analyzerPorts_,
+        [this] { return static_cast<int>(database_.DownloadTable.RowCount()); },
+        [] {
+            std::time_t now = std::time(nullptr);
+            std::tm local{};
+            localtime_r(&now, &local);
+            return local;
+        });
+    frame_->SetController(this);
+
+    worker_ = std::make_unique<LinkWorker>(
+        link_, LinkWorkerActions{[this] { Decode(); }, [this] { scanner_->ScanAllPorts(); },
+                                 [this] { scanner_->ScanAnalyzerPorts(); }});
+    worker_->Start();
+
+    frame_->show();
+    frame_->DeferredInit();
     return true;
 }
 
-void Application::Shutdown() {
+void Application::Decode() {
+    ProcessDownload(link_, database_, *frame_, clock_, paths_.HomeDir,
+                    IdDigits{settings_.PID_Digit, settings_.OPID_Digit});
+}
+
+void Application::OpenStore() {
+    database_.InitResultDatabase(paths_.HomeDir);
+}
+
+void Application::LoadSettings() {
+    tav::LoadSettings(settings_, paths_.HomeDir);
+}
+
+void Application::CloseStore() {
     database_.MainDbPath.clear();
     database_.DatabaseReady = 0;
     database_.Close();
+}
+
+void Application::ClosePort() {
+    if (serial_.IsOpen()) serial_.Close();
+}
+
+void Application::SignalWorker(int event) {
+    if (worker_) worker_->Signal(event);
+}
+
+void Application::StopWorker() {
+    if (worker_ && !workerStopped_) {
+        workerStopped_ = true;
+        worker_->Stop();
+    }
+}
+
+void Application::OnLinkCommand(int code) {
+    if (controller_) controller_->OnLinkCommand(code);
+}
+
+void Application::OnTimer(int id) {
+    if (controller_) controller_->OnTimer(id);
 }
 
 }  // namespace tav

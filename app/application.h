@@ -1,36 +1,85 @@
 // The application object: owns every application-wide object (clock, paths,
-// settings, result database, link) and hands them to the windows it creates.
+// settings, result database, serial port, port lists, link worker, download
+// controller) and hands them to the main window it creates.
 #pragma once
 
+#include <QSettings>
 #include <memory>
 
+#include "app/frame_interfaces.h"
+#include "app/qt_handoff.h"
 #include "app/settings.h"
 #include "app/startup.h"
+#include "link/port_scan.h"
+#include "link/port_select_dialog.h"
+#include "link/serial_port.h"
 #include "platform/clock.h"
+#include "protocol/analyzer_ports.h"
+#include "protocol/download_controller.h"
+#include "protocol/link_channel.h"
+#include "protocol/link_state.h"
+#include "protocol/link_worker.h"
 #include "store/result_database.h"
-
-class QMainWindow;
+#include "views/download_sources.h"
 
 namespace tav {
 
-class Application {
+class CMainFrame;
+
+class Application final : public FrameServices, public FrameController {
   public:
     Application();
-    ~Application();
+    ~Application() override;
     // Prepares the folders, shows the main window and runs its deferred
     // initialisation. False when the program must end.
     bool Start();
-    // Closes the result tables (the first step of the shutdown).
-    void Shutdown();
 
     const AppPaths& Paths() const { return paths_; }
+    CMainFrame* Frame() const { return frame_.get(); }
+
+    // FrameServices
+    void OpenStore() override;
+    void LoadSettings() override;
+    void CloseStore() override;
+    void ClosePort() override;
+    void SignalWorker(int event) override;
+    void StopWorker() override;
+
+    // FrameController
+    void OnLinkCommand(int code) override;
+    void OnTimer(int id) override;
 
   private:
+    // The scans report before the window exists; this forwards to it.
+    class FrameChannel final : public LinkChannel {
+      public:
+        void SendLinkCommand(int code) override;
+        void ShowMessage(const std::string& text) override;
+        void ShowProgress(const std::string& text) override;
+        LinkChannel* target = nullptr;
+    };
+
+    void Decode();
+
     SystemClock clock_;
     AppPaths paths_;
     AppSettings settings_;
     ResultDatabase database_{clock_};
-    std::unique_ptr<QMainWindow> window_;
+    LinkState link_;
+    QtHandoff handoff_;
+    SerialPort serial_{clock_, handoff_, link_.LinkRunning};
+    PortLists ports_;
+    FrameChannel channel_;
+    std::unique_ptr<PortScanner> scanner_;
+    ScannedAnalyzerPorts analyzerPorts_{ports_};
+    StagingRowSource downloadRows_{database_};
+    SettingsCellFormatter formatter_{settings_};
+    std::unique_ptr<ScanPortSelectSource> portSource_;
+    std::unique_ptr<QSettings> profile_;
+    std::unique_ptr<DownloadController> controller_;
+    std::unique_ptr<LinkWorker> worker_;
+    std::unique_ptr<CMainFrame> frame_;
+    bool workerStopped_ = false;
 };
 
 }  // namespace tav
