@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/paths.h"
+#include "tests/support/sim_process.h"
 #include "tools/analyzer-sim/model/sim_options.h"
 #include "tools/analyzer-sim/model/virtual_ports.h"
 
@@ -58,86 +59,13 @@ std::string ReadFile(const std::string& path) {
     return s.str();
 }
 
-// Milliseconds left of a deadline, for poll.
-class Deadline {
+using test::Deadline;
+
+// The simulator built beside the tests.
+class SimProcess : public test::SimProcess {
   public:
-    explicit Deadline(int ms)
-        : end_(std::chrono::steady_clock::now() + std::chrono::milliseconds(ms)) {}
-    int Left() const {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            end_ - std::chrono::steady_clock::now());
-        return left.count() > 0 ? static_cast<int>(left.count()) : 0;
-    }
-
-  private:
-    std::chrono::steady_clock::time_point end_;
-};
-
-// The simulator as a child process; its stdout is a pipe whose end of file
-// tells that it has exited.
-class SimProcess {
-  public:
-    explicit SimProcess(std::vector<std::string> args) {
-        int out[2];
-        if (pipe(out) != 0) return;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-        posix_spawn_file_actions_addclose(&actions, out[0]);
-        posix_spawn_file_actions_addclose(&actions, out[1]);
-        args.insert(args.begin(), TAV_ANALYZER_SIM);
-        std::vector<char*> argv;
-        for (auto& a : args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        if (posix_spawn(&pid_, TAV_ANALYZER_SIM, &actions, nullptr, argv.data(), environ) != 0) {
-            pid_ = -1;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-        close(out[1]);
-        stdout_ = out[0];
-    }
-    ~SimProcess() {
-        if (pid_ > 0) {
-            kill(pid_, SIGKILL);
-            waitpid(pid_, nullptr, 0);
-        }
-        if (stdout_ >= 0) close(stdout_);
-    }
-
-    pid_t pid() const { return pid_; }
-
-    // Everything on stdout up to the first newline (without it).
-    std::string ReadLine() {
-        std::string line;
-        Deadline d(kTimeoutMs);
-        char c;
-        while (poll_one(stdout_, d.Left()) && read(stdout_, &c, 1) == 1) {
-            if (c == '\n') return line;
-            line += c;
-        }
-        return line;
-    }
-    // Waits until the process ends; its exit status, or -1 on time-out.
-    int Wait() {
-        Deadline d(kTimeoutMs);
-        char buf[256];
-        while (poll_one(stdout_, d.Left())) {
-            if (read(stdout_, buf, sizeof buf) <= 0) break;
-        }
-        if (d.Left() == 0) return -1;
-        int status = 0;
-        if (waitpid(pid_, &status, 0) != pid_) return -1;
-        pid_ = -1;
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-
-  private:
-    static bool poll_one(int fd, int ms) {
-        pollfd p{fd, POLLIN, 0};
-        return ms > 0 && poll(&p, 1, ms) > 0;
-    }
-    pid_t pid_ = -1;
-    int stdout_ = -1;
+    explicit SimProcess(std::vector<std::string> args)
+        : test::SimProcess(TAV_ANALYZER_SIM, std::move(args)) {}
 };
 
 // The program's side of the cable: the slave opened raw, as the serial
