@@ -284,49 +284,4 @@ std::vector<VirtualPort> ReadVirtualPorts(const std::string& homeDir) {
     return ports;
 }
 
-int RegisterVirtualPort(const std::string& homeDir, VirtualPort port) {
-    if (port.devicePath.empty() || port.devicePath.find_first_of("\t\n") != std::string::npos ||
-        port.friendlyName.find_first_of("\t\n") != std::string::npos)
-        return 0;
-    const std::string path = JoinPath(homeDir, kVirtualPortsFile);
-    // Lines left by a simulator that ended without removing its own go now.
-    std::string text;
-    std::set<int> used = ComNumberStore(JoinPath(homeDir, kComNumbersFile)).Numbers();
-    for (const std::string& line : ReadLines(path)) {
-        if (!IsCommentOrBlank(line)) {
-            auto fields = SplitTabs(line, 4);
-            if (fields.size() >= 2 && !PathExists(fields[1])) continue;
-            if (auto n = ParseNumber(fields[0])) used.insert(*n);
-        }
-        text += line + "\n";
-    }
-    if (port.comNumber == 0) {
-        auto n = LowestFree(used, 3, kLastPortNumber);
-        if (!n) return 0;
-        port.comNumber = *n;
-    } else if (!InRange(port.comNumber) || used.count(port.comNumber)) {
-        return 0;
-    }
-    text += std::to_string(port.comNumber) + "\t" + port.devicePath + "\t" +
-            (port.usb ? "1" : "0") + "\t" + port.friendlyName + "\n";
-    return WriteFileAtomically(path, text) ? port.comNumber : 0;
-}
-
-bool UnregisterVirtualPort(const std::string& homeDir, const std::string& devicePath) {
-    const std::string path = JoinPath(homeDir, kVirtualPortsFile);
-    std::string text;
-    bool removed = false;
-    for (const std::string& line : ReadLines(path)) {
-        if (!IsCommentOrBlank(line)) {
-            auto fields = SplitTabs(line, 4);
-            if (fields.size() >= 2 && fields[1] == devicePath) {
-                removed = true;
-                continue;
-            }
-        }
-        text += line + "\n";
-    }
-    return removed && WriteFileAtomically(path, text);
-}
-
 }  // namespace tav

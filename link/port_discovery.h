@@ -86,13 +86,5 @@ struct VirtualPort {
 
 // The well-formed lines of the virtual ports file, in file order.
 std::vector<VirtualPort> ReadVirtualPorts(const std::string& homeDir);
-// Adds a line for `port`, first dropping lines whose device is gone. A
-// comNumber of 0 takes the lowest number from 3 up that neither a known
-// device nor another virtual port holds; a number given that one of them
-// holds is refused. Returns the number used, or 0 when refused, when no
-// number is free or when the file could not be written.
-int RegisterVirtualPort(const std::string& homeDir, VirtualPort port);
-// Removes the lines whose device path is `devicePath`.
-bool UnregisterVirtualPort(const std::string& homeDir, const std::string& devicePath);
 
 }  // namespace tav

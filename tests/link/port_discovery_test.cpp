@@ -186,26 +186,6 @@ TEST_F(DiscoveryTest, VirtualPortsFileAddsPortsAndSkipsWhatItCannotUse) {
     EXPECT_FALSE(e.ports[2].usb);
 }
 
-TEST_F(DiscoveryTest, SimulatorRegistersAFreeNumberAndRemovesItsLine) {
-    tree.AddUsbAdapter(Prolific());
-    Enumerate();  // the cable holds COM3 from now on
-    const std::string pts = tree.MakeDeviceNode("pts-1");
-    tree.WriteFile("home/virtual_ports.txt", "4\t" + tree.DevRoot() + "/stale\t1\tleft over\n");
-
-    int n = RegisterVirtualPort(tree.HomeDir(), {0, pts, true, "Prolific Simulated"});
-    EXPECT_EQ(n, 4) << "COM3 is kept for the cable; the stale line's COM4 is free again";
-    EXPECT_EQ(RegisterVirtualPort(tree.HomeDir(), {3, pts, false, "taken"}), 0);
-    EXPECT_EQ(RegisterVirtualPort(tree.HomeDir(), {5, "bad\tpath", false, "x"}), 0);
-    auto ports = ReadVirtualPorts(tree.HomeDir());
-    ASSERT_EQ(ports.size(), 1u);
-    EXPECT_EQ(ports[0].devicePath, pts);
-
-    EXPECT_EQ(NumberOf(Enumerate(), "pts-1"), 4);
-    EXPECT_TRUE(UnregisterVirtualPort(tree.HomeDir(), pts));
-    EXPECT_TRUE(ReadVirtualPorts(tree.HomeDir()).empty());
-    EXPECT_FALSE(UnregisterVirtualPort(tree.HomeDir(), pts));
-}
-
 TEST_F(DiscoveryTest, UnreadableSysfsIsReportedAndVirtualPortsStillListed) {
     const std::string pts = tree.MakeDeviceNode("pts-2");
     tree.WriteFile("home/virtual_ports.txt", "6\t" + pts + "\t1\tProlific Sim\n");
