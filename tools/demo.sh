@@ -8,7 +8,7 @@
 # (default $TAVRINA1C_HOME, else "$HOME/TAVRINA1c Expert demo") holding 20
 # stored results and finishing a measurement 5 s after each greeting, then
 # runs the program on that home folder. The simulator stops when the program
-# ends. Manual download: Download, OK on COM7, Yes. Automatic mode: the
+# ends; exports go to HOME_DIR/DATA. Manual download: Download, OK on COM7, Yes. Automatic mode: the
 # Automatic button, Yes.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
@@ -55,5 +55,6 @@ done
 echo "demo: analyzer on $(head -n1 "$work/sim.out"), home folder $home" >&2
 
 status=0
-TAVRINA1C_HOME=$home "$build/tavrina1c-expert" || status=$?
+# Started inside the home folder, so that its export folder DATA lands there.
+(cd "$home" && TAVRINA1C_HOME=$home exec "$build/tavrina1c-expert") || status=$?
 exit "$status"
