@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QTest>
 #include <QTimer>
+#include <functional>
 #include <memory>
 
 #include "app/application.h"
@@ -203,15 +204,31 @@ TEST(ApplicationEndToEnd, ClosingTheWindowDuringADownloadEndsTheLinkAndTheWorker
     ExpectEverythingClosed(rig.App());
 }
 
-TEST(ApplicationEndToEnd, ClosingTheWindowWithThePortSelectDialogOpenCancelsIt) {
+// How the window goes while the port-select dialog shows.
+struct CloseWay {
+    const char* name;
+    std::function<void(CMainFrame&)> close;
+};
+
+class ClosingWithPortSelectOpen : public ::testing::TestWithParam<CloseWay> {};
+
+INSTANTIATE_TEST_SUITE_P(
+    ApplicationEndToEnd, ClosingWithPortSelectOpen,
+    ::testing::Values(
+        // What the program does on SIGTERM.
+        CloseWay{"EveryWindowCloses", [](CMainFrame&) { QApplication::closeAllWindows(); }},
+        // The dialog itself is left open: closing the frame must end it.
+        CloseWay{"OnlyTheMainWindowCloses", [](CMainFrame& frame) { frame.close(); }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_P(ClosingWithPortSelectOpen, CancelsTheDialogAndEndsEverything) {
     ApplicationRig rig({"--fast", "--count", "3"});
     ASSERT_TRUE(rig.App().Start());
     CMainFrame& frame = rig.Frame();
     bool opened = false;
     QObject::connect(&frame, &CMainFrame::PortSelectOpened, &frame, [&](PortSelectDialog* dialog) {
         opened = true;
-        // As the program does on SIGTERM: every window closes.
-        QTimer::singleShot(200, dialog, [] { QApplication::closeAllWindows(); });
+        QTimer::singleShot(200, dialog, [&] { GetParam().close(frame); });
     });
     StartDownloadFromHome(frame);
     ASSERT_TRUE(QTest::qWaitFor([&] { return opened && !frame.isVisible(); }, 30'000));
