@@ -20,23 +20,34 @@ void Application::FrameChannel::ShowProgress(const std::string& text) {
 
 Application::Application() = default;
 
+Application::Application(ApplicationOptions options) : options_(std::move(options)) {}
+
 Application::~Application() {
-    // The window's destruction runs the shutdown order; then the worker ends.
+    Shutdown();
+}
+
+void Application::Shutdown() {
+    // Closing runs the window's close steps; its destruction then the worker's end.
+    if (frame_ && frame_->isVisible()) frame_->close();
     frame_.reset();
     StopWorker();
     database_.Close();
 }
 
 bool Application::Start() {
-    paths_ = PrepareAppPaths(clock_);
+    paths_ = options_.HomeDir.empty() ? PrepareAppPaths(clock_)
+                                      : PrepareAppPaths(clock_, options_.HomeDir);
     scanner_ = std::make_unique<PortScanner>(ports_, SystemPortEnumerator(paths_.HomeDir), link_,
                                              channel_);
     portSource_ = std::make_unique<ScanPortSelectSource>(ports_, *scanner_, serial_);
-    profile_ = OpenApplicationProfile();
+    profile_ = options_.ProfileFile.isEmpty()
+                   ? OpenApplicationProfile()
+                   : std::make_unique<QSettings>(options_.ProfileFile, QSettings::IniFormat);
 
     FrameContext context{link_,     clock_,        handoff_,   *this,
                          *profile_, downloadRows_, formatter_, *portSource_};
     frame_ = std::make_unique<CMainFrame>(context);
+    frame_->SetMessagePresenter(options_.Presenter);
     channel_.target = frame_.get();
 
     controller_ = std::make_unique<DownloadController>(

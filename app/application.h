@@ -25,17 +25,36 @@
 namespace tav {
 
 class CMainFrame;
+class MessagePresenter;
+
+// How the application starts; the program uses the defaults.
+struct ApplicationOptions {
+    // The home folder; empty: the default ($TAVRINA1C_HOME when set).
+    std::string HomeDir;
+    // Answers the window's message boxes; null: real boxes.
+    MessagePresenter* Presenter = nullptr;
+    // An INI file for the application profile; empty: the user's profile.
+    QString ProfileFile;
+};
 
 class Application final : public FrameServices, public FrameController {
   public:
     Application();
+    explicit Application(ApplicationOptions options);
     ~Application() override;
     // Prepares the folders, shows the main window and runs its deferred
     // initialisation. False when the program must end.
     bool Start();
+    // Closes the window if it is still open, destroys it and stops the
+    // worker (the destructor does this too); the objects stay inspectable.
+    void Shutdown();
 
     const AppPaths& Paths() const { return paths_; }
     CMainFrame* Frame() const { return frame_.get(); }
+    ResultDatabase& Database() { return database_; }
+    LinkState& Link() { return link_; }
+    SerialPort& Serial() { return serial_; }
+    const LinkWorker* Worker() const { return worker_.get(); }
 
     // FrameServices
     void OpenStore() override;
@@ -61,6 +80,7 @@ class Application final : public FrameServices, public FrameController {
 
     void Decode();
 
+    ApplicationOptions options_;
     SystemClock clock_;
     AppPaths paths_;
     AppSettings settings_;

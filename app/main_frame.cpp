@@ -320,7 +320,8 @@ void CMainFrame::SetStatusPane(int pane, const std::string& text) {
 bool CMainFrame::RunPortSelect(std::string& selectedLabel) {
     PortSelectDialog dialog(ports_, Presenter(), this);
     portSelect_ = &dialog;
-    const int result = dialog.exec();
+    emit PortSelectOpened(&dialog);
+    const int result = closed_ ? QDialog::Rejected : dialog.exec();
     portSelect_ = nullptr;
     if (result != QDialog::Accepted) return false;
     selectedLabel = dialog.SelectedLabel();
@@ -338,6 +339,8 @@ void CMainFrame::SignalWorker(int event) {
 void CMainFrame::RunCloseCommand() {
     if (closed_) return;
     closed_ = true;
+    // An open port-select dialog runs its own loop; it ends as cancelled.
+    if (portSelect_) portSelect_->reject();
     services_.CloseStore();
     link_.LinkRunning = 0;
     // The watcher and the worker may be waiting to report; let them go so

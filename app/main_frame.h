@@ -140,6 +140,11 @@ class CMainFrame : public QMainWindow, public ControllerHost, public LinkChannel
     LinkState& Link() override { return link_; }
     void PauseMs(int ms) override { clock_.SleepMs(ms); }
 
+  signals:
+    // The port-select dialog is about to run modally (tests and the
+    // screenshot tool answer it from here).
+    void PortSelectOpened(PortSelectDialog* dialog);
+
   protected:
     void closeEvent(QCloseEvent* event) override;
 

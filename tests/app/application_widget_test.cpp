@@ -1,0 +1,243 @@
+// The real window with the application's wiring, against analyzer-sim on a
+// pseudo-terminal: a manual download, an automatic-mode measurement and
+// closing the window while the link is busy.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QComboBox>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+#include "app/application.h"
+#include "app/main_frame.h"
+#include "app/message_presenter.h"
+#include "protocol/checking_dlg.h"
+#include "protocol/process_dlg.h"
+#include "tests/support/sim_process.h"
+#include "tests/support/temp_dir.h"
+#include "views/download_view.h"
+
+namespace tav {
+namespace {
+
+template <typename W>
+W* FindById(QWidget* root, int id) {
+    for (W* w : root->findChildren<W*>())
+        if (w->property("controlId").toInt() == id) return w;
+    return nullptr;
+}
+
+// Runs the test inside its own folder, where the program makes its DATA folder.
+class WorkingDir {
+  public:
+    explicit WorkingDir(const std::string& dir) {
+        char buf[4096];
+        if (getcwd(buf, sizeof buf)) old_ = buf;
+        EXPECT_EQ(chdir(dir.c_str()), 0);
+    }
+    ~WorkingDir() { (void)!chdir(old_.c_str()); }
+
+  private:
+    std::string old_;
+};
+
+// A home folder with a simulator registered in it and the application on it.
+class ApplicationRig {
+  public:
+    explicit ApplicationRig(std::vector<std::string> simArgs) : cwd_(root_.path()) {
+        std::vector<std::string> args{"--home", home_};
+        args.insert(args.end(), simArgs.begin(), simArgs.end());
+        sim_ = std::make_unique<test::SimProcess>(TAV_ANALYZER_SIM, args);
+        simLine_ = sim_->ReadLine();
+        ApplicationOptions options;
+        options.HomeDir = home_;
+        options.Presenter = &boxes_;
+        options.ProfileFile = QString::fromStdString(root_.File("profile.ini"));
+        app_ = std::make_unique<Application>(options);
+    }
+    ~ApplicationRig() {
+        app_.reset();
+        sim_.reset();
+    }
+
+    Application& App() { return *app_; }
+    CMainFrame& Frame() { return *app_->Frame(); }
+    ScriptedMessagePresenter& Boxes() { return boxes_; }
+    const std::string& SimLine() const { return simLine_; }
+    test::SimProcess& Sim() { return *sim_; }
+
+    // Every box so far, for failure messages.
+    std::string BoxLog() const {
+        std::string log;
+        for (const QString& t : boxes_.Texts()) log += "[" + t.toStdString() + "] ";
+        return log;
+    }
+
+  private:
+    test::TempDir root_;
+    WorkingDir cwd_;
+    std::string home_ = root_.path() + "/TAVRINA1c Expert";
+    ScriptedMessagePresenter boxes_;
+    std::unique_ptr<test::SimProcess> sim_;
+    std::string simLine_;
+    std::unique_ptr<Application> app_;
+};
+
+// Accepts the port-select dialog with `port` typed in, noting what it preselected.
+void AnswerPortSelect(CMainFrame& frame, const QString& port, QString* preselected) {
+    QObject::connect(&frame, &CMainFrame::PortSelectOpened, &frame,
+                     [port, preselected](PortSelectDialog* dialog) {
+                         QTimer::singleShot(0, dialog, [dialog, port, preselected] {
+                             *preselected = dialog->PortList()->currentText();
+                             dialog->PortList()->setEditText(port);
+                             dialog->accept();
+                         });
+                     });
+}
+
+void StartDownloadFromHome(CMainFrame& frame) {
+    auto* download = FindById<QAbstractButton>(frame.View(viewix::kHome), 1000);
+    ASSERT_NE(download, nullptr);
+    download->click();
+}
+
+TEST(ApplicationEndToEnd, AManualDownloadStoresTheAnalyzersResultsAndListsThem) {
+    ApplicationRig rig({"--fast", "--count", "3"});
+    ASSERT_EQ(rig.SimLine().rfind("COM7 /dev/pts/", 0), 0u) << rig.SimLine();
+    QString preselected;
+    rig.Boxes().QueueAnswer(true);  // "COM7 is connected. Do you want to download ...?"
+    ASSERT_TRUE(rig.App().Start());
+    CMainFrame& frame = rig.Frame();
+    AnswerPortSelect(frame, QStringLiteral("COM7"), &preselected);
+    ASSERT_EQ(frame.ActiveViewIndex(), viewix::kHome);
+
+    StartDownloadFromHome(frame);
+    CHbA1c720DownLoadView* view = frame.DownloadView();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view->List().RowCount() == 3; }, 40'000))
+        << rig.BoxLog() << " progress: " << frame.ProcessDialog()->Message().toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return rig.App().Link().DownloadState == -1; }, 10'000));
+
+    EXPECT_EQ(preselected, QStringLiteral("COM7"));
+    ASSERT_FALSE(rig.Boxes().Boxes().empty());
+    EXPECT_TRUE(rig.Boxes().Boxes()[0].Question);
+    EXPECT_TRUE(rig.Boxes().Boxes()[0].Text.startsWith("COM7 is connected.")) << rig.BoxLog();
+    EXPECT_EQ(frame.StatusPaneText(1), QStringLiteral("COM7"));
+    EXPECT_EQ(frame.ActiveViewIndex(), viewix::kDownload);
+    EXPECT_EQ(frame.ProcessDialog()->Message(), QString::fromLatin1(kDownloadCompletedText));
+
+    ResultDatabase& db = rig.App().Database();
+    EXPECT_EQ(db.DownloadTable.RowCount(), 3);
+    db.MainTable.Requery();
+    EXPECT_EQ(db.MainTable.RowCount(), 3);
+    for (int row = 0; row < 3; ++row)
+        EXPECT_FALSE(view->List().CellText(row, 3).isEmpty()) << "row " << row;
+}
+
+TEST(ApplicationEndToEnd, AutomaticModeStoresTheMeasurementAndGuidesThroughTheCartridge) {
+    ApplicationRig rig({"--fast", "--count", "2", "--measure-after", "3000"});
+    ASSERT_EQ(rig.SimLine().rfind("COM7 ", 0), 0u) << rig.SimLine();
+    rig.Boxes().QueueAnswer(true);  // "Do you want to switch to automatic mode?"
+    ASSERT_TRUE(rig.App().Start());
+    CMainFrame& frame = rig.Frame();
+    auto* automatic = FindById<QAbstractButton>(frame.View(viewix::kHome), 1005);
+    ASSERT_NE(automatic, nullptr);
+    automatic->click();
+    EXPECT_EQ(rig.App().Link().AutoMode, 1);
+
+    CHbA1c720DownLoadView* view = frame.DownloadView();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view->List().RowCount() == 1; }, 45'000))
+        << rig.BoxLog() << " step " << rig.App().Link().AutoStep
+        << " progress: " << frame.ProcessDialog()->Message().toStdString();
+    EXPECT_EQ(rig.App().Database().DownloadTable.RowCount(), 1);
+
+    // The user closes the completion notice and each cartridge notice as it comes.
+    CProcessDlg* progress = frame.ProcessDialog();
+    for (const char* notice :
+         {"Receiving data - Completed", "Caution >> Please remove the cartridge",
+          "Please make sure the cartridge is removed"}) {
+        ASSERT_TRUE(QTest::qWaitFor(
+            [&] { return progress->isVisible() && progress->Message().startsWith(notice); },
+            10'000))
+            << progress->Message().toStdString() << " step " << rig.App().Link().AutoStep
+            << " phase " << rig.App().Link().LinkPhase << " visible " << progress->isVisible();
+        FindById<QAbstractButton>(progress, kIdProcessButton)->click();
+    }
+    CCheckingDlg* checking = frame.CheckingDialog();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return checking->isVisible(); }, 10'000));
+    EXPECT_EQ(checking->Message(), QStringLiteral("Automatic mode was terminated."));
+    FindById<QAbstractButton>(checking, kIdCheckingOk)->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.App().Link().AutoMode == 0; }, 10'000));
+    EXPECT_EQ(rig.App().Link().AutoStep, -1);
+}
+
+// After Shutdown: the worker has ended, the port and its watcher are closed
+// and both tables are closed.
+void ExpectEverythingClosed(Application& app) {
+    ASSERT_NE(app.Worker(), nullptr);
+    EXPECT_NE(app.Worker()->ExitCode(), -1);
+    EXPECT_FALSE(app.Serial().IsOpen());
+    EXPECT_TRUE(app.Serial().WaitWatcherEnded(0));
+    EXPECT_FALSE(app.Database().MainTable.IsOpen());
+    EXPECT_FALSE(app.Database().DownloadTable.IsOpen());
+    EXPECT_EQ(app.Link().LinkRunning, 0);
+}
+
+TEST(ApplicationEndToEnd, ClosingTheWindowDuringADownloadEndsTheLinkAndTheWorker) {
+    // At 9600 baud the 200 results take about nine seconds.
+    ApplicationRig rig({"--count", "200"});
+    rig.Boxes().QueueAnswer(true);
+    ASSERT_TRUE(rig.App().Start());
+    CMainFrame& frame = rig.Frame();
+    QString preselected;
+    AnswerPortSelect(frame, QStringLiteral("COM7"), &preselected);
+    StartDownloadFromHome(frame);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return frame.ProcessDialog()->Message().startsWith("Receiving data from analyzer"); },
+        30'000))
+        << rig.BoxLog() << frame.ProcessDialog()->Message().toStdString();
+    ASSERT_TRUE(rig.App().Serial().IsOpen());
+    rig.App().Shutdown();
+    ExpectEverythingClosed(rig.App());
+}
+
+// How the window goes while the port-select dialog shows.
+struct CloseWay {
+    const char* name;
+    std::function<void(CMainFrame&)> close;
+};
+
+class ClosingWithPortSelectOpen : public ::testing::TestWithParam<CloseWay> {};
+
+INSTANTIATE_TEST_SUITE_P(
+    ApplicationEndToEnd, ClosingWithPortSelectOpen,
+    ::testing::Values(
+        // What the program does on SIGTERM.
+        CloseWay{"EveryWindowCloses", [](CMainFrame&) { QApplication::closeAllWindows(); }},
+        // The dialog itself is left open: closing the frame must end it.
+        CloseWay{"OnlyTheMainWindowCloses", [](CMainFrame& frame) { frame.close(); }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_P(ClosingWithPortSelectOpen, CancelsTheDialogAndEndsEverything) {
+    ApplicationRig rig({"--fast", "--count", "3"});
+    ASSERT_TRUE(rig.App().Start());
+    CMainFrame& frame = rig.Frame();
+    bool opened = false;
+    QObject::connect(&frame, &CMainFrame::PortSelectOpened, &frame, [&](PortSelectDialog* dialog) {
+        opened = true;
+        QTimer::singleShot(200, dialog, [&] { GetParam().close(frame); });
+    });
+    StartDownloadFromHome(frame);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return opened && !frame.isVisible(); }, 30'000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return frame.PortSelect() == nullptr; }, 5'000));
+    EXPECT_EQ(rig.App().Link().DownloadState, -1);
+    rig.App().Shutdown();
+    ExpectEverythingClosed(rig.App());
+    EXPECT_TRUE(rig.Boxes().Boxes().empty()) << rig.BoxLog();
+}
+
+}  // namespace
+}  // namespace tav
