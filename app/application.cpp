@@ -85,6 +85,13 @@ void Application::LoadSettings() {
 }
 
 void Application::CloseStore() {
+    // A download being stored on the worker must finish before its tables
+    // close: release the worker's reports to this thread (they would wait for
+    // it) and let the worker end after its current run. When this thread is
+    // itself inside one of the worker's reports (a dialog it opened), the
+    // worker cannot go on until we return, so it is stopped later instead.
+    handoff_.Close();
+    if (!handoff_.InCall()) StopWorker();
     database_.MainDbPath.clear();
     database_.DatabaseReady = 0;
     database_.Close();

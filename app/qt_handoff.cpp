@@ -43,10 +43,12 @@ void QtHandoff::Invoke(const std::function<void()>& fn) {
                 std::lock_guard lock(core->mutex);
                 if (call->abandoned) return;  // the caller has gone; fnPtr is dangling
                 call->started = true;
+                ++core->running;
             }
             (*fnPtr)();
             {
                 std::lock_guard lock(core->mutex);
+                --core->running;
                 call->done = true;
             }
             core->cv.notify_all();
@@ -63,6 +65,11 @@ void QtHandoff::Close() {
         core_->closed = true;
     }
     core_->cv.notify_all();
+}
+
+bool QtHandoff::InCall() const {
+    std::lock_guard lock(core_->mutex);
+    return core_->running > 0;
 }
 
 bool QtHandoff::Closed() const {

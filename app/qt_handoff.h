@@ -31,12 +31,16 @@ class QtHandoff final : public Handoff {
     // blocked in Invoke cannot hold up the shutdown.
     void Close();
     bool Closed() const;
+    // True while the window thread is inside a call handed over by another
+    // thread (for example in a message box that a worker's report opened).
+    bool InCall() const;
 
   private:
     struct Core {
         std::mutex mutex;
         std::condition_variable cv;
         bool closed = false;
+        int running = 0;  // calls being run on the window thread now
     };
     std::shared_ptr<Core> core_;
     QPointer<QObject> target_;

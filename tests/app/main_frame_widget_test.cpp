@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTimer>
 #include <atomic>
 #include <memory>
@@ -401,6 +402,16 @@ TEST(QtHandoff, CloseReleasesAWaitingCallerWithoutRunningItsCall) {
     bool direct = false;
     handoff.Invoke([&] { direct = true; });
     EXPECT_TRUE(direct) << "calls on the window thread still run";
+}
+
+TEST(QtHandoff, KnowsWhenTheWindowThreadIsInsideAnotherThreadsCall) {
+    QtHandoff handoff;
+    EXPECT_FALSE(handoff.InCall());
+    bool inside = false;
+    std::thread worker([&] { handoff.Invoke([&] { inside = handoff.InCall(); }); });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return inside; }, 5000));
+    worker.join();
+    EXPECT_FALSE(handoff.InCall());
 }
 
 TEST(AppProfile, LivesUnderTheOrganisationAndApplicationNames) {
