@@ -12,6 +12,7 @@
 # Automatic button, Yes.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
+"$here/scripts/setup.sh"
 build=${BUILD_DIR:-$here/build}
 export BUILD_DIR=$build
 
