@@ -30,15 +30,15 @@ CHbA1c720MainView::CHbA1c720MainView(ViewHost& host, QWidget* parent)
         switch (entry.id) {
             case homeid::kDownload:
                 connect(button, &QAbstractButton::clicked, this,
-                        [this] { host_.SendLinkCommand(viewcmd::kDownloadView); });
+                        [this] { host_.SendLinkCommand(cmd::kShowDownload); });
                 break;
             case homeid::kAllData:
                 connect(button, &QAbstractButton::clicked, this,
-                        [this] { host_.SendLinkCommand(viewcmd::kListView); });
+                        [this] { host_.SendLinkCommand(cmd::kShowList); });
                 break;
             case homeid::kGraph:
                 connect(button, &QAbstractButton::clicked, this,
-                        [this] { host_.SendLinkCommand(viewcmd::kGraphView); });
+                        [this] { host_.SendLinkCommand(cmd::kShowGraph); });
                 break;
             case homeid::kAutomatic:
                 connect(button, &QAbstractButton::clicked, this, [this] { OnAutomatic(); });
@@ -58,7 +58,7 @@ void CHbA1c720MainView::OnAutomatic() {
     if (link.AutoMode != 0) return;
     if (!host_.AskYesNo("Do you want to switch to automatic mode?")) return;
     link.AutoMode = 1;
-    host_.SendLinkCommand(viewcmd::kStartAutomatic);
+    host_.SendLinkCommand(cmd::kStartAuto);
 }
 
 void CHbA1c720MainView::OpenAbout() {

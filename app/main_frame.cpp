@@ -129,15 +129,15 @@ void CMainFrame::DeferredInit() {
         return new PlaceholderView(*this, title, buttons, container_);
     };
     AddView(viewix::kAllData, makeView(viewix::kAllData, QStringLiteral("All data"),
-                                       {{1006, viewcmd::kHomeView, "Home"},
-                                        {1011, viewcmd::kDownloadView, "Download"},
-                                        {1014, viewcmd::kListView, "List"},
-                                        {1013, viewcmd::kGraphView, "Graph"}}));
+                                       {{1006, cmd::kShowHome, "Home"},
+                                        {1011, cmd::kShowDownload, "Download"},
+                                        {1014, cmd::kShowList, "List"},
+                                        {1013, cmd::kShowGraph, "Graph"}}));
     AddView(viewix::kGraph, makeView(viewix::kGraph, QStringLiteral("Graph"),
-                                     {{1027, viewcmd::kHomeView, "Home"},
-                                      {1028, viewcmd::kDownloadView, "Download"},
-                                      {1031, viewcmd::kListView, "List"},
-                                      {1030, viewcmd::kGraphView, "Graph"}}));
+                                     {{1027, cmd::kShowHome, "Home"},
+                                      {1028, cmd::kShowDownload, "Download"},
+                                      {1031, cmd::kShowList, "List"},
+                                      {1030, cmd::kShowGraph, "Graph"}}));
     for (int index = viewix::kHome; index <= viewix::kGraph; ++index)
         views_[index]->OnInitialUpdate();
 
@@ -181,7 +181,7 @@ void CMainFrame::SwitchCommand(int to) {
     lastActive_ = from;
     if (!views_[to]) return;
     if (from == to) {
-        if (to == viewix::kDownload && link_.AutoMode == 0) SignalWorker(wakeup::kScanAll);
+        if (to == viewix::kDownload && link_.AutoMode == 0) SignalWorker(ev::kScanAll);
         return;
     }
     SwitchView(from, to);
@@ -189,13 +189,13 @@ void CMainFrame::SwitchCommand(int to) {
 
 void CMainFrame::DispatchLinkCommand(int code) {
     switch (code) {
-        case viewcmd::kHomeView:
-        case viewcmd::kDownloadView:
-        case viewcmd::kListView:
-        case viewcmd::kGraphView:
+        case cmd::kShowHome:
+        case cmd::kShowDownload:
+        case cmd::kShowList:
+        case cmd::kShowGraph:
             SwitchCommand(code);  // command n shows table entry n
             return;
-        case viewcmd::kRefreshView:
+        case cmd::kRefreshView:
             if (active_ >= viewix::kDownload && views_[active_]) views_[active_]->OnRefresh();
             return;
         default:

@@ -34,9 +34,9 @@ CHbA1c720DownLoadView::CHbA1c720DownLoadView(ViewHost& host, ResultRowSource& ro
     connect(button(dlid::kHome), &QAbstractButton::clicked, this, [this] { OnHome(); });
     connect(button(dlid::kDownload), &QAbstractButton::clicked, this, [this] { OnNewDownload(); });
     connect(button(dlid::kAllData), &QAbstractButton::clicked, this,
-            [this] { OnOtherView(viewcmd::kListView); });
+            [this] { OnOtherView(cmd::kShowList); });
     connect(button(dlid::kGraph), &QAbstractButton::clicked, this,
-            [this] { OnOtherView(viewcmd::kGraphView); });
+            [this] { OnOtherView(cmd::kShowGraph); });
     connect(button(dlid::kMode), &QAbstractButton::clicked, this, [this] { OnModeButton(); });
     // The export comes with the CSV export of the list views.
     button(dlid::kExport)->setEnabled(false);
@@ -68,9 +68,9 @@ void CHbA1c720DownLoadView::OnInitialUpdate() {
 void CHbA1c720DownLoadView::OnActivateView() {
     ClearList();
     if (host_.Link().AutoMode == 1)
-        host_.SendLinkCommand(viewcmd::kStartAutomatic);
+        host_.SendLinkCommand(cmd::kStartAuto);
     else
-        host_.SignalWorker(wakeup::kScanAll);
+        host_.SignalWorker(ev::kScanAll);
 }
 
 void CHbA1c720DownLoadView::ClearList() {
@@ -101,13 +101,13 @@ bool CHbA1c720DownLoadView::CanLeaveDownload() const {
 }
 
 void CHbA1c720DownLoadView::OnHome() {
-    if (CanLeaveDownload()) host_.SendLinkCommand(viewcmd::kHomeView);
+    if (CanLeaveDownload()) host_.SendLinkCommand(cmd::kShowHome);
 }
 
 void CHbA1c720DownLoadView::OnNewDownload() {
     if (!CanLeaveDownload()) return;
     list_->DeleteAllRows();
-    host_.SendLinkCommand(viewcmd::kDownloadView);
+    host_.SendLinkCommand(cmd::kShowDownload);
 }
 
 void CHbA1c720DownLoadView::OnOtherView(int command) {
@@ -123,16 +123,16 @@ void CHbA1c720DownLoadView::OnModeButton() {
         if (host_.ProgressVisible()) host_.HideProgress();
         link.AutoMode = 0;
         link.DownloadState = 0;
-        host_.SendLinkCommand(viewcmd::kEndTransfer);
+        host_.SendLinkCommand(cmd::kEnd);
         host_.PauseMs(50);
-        host_.SendLinkCommand(viewcmd::kStartManual);
+        host_.SendLinkCommand(cmd::kManualMode);
         return;
     }
     if (!host_.AskYesNo(kAskAutomaticText)) return;
     ClearList();
     if (host_.ProgressVisible()) host_.HideProgress();
     link.AutoMode = 1;
-    host_.SendLinkCommand(viewcmd::kStartAutomatic);
+    host_.SendLinkCommand(cmd::kStartAuto);
 }
 
 }  // namespace tav

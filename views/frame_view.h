@@ -4,31 +4,12 @@
 #include <QWidget>
 #include <string>
 
+#include "protocol/link_commands.h"
 #include "protocol/link_state.h"
 
 class QAbstractButton;
 
 namespace tav {
-
-// Controller commands the views send to the main window.
-namespace viewcmd {
-inline constexpr int kHomeView = 1;
-inline constexpr int kDownloadView = 2;
-inline constexpr int kListView = 3;
-inline constexpr int kGraphView = 4;
-inline constexpr int kPortSelect = 10;
-inline constexpr int kRefreshView = 12;
-inline constexpr int kStartAutomatic = 30;
-inline constexpr int kEndTransfer = 37;
-inline constexpr int kStartManual = 50;
-}  // namespace viewcmd
-
-// Events that wake the link worker.
-namespace wakeup {
-inline constexpr int kDecode = 1;
-inline constexpr int kScanAll = 2;
-inline constexpr int kScanAnalyzer = 3;
-}  // namespace wakeup
 
 // The main window as its views see it. Every call is made on the window thread.
 class ViewHost {
