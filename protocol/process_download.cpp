@@ -70,18 +70,22 @@ DownloadSummary ProcessDownload(LinkState& link, ResultDatabase& db, LinkChannel
     ResultTable& main = db.MainTable;
     ResultTable& staging = db.DownloadTable;
 
+    // Work on a copy: the window thread resets the receive buffers when it
+    // sends its next command, which may come while this run is storing.
+    const std::string received = link.RxPayload;
+    const int recordCount = link.RecordCount;
+
     MakeDataFolder(workDir);
-    WriteRawCopy(JoinPath(homeDir, kRawDataFile), link.RxPayload);
+    WriteRawCopy(JoinPath(homeDir, kRawDataFile), received);
     ResetStaging(staging, clock);
 
     // The records end at the first NUL; what is missing reads as NUL and so
     // fails the terminator test.
-    const std::string_view payload(link.RxPayload.data(),
-                                   std::min(link.RxPayload.size(), link.RxPayload.find('\0')));
+    const std::string_view payload(received.data(), std::min(received.size(), received.find('\0')));
     const size_t length = link.RecordLength > 0 ? static_cast<size_t>(link.RecordLength)
                                                 : static_cast<size_t>(kRecordLength);
     std::vector<std::string> accepted;
-    for (int r = 0; r < link.RecordCount; ++r) {
+    for (int r = 0; r < recordCount; ++r) {
         channel.ShowProgress(kRecordsCheckedText);
         const size_t start = static_cast<size_t>(r) * length;
         std::string record =
