@@ -4,25 +4,19 @@
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
-#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
-#include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "platform/paths.h"
 #include "tests/support/sim_process.h"
+#include "tests/support/temp_dir.h"
 #include "tools/analyzer-sim/model/sim_options.h"
 #include "tools/analyzer-sim/model/virtual_ports.h"
-
-extern char** environ;
 
 namespace tav::sim {
 namespace {
@@ -30,40 +24,8 @@ namespace {
 constexpr int kTimeoutMs = 10'000;
 const std::string kEtxS(1, '\x03');
 
-// A fresh home folder, removed with what the simulator may have left in it.
-class TempHome {
-  public:
-    TempHome() {
-        const char* base = std::getenv("TAV_TEST_TMP");
-        std::string root = PrepareHomeDir(base && *base ? base : "/tmp");
-        std::string templ = JoinPath(root, "simhome-XXXXXX");
-        std::vector<char> buf(templ.begin(), templ.end());
-        buf.push_back('\0');
-        EXPECT_NE(mkdtemp(buf.data()), nullptr);
-        path_ = buf.data();
-    }
-    ~TempHome() {
-        RemoveFile(JoinPath(path_, kVirtualPortsFile));
-        rmdir(path_.c_str());
-    }
-    operator const std::string&() const { return path_; }
-
-  private:
-    std::string path_;
-};
-
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-using test::Deadline;
-
 // The simulator built beside the tests.
-class SimProcess : public test::SimProcess {
-  public:
+struct SimProcess : test::SimProcess {
     explicit SimProcess(std::vector<std::string> args)
         : test::SimProcess(TAV_ANALYZER_SIM, std::move(args)) {}
 };
@@ -91,7 +53,7 @@ class Port {
     // Reads until `count` bytes came, the line hung up or time ran out.
     std::string Read(size_t count, bool* hungUp = nullptr) {
         std::string got;
-        Deadline d(kTimeoutMs);
+        test::Deadline d(kTimeoutMs);
         while (got.size() < count) {
             pollfd p{fd_, POLLIN, 0};
             if (poll(&p, 1, d.Left()) <= 0) break;
@@ -111,23 +73,24 @@ class Port {
     int fd_ = -1;
 };
 
-std::string PortsFile(const std::string& home) {
-    return JoinPath(home, kVirtualPortsFile);
+// The simulator's ports file in `home`.
+std::string PortsFile(const test::TempDir& home) {
+    return home.File(kVirtualPortsFile);
 }
 
 TEST(AnalyzerSimProgram, RegistersItsPortAnswersAcrossReopensAndUnregistersOnSigterm) {
-    const TempHome home;
+    const test::TempDir home;
     // A comment and another port stay; a stale COM7 line from a killed run goes.
     const std::string keep = "# test ports\n3\t/dev/ttyS9\t0\tCommunications Port (COM3)\n";
     std::ofstream(PortsFile(home)) << keep << "7\t/dev/pts/999\t1\tstale\n";
 
-    SimProcess sim({"--home", home, "--fast", "--count", "5", "--seed", "9"});
+    SimProcess sim({"--home", home.path(), "--fast", "--count", "5", "--seed", "9"});
     ASSERT_GT(sim.pid(), 0);
     std::string line = sim.ReadLine();
     ASSERT_EQ(line.rfind("COM7 /dev/", 0), 0u) << line;
     const std::string path = line.substr(5);
     const VirtualPort port{7, path, true, "Prolific USB-to-Serial Comm Port (COM7)"};
-    EXPECT_EQ(ReadFile(PortsFile(home)), keep + FormatPortLine(port) + "\n");
+    EXPECT_EQ(test::ReadWholeFile(PortsFile(home)), keep + FormatPortLine(port) + "\n");
 
     for (int download = 0; download < 2; ++download) {  // each download opens the port anew
         Port p(path);
@@ -144,15 +107,15 @@ TEST(AnalyzerSimProgram, RegistersItsPortAnswersAcrossReopensAndUnregistersOnSig
 
     ASSERT_EQ(kill(sim.pid(), SIGTERM), 0);
     EXPECT_EQ(sim.Wait(), 0);
-    EXPECT_EQ(ReadFile(PortsFile(home)), keep);
+    EXPECT_EQ(test::ReadWholeFile(PortsFile(home)), keep);
 }
 
 TEST(AnalyzerSimProgram, PacedGreetingAndMeasurementOnSignal) {
-    const TempHome home;
-    SimProcess sim({"--home", home, "--com", "12", "--print-path", "--answer-delay", "0"});
+    const test::TempDir home;
+    SimProcess sim({"--home", home.path(), "--com", "12", "--print-path", "--answer-delay", "0"});
     const std::string path = sim.ReadLine();
     ASSERT_EQ(path.rfind("/dev/", 0), 0u) << path;
-    EXPECT_NE(ReadFile(PortsFile(home))
+    EXPECT_NE(test::ReadWholeFile(PortsFile(home))
                   .find("12\t" + path + "\t1\tProlific USB-to-Serial Comm Port (COM12)\n"),
               std::string::npos);
     Port p(path);
@@ -172,8 +135,8 @@ TEST(AnalyzerSimProgram, PacedGreetingAndMeasurementOnSignal) {
 }
 
 TEST(AnalyzerSimProgram, ClosedLineHangsUpTheReaderAndEndsTheSimulator) {
-    const TempHome home;
-    SimProcess sim({"--home", home, "--fast", "--count", "3", "--close-after", "60"});
+    const test::TempDir home;
+    SimProcess sim({"--home", home.path(), "--fast", "--count", "3", "--close-after", "60"});
     std::string line = sim.ReadLine();
     ASSERT_EQ(line.rfind("COM7 ", 0), 0u) << line;
     Port p(line.substr(5));

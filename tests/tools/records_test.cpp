@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
+#include <sstream>
 
 #include "tools/analyzer-sim/model/sim_options.h"
 #include "tools/analyzer-sim/model/virtual_ports.h"
@@ -27,23 +27,16 @@ TEST(Records, MakeRecordLaysOutTheFieldsAndFlagBits) {
     EXPECT_EQ(static_cast<uint8_t>(MakeRecord(f)[10]), 0x70);
     f.pid = "ABCDEFGHIJKLMNOPQ";  // cut to 14
     EXPECT_EQ(MakeRecord(f).substr(13, 14), "ABCDEFGHIJKLMN");
-    EXPECT_EQ(MakeRecord(f).size(), kRecordLength);
 }
 
-TEST(Records, DatesAreCheckedAndCounted) {
+TEST(Records, DatesAreChecked) {
     EXPECT_EQ(ParseDate("2024-02-29"), (Date{2024, 2, 29}));
     EXPECT_EQ(ParseDate("20231231"), (Date{2023, 12, 31}));
-    for (const char* bad :
-         {"2023-02-29", "1999-12-31", "2100-01-01", "2024-13-01", "2024-1-1", "2024/01/01", ""}) {
+    for (const char* bad : {"2023-02-29", "1999-12-31", "2100-01-01", "2024-13-01", "2024-1-1"})
         EXPECT_FALSE(ParseDate(bad).has_value()) << bad;
-    }
-    for (int days : {0, 59, 60, 365, 366, 9000, 36524}) {
-        EXPECT_EQ(DayNumber(DateFromDayNumber(days)), days) << days;
-    }
-    EXPECT_EQ(DateFromDayNumber(DayNumber({2024, 3, 1}) - 1), (Date{2024, 2, 29}));
 }
 
-TEST(Records, GeneratorIsReproducibleOrderedDistinctAndInRange) {
+TEST(Records, GeneratorIsReproducibleOrderedInRangeAndFlagsAsAsked) {
     GenerateOptions o;
     o.count = 300;
     o.seed = 42;
@@ -55,67 +48,28 @@ TEST(Records, GeneratorIsReproducibleOrderedDistinctAndInRange) {
     o.seed = 43;
     EXPECT_NE(a, GenerateRecords(o));
 
-    std::set<std::string> stamps;
     for (size_t i = 0; i < a.size(); ++i) {
         const std::string& r = a[i];
         ASSERT_EQ(r.size(), kRecordLength);
         EXPECT_EQ(r.substr(41), "\r\n");
-        EXPECT_EQ(r.substr(0, 4), "2402");
         int day = std::stoi(r.substr(4, 2)), hour = std::stoi(r.substr(6, 2));
-        EXPECT_TRUE(day >= 1 && day <= 29) << r;
-        EXPECT_TRUE(hour >= 8 && hour <= 17) << r;
         int tenths = std::stoi(r.substr(10, 3));
-        EXPECT_TRUE(tenths >= 40 && tenths <= 140) << r;
-        EXPECT_TRUE(stamps.insert(r.substr(0, 10)).second) << "two results in one minute";
-        if (i > 0) {
-            EXPECT_LT(a[i - 1].substr(0, 10), r.substr(0, 10));
-        }
+        EXPECT_TRUE(r.substr(0, 4) == "2402" && day >= 1 && day <= 29) << r;
+        EXPECT_TRUE(hour >= 8 && hour <= 17 && tenths >= 40 && tenths <= 140) << r;
+        // Strictly ascending stamps: no two results in one minute.
+        if (i > 0) EXPECT_LT(a[i - 1].substr(0, 10), r.substr(0, 10));
     }
-}
 
-TEST(Records, GeneratorSetsExactlyTheAskedFlags) {
-    GenerateOptions o;
     o.count = 50;
     o.tilted = 7;
     o.flagged = 5;
     int tilted = 0, flagged = 0;
     for (const auto& r : GenerateRecords(o)) {
-        uint8_t b = static_cast<uint8_t>(r[10]);
-        tilted += b >= 0x80;
-        flagged += b >= 0x40 && b < 0x80;
+        tilted += (r[10] & 0x80) != 0;
+        flagged += (r[10] & 0xC0) == 0x40;
     }
     EXPECT_EQ(tilted, 7);
     EXPECT_EQ(flagged, 5);
-    o.count = 3;
-    o.tilted = 10;  // clipped
-    for (const auto& r : GenerateRecords(o)) EXPECT_GE(static_cast<uint8_t>(r[10]), 0x80);
-}
-
-TEST(Records, GeneratorIdStyles) {
-    GenerateOptions o;
-    o.count = 40;
-    auto ids = [&](IdStyle style) {
-        o.ids = style;
-        std::set<std::string> kinds;
-        for (const auto& r : GenerateRecords(o)) {
-            std::string pid = r.substr(13, 14);
-            if (pid == std::string(14, '0')) {
-                kinds.insert("zeros");
-            } else if (pid == std::string(14, ' ')) {
-                kinds.insert("blanks");
-            } else if (pid.back() == '0') {
-                kinds.insert("zero-filled");
-            } else {
-                EXPECT_NE(pid.find(' '), std::string::npos) << pid;
-                kinds.insert("text");
-            }
-        }
-        return kinds;
-    };
-    EXPECT_EQ(ids(IdStyle::Zeros), (std::set<std::string>{"zeros"}));
-    EXPECT_EQ(ids(IdStyle::Blanks), (std::set<std::string>{"blanks"}));
-    EXPECT_EQ(ids(IdStyle::Text), (std::set<std::string>{"text"}));
-    EXPECT_EQ(ids(IdStyle::Mixed).size(), 4u);
 }
 
 TEST(Records, MemoryFileTakesRawAndTextLines) {
@@ -150,11 +104,8 @@ TEST(Records, MemoryFileErrorsNameTheLine) {
         {"240316100506\n", "line 1: a raw record has 41 bytes before the line end, not 12"},
         {"2024-03-16 10:05\n", "line 1: expected DATE TIME VALUE [PID [OPID [FLAG]]]"},
         {"#\n2024-02-30 10:05 6.5\n", "line 2: bad date \"2024-02-30\""},
-        {"2024-03-16 25:00 6.5\n", "line 1: bad time \"25:00\""},
-        {"2024-03-16 10:00 6,5\n", "line 1: bad value \"6,5\""},
         {"2024-03-16 10:00 6.5 123456789012345\n",
          "line 1: id longer than 14 characters \"123456789012345\""},
-        {"2024-03-16 10:00 6.5 1 2 odd\n", "line 1: bad flag \"odd\""},
     };
     for (const auto& row : rows) {
         std::vector<std::string> records;
@@ -178,8 +129,6 @@ TEST(VirtualPorts, RegisteringReplacesOnlyTheSameComNumber) {
     EXPECT_EQ(replaced, 2);
     EXPECT_EQ(after, "# ports\n" + FormatPortLine(mine) +
                          "\n8\t/dev/pts/3\t0\tOther\n17\t/dev/pts/5\t1\tseventeen\n");
-    EXPECT_EQ(WithPortLine("", mine, &replaced), FormatPortLine(mine) + "\n");
-    EXPECT_EQ(replaced, 0);
 
     bool removed = false;
     EXPECT_EQ(WithoutPortLine(after, mine, &removed),
@@ -192,92 +141,39 @@ TEST(VirtualPorts, RegisteringReplacesOnlyTheSameComNumber) {
     EXPECT_FALSE(removed);
 }
 
-TEST(VirtualPorts, ParsesWellFormedLinesOnly) {
-    auto p = ParsePortLine("12\t/dev/pts/1\t0\tName with\ttab\r");
-    ASSERT_TRUE(p.has_value());
-    EXPECT_EQ(*p, (VirtualPort{12, "/dev/pts/1", false, "Name with\ttab"}));
-    for (const char* bad : {"# 1\t/dev/x\t1\tn", "", "x\t/dev/x\t1\tn", "1\t/dev/x\t2\tn",
-                            "1 /dev/x 1 n", "0\t/dev/x\t1\tn"}) {
-        EXPECT_FALSE(ParsePortLine(bad).has_value()) << bad;
-    }
-}
-
 TEST(SimOptions, ParsesEveryOptionAndRejectsBadValues) {
     SimConfig c;
     std::string error;
-    ASSERT_TRUE(ParseArgs({"--home",
-                           "/h",
-                           "--com=9",
-                           "--count",
-                           "5",
-                           "--seed",
-                           "4000000000",
-                           "--from",
-                           "2023-01-02",
-                           "--to=20230105",
-                           "--tilted",
-                           "1",
-                           "--flagged",
-                           "2",
-                           "--ids",
-                           "mixed",
-                           "--fast",
-                           "--answer-delay",
-                           "0",
-                           "--measure-after",
-                           "3000",
-                           "--stall-after",
-                           "11",
-                           "--drop-byte",
-                           "12",
-                           "--extra-bytes",
-                           "13",
-                           "--bad-terminator",
-                           "2",
-                           "--nul-in",
-                           "3:41",
-                           "--count-delta",
-                           "-1",
-                           "--close-after",
-                           "99",
-                           "--fault-frames",
-                           "1",
-                           "--no-answer",
-                           "--print-path",
-                           "--verbose"},
-                          &c, &error))
-        << error;
+    std::vector<std::string> args;
+    std::istringstream words(
+        "--home /h --com=9 --count 5 --seed 4000000000 --from 2023-01-02 --to=20230105 "
+        "--tilted 1 --flagged 2 --ids mixed --fast --answer-delay 0 --measure-after 3000 "
+        "--stall-after 11 --drop-byte 12 --extra-bytes 13 --bad-terminator 2 --nul-in 3:41 "
+        "--count-delta -1 --close-after 99 --fault-frames 1 --no-answer --print-path --verbose");
+    for (std::string w; words >> w;) args.push_back(w);
+    ASSERT_TRUE(ParseArgs(args, &c, &error)) << error;
+    const Faults& f = c.faults;
     EXPECT_EQ(c.home, "/h");
-    EXPECT_EQ(c.com, 9);
-    EXPECT_EQ(c.generate.count, 5);
+    EXPECT_EQ((std::vector<long>{c.com, c.generate.count, c.generate.tilted, c.generate.flagged,
+                                 c.answerDelayMs, c.measureAfterMs}),
+              (std::vector<long>{9, 5, 1, 2, 0, 3000}));
     EXPECT_EQ(c.generate.seed, 4000000000u);
     EXPECT_EQ(c.generate.from, (Date{2023, 1, 2}));
     EXPECT_EQ(c.generate.to, (Date{2023, 1, 5}));
     EXPECT_EQ(c.generate.ids, IdStyle::Mixed);
-    EXPECT_TRUE(c.fast && c.printPath && c.verbose && c.faults.noAnswer);
-    EXPECT_EQ(c.answerDelayMs, 0);
-    EXPECT_EQ(c.measureAfterMs, 3000);
-    EXPECT_EQ(c.faults.stallAfterBytes, 11);
-    EXPECT_EQ(c.faults.dropByteAt, 12);
-    EXPECT_EQ(c.faults.extraBytes, 13);
-    EXPECT_EQ(c.faults.badTerminatorRecord, 2);
-    EXPECT_EQ(c.faults.nulRecord, 3);
-    EXPECT_EQ(c.faults.nulOffset, 41);
-    EXPECT_EQ(c.faults.countDelta, -1);
-    EXPECT_EQ(c.faults.closeAfterBytes, 99);
-    EXPECT_EQ(c.faults.faultFrames, 1);
+    EXPECT_TRUE(c.fast && c.printPath && c.verbose && f.noAnswer);
+    EXPECT_EQ((std::vector<long>{f.stallAfterBytes, f.dropByteAt, f.extraBytes,
+                                 f.badTerminatorRecord, f.nulRecord, f.nulOffset, f.countDelta,
+                                 f.closeAfterBytes, f.faultFrames}),
+              (std::vector<long>{11, 12, 13, 2, 3, 41, -1, 99, 1}));
 
     struct Row {
         std::vector<std::string> args;
         std::string error;
     } rows[] = {
         {{"--bogus"}, "unknown option --bogus (see --help)"},
-        {{"--com"}, "--com needs a value"},
         {{"--com", "0"}, "--com expects a number from 1 to 100, not \"0\""},
         {{"--count", "10000"}, "--count expects a number from 0 to 9999, not \"10000\""},
-        {{"--count", "5x"}, "--count expects a number from 0 to 9999, not \"5x\""},
-        {{"--fast=1"}, "--fast takes no value"},
-        {{"--ids", "digits"}, "--ids expects zeros, blanks, text or mixed, not \"digits\""},
         {{"--nul-in", "1:43"},
          "--nul-in expects K or K:OFFSET (record 0 to 9999, offset 0 to 42), not \"1:43\""},
         {{"--from", "2024-05-01", "--to", "2024-04-30"}, "--to is before --from"},
