@@ -2,7 +2,6 @@
 
 #include <QAbstractButton>
 #include <QTemporaryDir>
-#include <deque>
 #include <memory>
 
 #include "tests/support/temp_dir.h"
@@ -12,13 +11,13 @@
 namespace tav {
 namespace {
 
-struct FakeHost : ViewHost {
+// The view's host, and a row source and formatter that mark each cell with the
+// rule that made it.
+struct FakeHost : ViewHost, ResultRowSource, ResultCellFormatter {
     void SendLinkCommand(int code) override { log.push_back("cmd " + std::to_string(code)); }
     bool AskYesNo(const std::string& text) override {
         log.push_back("ask " + text);
-        bool yes = !answers.empty() && answers.front();
-        if (!answers.empty()) answers.pop_front();
-        return yes;
+        return answer;
     }
     void SignalWorker(int event) override { log.push_back("signal " + std::to_string(event)); }
     void ShowProgress(const std::string& text) override {
@@ -33,26 +32,11 @@ struct FakeHost : ViewHost {
     LinkState& Link() override { return link; }
     void PauseMs(int ms) override { log.push_back("pause " + std::to_string(ms)); }
 
-    LinkState link;
-    std::vector<std::string> log;
-    std::deque<bool> answers;
-    std::string progressText;
-    bool progressVisible = false;
-};
-
-struct FakeRows : ResultRowSource {
     bool VisitRows(const std::function<bool(const ResultRowTexts&)>& visit) override {
-        if (!ready) return false;
         for (const ResultRowTexts& row : rows)
             if (!visit(row)) break;
         return true;
     }
-    bool ready = true;
-    std::vector<ResultRowTexts> rows;
-};
-
-// Marks each cell with the rule that made it.
-struct FakeFormatter : ResultCellFormatter {
     std::string Result(const std::string& v) const override { return "R" + v; }
     std::string ListDate(const std::string& d, const std::string& t) const override {
         return "D" + d + "/" + t;
@@ -60,14 +44,20 @@ struct FakeFormatter : ResultCellFormatter {
     std::string ListTime(const std::string& d, const std::string& t) const override {
         return "T" + t + "/" + d;
     }
+
+    LinkState link;
+    std::vector<std::string> log;
+    bool answer = false;
+    std::string progressText;
+    bool progressVisible = false;
+    std::vector<ResultRowTexts> rows;
 };
 
-ResultRowTexts Row(const std::string& date, const std::string& time, const std::string& value,
-                   const std::string& pid) {
+ResultRowTexts Row(const std::string& pid, const std::string& date = "20240315") {
     ResultRowTexts row;
     row[rescol::kDate] = date;
-    row[rescol::kTime] = time;
-    row[rescol::kValue] = value;
+    row[rescol::kTime] = "2105";
+    row[rescol::kValue] = "0" + pid;
     row[rescol::kPid] = pid;
     row[rescol::kOpid] = "op" + pid;
     row[rescol::kEqType] = "eq" + pid;
@@ -80,13 +70,12 @@ class DownloadViewTest : public ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(dir_.isValid());
         profile_ = std::make_unique<QSettings>(dir_.filePath("profile.ini"), QSettings::IniFormat);
-        host_.link.AutoMode = 0;
         host_.link.DownloadState = -1;
         view_ = MakeView();
     }
 
     std::unique_ptr<CHbA1c720DownLoadView> MakeView() {
-        auto view = std::make_unique<CHbA1c720DownLoadView>(host_, rows_, formatter_, *profile_);
+        auto view = std::make_unique<CHbA1c720DownLoadView>(host_, host_, host_, *profile_);
         view->OnInitialUpdate();
         return view;
     }
@@ -107,40 +96,19 @@ class DownloadViewTest : public ::testing::Test {
     QTemporaryDir dir_;
     std::unique_ptr<QSettings> profile_;
     FakeHost host_;
-    FakeRows rows_;
-    FakeFormatter formatter_;
     std::unique_ptr<CHbA1c720DownLoadView> view_;
 };
 
-TEST_F(DownloadViewTest, ListHasTheSevenColumnsWithTheFixedNumberColumn) {
-    CListCtrlExt& list = view_->List();
-    EXPECT_EQ(list.property("controlId").toInt(), 1000);
-    const char* titles[] = {"No.", "Date", "Time", "Result.", "PID", "OPID", "Note"};
-    const int widths[] = {60, 120, 100, 120, 130, 130, 130};
-    ASSERT_EQ(list.ColumnCount(), 7);
-    for (int c = 0; c < 7; ++c) {
-        EXPECT_EQ(list.ColumnTitle(c), titles[c]);
-        EXPECT_EQ(list.ColumnWidth(c), widths[c]);
-    }
-    EXPECT_FALSE(list.IsColumnHideable(0));
-    EXPECT_TRUE(list.IsColumnHideable(6));
-    for (int id :
-         {dlid::kHome, dlid::kDownload, dlid::kAllData, dlid::kGraph, dlid::kMode, dlid::kExport})
-        EXPECT_NE(FindControl(view_.get(), id), nullptr) << id;
-}
-
 TEST_F(DownloadViewTest, ManualFillListsTheStagingRowsNumberedFromOne) {
-    rows_.rows = {Row("20240315", "2105", "065", "1"), Row("20240314", "0930", "140", "2"),
-                  Row("20240101", "0000", "040", "3")};
-    view_->List().AppendRows([] {
-        ListTextTable stale(7);
-        stale.AddRow({"9", "old"});
-        return stale;
-    }());
+    host_.rows = {Row("65"), Row("2", "20240314"), Row("3")};
+    ListTextTable stale(7);
+    stale.AddRow({"9", "old"});
+    view_->List().AppendRows(stale);
     view_->FillDownloadList();
     ASSERT_EQ(view_->List().RowCount(), 3);
     EXPECT_EQ(Cells(0), (std::vector<std::string>{"1", "D20240315/2105", "T2105/20240315", "R065",
-                                                  "1", "op1", "eq1"}));
+                                                  "65", "op65", "eq65"}));
+    EXPECT_EQ(view_->List().CellText(1, 1), "D20240314/2105");
     EXPECT_EQ(view_->List().CellText(2, 0), "3");
     EXPECT_EQ(view_->List().currentIndex().row(), 0);
     EXPECT_TRUE(host_.progressVisible);
@@ -149,9 +117,9 @@ TEST_F(DownloadViewTest, ManualFillListsTheStagingRowsNumberedFromOne) {
 
 TEST_F(DownloadViewTest, AutomaticFillsAppendAndNumberOnward) {
     host_.link.AutoMode = 1;
-    rows_.rows = {Row("20240315", "2105", "065", "1")};
+    host_.rows = {Row("1")};
     view_->FillDownloadList();
-    rows_.rows = {Row("20240316", "0800", "070", "2")};
+    host_.rows = {Row("2")};
     view_->FillDownloadList();
     ASSERT_EQ(view_->List().RowCount(), 2);
     EXPECT_EQ(view_->List().CellText(0, 4), "1");
@@ -159,16 +127,8 @@ TEST_F(DownloadViewTest, AutomaticFillsAppendAndNumberOnward) {
     EXPECT_EQ(view_->List().CellText(1, 4), "2");
 }
 
-TEST_F(DownloadViewTest, WithoutTheDatabaseTheListStaysEmptyButTheTextIsShown) {
-    rows_.ready = false;
-    rows_.rows = {Row("20240315", "2105", "065", "1")};
-    view_->FillDownloadList();
-    EXPECT_EQ(view_->List().RowCount(), 0);
-    EXPECT_EQ(host_.progressText, kDownloadCompletedText);
-}
-
 TEST_F(DownloadViewTest, ActivationEmptiesTheListAndRescansOrContinuesAutomaticMode) {
-    rows_.rows = {Row("20240315", "2105", "065", "1")};
+    host_.rows = {Row("1")};
     view_->FillDownloadList();
     view_->OnActivateView();
     EXPECT_EQ(view_->List().RowCount(), 0);
@@ -208,15 +168,14 @@ TEST_F(DownloadViewTest, NavigationButtonsActOnlyWhenTheViewMayBeLeft) {
 }
 
 TEST_F(DownloadViewTest, ModeButtonSwitchesToAutomaticOnYes) {
-    rows_.rows = {Row("20240315", "2105", "065", "1")};
+    host_.rows = {Row("1")};
     view_->FillDownloadList();  // leaves the progress dialog showing
-    host_.answers = {false};
-    Click(dlid::kMode);
+    Click(dlid::kMode);         // answered No
     EXPECT_EQ(host_.link.AutoMode, 0);
     EXPECT_EQ(view_->List().RowCount(), 1);
 
     host_.log.clear();
-    host_.answers = {true};
+    host_.answer = true;
     Click(dlid::kMode);
     EXPECT_EQ(host_.log, (std::vector<std::string>{"ask Do you want to switch to automatic mode?",
                                                    "hide progress", "cmd 30"}));
@@ -231,8 +190,7 @@ TEST_F(DownloadViewTest, ModeButtonBackToManualEndsTransferThenStartsManual) {
     EXPECT_TRUE(host_.log.empty()) << "no question while a transfer runs";
 
     host_.link.AutoStep = 25;
-    host_.link.DownloadState = -1;
-    host_.answers = {true};
+    host_.answer = true;
     Click(dlid::kMode);
     EXPECT_EQ(host_.log, (std::vector<std::string>{"ask Do you want to change in Manual-mode?",
                                                    "cmd 37", "pause 50", "cmd 50"}));
@@ -241,6 +199,7 @@ TEST_F(DownloadViewTest, ModeButtonBackToManualEndsTransferThenStartsManual) {
 }
 
 TEST_F(DownloadViewTest, ColumnLayoutIsSavedWhenTheViewGoesAndRestoredWithTheNextOne) {
+    EXPECT_FALSE(view_->List().SetColumnVisible(0, false)) << "No. is fixed";
     view_->List().SetColumnVisible(5, false);
     view_.reset();
     view_ = MakeView();
@@ -266,9 +225,9 @@ TEST(DownloadSources, ViewListsTheStagingTableNewestFirstInTheUsersFormat) {
     }
     staging.filter = "[PID] = 'P1'";
     AppSettings settings;
-    settings.unit = 1;
-    settings.Date = 2;
-    settings.time = 0;
+    settings.unit = 1;  // mmol/mol
+    settings.Date = 2;  // day first
+    settings.time = 0;  // 12-hour
     StagingRowSource source(database);
     SettingsCellFormatter formatter(settings);
     FakeHost host;
@@ -283,9 +242,11 @@ TEST(DownloadSources, ViewListsTheStagingTableNewestFirstInTheUsersFormat) {
     for (int c = 0; c < 7; ++c) EXPECT_EQ(view.List().CellText(0, c), expect[c]) << c;
     EXPECT_EQ(view.List().CellText(1, 3), "21 mmol/mol");
 
-    database.DatabaseReady = 0;
+    database.DatabaseReady = 0;  // without the database the list stays empty, the text shows
+    host.progressText.clear();
     view.FillDownloadList();
     EXPECT_EQ(view.List().RowCount(), 0);
+    EXPECT_EQ(host.progressText, kDownloadCompletedText);
 }
 
 }  // namespace
