@@ -18,23 +18,11 @@ TEST(VirtualClock, RunsCallbacksInTimeOrderAndSleepDefersThem) {
         log.push_back("100@" + std::to_string(clock.NowMs()));
         clock.SleepMs(500);  // a pause inside a handler delays what falls due meanwhile
     });
-    auto cancelled = clock.ScheduleAt(200, [&] { log.push_back("never"); });
-    clock.Cancel(cancelled);
-    clock.Advance(1000);
+    clock.Cancel(clock.ScheduleAt(200, [&] { log.push_back("never"); }));
+    EXPECT_TRUE(clock.RunUntil([&] { return log.size() == 2; }, 60'000));
     EXPECT_EQ(log, (std::vector<std::string>{"100@100", "300@600"}));
-    EXPECT_EQ(clock.NowMs(), 1000);
-    EXPECT_EQ(clock.Ticks(), 1000 * 1000);
-}
-
-TEST(VirtualClock, RunUntilStopsAtConditionOrLimit) {
-    VirtualClock clock(0);
-    int fired = 0;
-    for (int i = 1; i <= 5; ++i) clock.ScheduleAt(i * 1000, [&] { ++fired; });
-    EXPECT_TRUE(clock.RunUntil([&] { return fired == 2; }, 60'000));
-    EXPECT_EQ(clock.NowMs(), 2000);
-    EXPECT_FALSE(clock.RunUntil([&] { return fired == 99; }, 10'000));
-    EXPECT_EQ(clock.NowMs(), 12'000);
-    EXPECT_EQ(fired, 5);
+    EXPECT_FALSE(clock.RunUntil([] { return false; }, 10'000));
+    EXPECT_EQ(clock.NowMs(), 10'600);
 }
 
 TEST(EventSet, FirstSignalledInOrderWinsAndAutomaticEventsClear) {

