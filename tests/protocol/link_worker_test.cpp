@@ -8,11 +8,7 @@
 #include <vector>
 
 #include "platform/handoff.h"
-#include "protocol/download_controller.h"
 #include "protocol/link_commands.h"
-#include "tests/support/controller_host_script.h"
-#include "tests/support/controller_ports_fake.h"
-#include "tests/support/sim_link_fake.h"
 
 namespace tav::test {
 namespace {
@@ -62,73 +58,6 @@ TEST(LinkWorker, RunsEachActionOnItsThreadAndEndsWhenTheLinkStops) {
     EXPECT_TRUE(offWindow);
     worker.Join();  // it finds the link stopped and ends by itself
     EXPECT_EQ(worker.ExitCode(), 0);
-}
-
-// The worker's reports reach the controller on the window thread, each
-// finished before the worker goes on.
-TEST(LinkWorker, ReportsRunTheControllerOnTheWindowThread) {
-    VirtualClock clock(0);
-    LinkState state;
-    ScriptedHost host(clock);
-    SimLink link(clock);
-    FakeAnalyzerPorts ports;
-    ports.Plug(5, true);
-    link.Attach(FakeDevice(5), nullptr);
-    QueueHandoff handoff;
-    handoff.BindToCurrentThread();
-    const auto window = std::this_thread::get_id();
-    std::atomic<int> offWindowCalls{0};
-    DownloadController controller(state, link, clock, host, ports, [&] {
-        if (std::this_thread::get_id() != window) ++offWindowCalls;
-        return 1;
-    });
-    HandoffLinkChannel channel(handoff, controller, host);
-
-    std::atomic<bool> decoded{false};
-    std::string seenPayload;  // written by the worker, read after it reported
-    LinkWorker worker(state, {[&] {
-                                  seenPayload = state.RxPayload;
-                                  channel.SendLinkCommand(cmd::kEndAfterDecode);
-                                  channel.SendLinkCommand(cmd::kClosePort);
-                                  channel.ShowProgress("stored");
-                                  channel.SendLinkCommand(cmd::kDownloadFinished);
-                                  decoded = true;
-                              },
-                              [&] { ports.ScanAll(state, channel); },
-                              {}});
-    int portSelects = 0;
-    host.onPortSelect = [&](std::string&) {
-        if (std::this_thread::get_id() != window) ++offWindowCalls;
-        ++portSelects;
-        return false;
-    };
-    host.onWorker = nullptr;
-    worker.Start();
-
-    // A scan on the worker starts the manual download on the window thread.
-    host.view = 1;
-    controller.OnLinkCommand(cmd::kShowDownload);
-    worker.Signal(host.signals.back());
-    ASSERT_TRUE(PumpUntil(handoff, [&] { return portSelects == 1; }));
-    EXPECT_EQ(state.DownloadState, -1);  // cancelled
-
-    // A hand-over is processed on the worker and ends the exchange.
-    link.SetPortDeviceName(FakeDevice(5));
-    link.Prepare(&controller, 1'000'000);
-    ASSERT_TRUE(link.Open());
-    state.RxPayload = "records";
-    state.RecordCount = 1;
-    worker.Signal(ev::kDecode);
-    ASSERT_TRUE(PumpUntil(handoff, [&] { return decoded.load(); }));
-    worker.Stop([&] { handoff.PumpOne(10); });
-
-    EXPECT_EQ(seenPayload, "records");
-    EXPECT_EQ(link.written, "SE\x03SE\x03");
-    EXPECT_FALSE(link.IsOpen());
-    EXPECT_EQ(host.progressText, "stored");
-    EXPECT_EQ(host.downloadRefreshes, 1);
-    EXPECT_EQ(offWindowCalls, 0);
-    EXPECT_EQ(worker.ExitCode(), 1);
 }
 
 TEST(LinkWorker, StoppingWhileAReportWaitsForTheWindowDoesNotHang) {

