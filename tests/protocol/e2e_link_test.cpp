@@ -61,20 +61,6 @@ class WireTap final : public SerialLink {
     SerialLink& line_;
 };
 
-std::string Printable(const std::string& bytes) {
-    std::string out;
-    for (unsigned char c : bytes) {
-        if (c >= 0x20 && c < 0x7f) {
-            out += static_cast<char>(c);
-        } else {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "<%02X>", c);
-            out += hex;
-        }
-    }
-    return out;
-}
-
 // "COM7 /dev/pts/3" -> "/dev/pts/3".
 std::string DeviceOf(const std::string& startLine) {
     const size_t blank = startLine.find(' ');
@@ -132,13 +118,13 @@ class Rig {
 
     // What happened so far, for failure messages.
     std::string Trace() const {
-        std::string out = "sent \"" + Printable(line.written) + "\", received \"" +
-                          Printable(state.RxText) + "\", download state " +
+        std::string out = "sent \"" + sim::Printable(line.written) + "\", received \"" +
+                          sim::Printable(state.RxText) + "\", download state " +
                           std::to_string(state.DownloadState) + ", handshake " +
                           std::to_string(state.HandshakeSeen) + "\nprogress:";
-        for (const auto& p : host.progressLog) out += " [" + Printable(p) + "]";
+        for (const auto& p : host.progressLog) out += " [" + sim::Printable(p) + "]";
         out += "\nmessages:";
-        for (const auto& m : host.messages) out += " [" + Printable(m) + "]";
+        for (const auto& m : host.messages) out += " [" + sim::Printable(m) + "]";
         return out;
     }
 

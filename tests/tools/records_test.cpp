@@ -57,7 +57,9 @@ TEST(Records, GeneratorIsReproducibleOrderedInRangeAndFlagsAsAsked) {
         EXPECT_TRUE(r.substr(0, 4) == "2402" && day >= 1 && day <= 29) << r;
         EXPECT_TRUE(hour >= 8 && hour <= 17 && tenths >= 40 && tenths <= 140) << r;
         // Strictly ascending stamps: no two results in one minute.
-        if (i > 0) EXPECT_LT(a[i - 1].substr(0, 10), r.substr(0, 10));
+        if (i > 0) {
+            EXPECT_LT(a[i - 1].substr(0, 10), r.substr(0, 10));
+        }
     }
 
     o.count = 50;

@@ -59,20 +59,6 @@ std::string LocalMeasurement(uint32_t serial) {
     return MakeMeasurementRecord(d, tm.tm_hour, tm.tm_min, serial);
 }
 
-std::string Printable(const std::string& bytes) {
-    std::string out;
-    for (unsigned char c : bytes) {
-        if (c >= 0x20 && c < 0x7f) {
-            out += static_cast<char>(c);
-        } else {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "<%02X>", c);
-            out += hex;
-        }
-    }
-    return out;
-}
-
 // Writes what it can without blocking; false when the line is gone.
 bool WriteSome(int fd, std::string* pending) {
     while (!pending->empty()) {

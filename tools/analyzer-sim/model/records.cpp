@@ -314,4 +314,18 @@ bool ParseMemoryText(const std::string& text, std::vector<std::string>* records,
     return true;
 }
 
+std::string Printable(const std::string& bytes) {
+    std::string out;
+    for (unsigned char c : bytes) {
+        if (c >= 0x20 && c < 0x7f) {
+            out += static_cast<char>(c);
+        } else {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "<%02X>", c);
+            out += hex;
+        }
+    }
+    return out;
+}
+
 }  // namespace tav::sim

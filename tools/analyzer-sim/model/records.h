@@ -75,4 +75,7 @@ std::string MakeMeasurementRecord(const Date& date, int hour, int minute, uint32
 bool ParseMemoryText(const std::string& text, std::vector<std::string>* records,
                      std::string* error);
 
+// Bytes as text for logs: control and other bytes as <XX>.
+std::string Printable(const std::string& bytes);
+
 }  // namespace tav::sim
