@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/clock.h"
+#include "tests/support/store_recording_channel.h"
+
 namespace tav {
 namespace {
 
@@ -18,13 +21,6 @@ PortInfo Port(const std::string& path, const std::string& friendly, int com = 0)
     p.deviceNode = "/dev/port" + std::to_string(com);
     return p;
 }
-
-struct RecordingChannel : LinkChannel {
-    std::vector<int> commands;
-    void SendLinkCommand(int code) override { commands.push_back(code); }
-    void ShowMessage(const std::string&) override {}
-    void ShowProgress(const std::string&) override {}
-};
 
 struct RecordingLink : SerialLink {
     std::string device = "untouched";
@@ -75,7 +71,8 @@ struct ScanTest : ::testing::Test {
     }
     PortLists lists;
     LinkState state;
-    RecordingChannel channel;
+    VirtualClock clock;
+    test::RecordingLinkChannel channel{clock};
     PortEnumeration found;
 };
 
@@ -94,7 +91,7 @@ TEST_F(ScanTest, FullScanSortsCableCandidatesAndReportsOnlyWhenNoExchangeRuns) {
         state.LinkPhase = phase;
         state.DownloadState = 3;
         lists.SetAnalyzerPortFound(0);
-        channel.commands.clear();
+        channel.Clear();
         Scanner().ScanAllPorts();
         EXPECT_EQ(Names(lists.ComPortList()),
                   (std::vector<std::string>{"COM1", "COM4", "COM5", "COM12", "COM13"}));
@@ -103,7 +100,7 @@ TEST_F(ScanTest, FullScanSortsCableCandidatesAndReportsOnlyWhenNoExchangeRuns) {
         EXPECT_EQ(lists.LastAnalyzerPort().portName, "M100");
         EXPECT_EQ(lists.NameTable().DeviceFor(12), "/dev/port12");
         EXPECT_EQ(state.DownloadState, idle ? 0 : 3);
-        EXPECT_EQ(channel.commands,
+        EXPECT_EQ(channel.Commands(),
                   idle ? std::vector<int>{kCommandManualMode} : std::vector<int>{});
     }
 }
@@ -112,26 +109,26 @@ TEST_F(ScanTest, AnalyzerScanWithoutACableSendsCommand32OnceAndLeavesTheRest) {
     found.ports = {Port(kUsbPath, "Prolific USB-to-Serial Comm Port (COM3)", 3),
                    Port(kAcpiPath, "Communications Port (COM1)", 1)};
     Scanner().ScanAllPorts();
-    channel.commands.clear();
+    channel.Clear();
 
     found.ports = {Port(kAcpiPath, "Communications Port (COM1)", 1),
                    Port(kUsbPath, "FTDI FT232R USB UART (COM4)", 4)};
     Scanner().ScanAnalyzerPorts();
-    EXPECT_EQ(channel.commands, std::vector<int>{kCommandNoAnalyzerPort});
+    EXPECT_EQ(channel.Commands(), std::vector<int>{kCommandNoAnalyzerPort});
     EXPECT_TRUE(lists.AnalyzerPortList().empty());
     EXPECT_EQ(Names(lists.ComPortList()), (std::vector<std::string>{"COM3", "COM1"}));
     EXPECT_EQ(lists.AnalyzerPortFound(), 1);
 
-    channel.commands.clear();
+    channel.Clear();
     found.ports.clear();
     Scanner().ScanAnalyzerPorts();
-    EXPECT_EQ(channel.commands, std::vector<int>{kCommandNoAnalyzerPort}) << "no ports at all";
+    EXPECT_EQ(channel.Commands(), std::vector<int>{kCommandNoAnalyzerPort}) << "no ports at all";
     EXPECT_EQ(lists.LastAnalyzerPort().portName, "COM3") << "the last port found is kept";
 
-    channel.commands.clear();
+    channel.Clear();
     found.ports = {Port(kUsbPath, "Prolific USB-to-Serial Comm Port (COM9)", 9)};
     Scanner().ScanAnalyzerPorts();
-    EXPECT_TRUE(channel.commands.empty());
+    EXPECT_TRUE(channel.Commands().empty());
     EXPECT_EQ(Names(lists.AnalyzerPortList()), std::vector<std::string>{"COM9"});
     EXPECT_EQ(lists.LastAnalyzerPort().portName, "COM9");
 }

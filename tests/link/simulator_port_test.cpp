@@ -7,16 +7,10 @@
 #include "link/port_scan.h"
 #include "tests/support/fake_sysfs_tree.h"
 #include "tests/support/sim_process.h"
+#include "tests/support/store_recording_channel.h"
 
 namespace tav {
 namespace {
-
-struct CommandLog : LinkChannel {
-    std::vector<int> commands;
-    void SendLinkCommand(int code) override { commands.push_back(code); }
-    void ShowMessage(const std::string&) override {}
-    void ShowProgress(const std::string&) override {}
-};
 
 TEST(SimulatorPort, ShowsUpAsAProlificUsbPortAndIsPickedByTheAnalyzerScan) {
     testing::FakeSysfsTree tree;  // a machine with only an on-board port
@@ -37,20 +31,21 @@ TEST(SimulatorPort, ShowsUpAsAProlificUsbPortAndIsPickedByTheAnalyzerScan) {
 
     PortLists lists;
     LinkState state;
-    CommandLog channel;
+    VirtualClock clock;
+    test::RecordingLinkChannel channel(clock);
     PortScanner scanner(lists, SystemPortEnumerator(tree.HomeDir(), tree.SysRoot(), tree.DevRoot()),
                         state, channel);
     scanner.ScanAnalyzerPorts();
     ASSERT_EQ(lists.AnalyzerPortList().size(), 1u);
     EXPECT_EQ(lists.AnalyzerPortList()[0].portName, "COM9");
-    EXPECT_TRUE(channel.commands.empty());  // 32 would mean no analyzer port
+    EXPECT_TRUE(channel.Commands().empty());  // 32 would mean no analyzer port
 
     // Once the simulator has ended its port is gone again.
     ASSERT_EQ(kill(sim.pid(), SIGTERM), 0);
     ASSERT_EQ(sim.Wait(), 0);
     scanner.ScanAnalyzerPorts();
     EXPECT_TRUE(lists.AnalyzerPortList().empty());
-    EXPECT_EQ(channel.commands, std::vector<int>{32});
+    EXPECT_EQ(channel.Commands(), std::vector<int>{32});
 }
 
 }  // namespace
