@@ -268,18 +268,30 @@ std::optional<int> PortNumberFromText(std::string_view text) {
     return n;
 }
 
+std::optional<VirtualPort> ParseVirtualPortLine(const std::string& raw) {
+    std::string line = raw;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (IsCommentOrBlank(line)) return std::nullopt;
+    auto fields = SplitTabs(line, 4);
+    if (fields.size() != 4) return std::nullopt;
+    auto n = ParseNumber(fields[0]);
+    if (!n || (fields[2] != "0" && fields[2] != "1")) return std::nullopt;
+    return VirtualPort{*n, fields[1], fields[2] == "1", fields[3]};
+}
+
+std::string FormatVirtualPortLine(const VirtualPort& port) {
+    return std::to_string(port.comNumber) + "\t" + port.devicePath + "\t" + (port.usb ? "1" : "0") +
+           "\t" + port.friendlyName;
+}
+
 std::vector<VirtualPort> ReadVirtualPorts(const std::string& homeDir) {
     std::vector<VirtualPort> ports;
     std::set<int> seen;
     for (const std::string& line : ReadLines(JoinPath(homeDir, kVirtualPortsFile))) {
-        if (IsCommentOrBlank(line)) continue;
-        auto fields = SplitTabs(line, 4);
-        if (fields.size() != 4 || fields[1].empty()) continue;
-        auto n = ParseNumber(fields[0]);
-        if (!n || !InRange(*n) || seen.count(*n)) continue;  // the first line for a number wins
-        if (fields[2] != "0" && fields[2] != "1") continue;
-        seen.insert(*n);
-        ports.push_back(VirtualPort{*n, fields[1], fields[2] == "1", fields[3]});
+        auto port = ParseVirtualPortLine(line);
+        if (!port || port->devicePath.empty() || !InRange(port->comNumber)) continue;
+        if (!seen.insert(port->comNumber).second) continue;  // the first line for a number wins
+        ports.push_back(std::move(*port));
     }
     return ports;
 }

@@ -84,6 +84,12 @@ struct VirtualPort {
     std::string friendlyName;
 };
 
+// One line of the virtual ports file, "<COM number>\t<device path>\t<usb 0/1>\t<friendly
+// name>"; nullopt for comments, blank and malformed lines. The number and the
+// device are not checked further here.
+std::optional<VirtualPort> ParseVirtualPortLine(const std::string& line);
+std::string FormatVirtualPortLine(const VirtualPort& port);
+
 // The well-formed lines of the virtual ports file, in file order.
 std::vector<VirtualPort> ReadVirtualPorts(const std::string& homeDir);
 

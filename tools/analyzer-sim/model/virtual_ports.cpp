@@ -1,8 +1,9 @@
 #include "tools/analyzer-sim/model/virtual_ports.h"
 
-#include <charconv>
 #include <sstream>
 #include <vector>
+
+#include "link/port_discovery.h"
 
 namespace tav::sim {
 namespace {
@@ -33,30 +34,13 @@ std::string CableFriendlyName(int com) {
 }
 
 std::string FormatPortLine(const VirtualPort& p) {
-    return std::to_string(p.com) + "\t" + p.device + "\t" + (p.usb ? "1" : "0") + "\t" +
-           p.friendlyName;
+    return FormatVirtualPortLine(tav::VirtualPort{p.com, p.device, p.usb, p.friendlyName});
 }
 
-std::optional<VirtualPort> ParsePortLine(const std::string& raw) {
-    std::string line = Stripped(raw);
-    if (line.empty() || line[0] == '#') return std::nullopt;
-    std::vector<std::string> f;
-    size_t pos = 0;
-    for (int i = 0; i < 3; ++i) {
-        size_t tab = line.find('\t', pos);
-        if (tab == std::string::npos) return std::nullopt;
-        f.push_back(line.substr(pos, tab - pos));
-        pos = tab + 1;
-    }
-    f.push_back(line.substr(pos));
-    VirtualPort p;
-    auto [end, ec] = std::from_chars(f[0].data(), f[0].data() + f[0].size(), p.com);
-    if (ec != std::errc() || end != f[0].data() + f[0].size() || p.com <= 0) return std::nullopt;
-    if (f[2] != "0" && f[2] != "1") return std::nullopt;
-    p.device = f[1];
-    p.usb = f[2] == "1";
-    p.friendlyName = f[3];
-    return p;
+std::optional<VirtualPort> ParsePortLine(const std::string& line) {
+    auto p = ParseVirtualPortLine(line);
+    if (!p || p->comNumber <= 0) return std::nullopt;
+    return VirtualPort{p->comNumber, p->devicePath, p->usb, p->friendlyName};
 }
 
 std::string WithPortLine(const std::string& text, const VirtualPort& port, int* replaced) {
