@@ -9,7 +9,7 @@
 #include <cstdio>
 
 #include "app/application.h"
-#include "app/startup.h"
+#include "core/startup.h"
 
 namespace {
 int signalPipe[2] = {-1, -1};

@@ -8,9 +8,9 @@
 #include <QTimer>
 
 #include "app/home_view.h"
-#include "app/startup.h"
-#include "protocol/checking_dlg.h"
-#include "protocol/process_dlg.h"
+#include "core/startup.h"
+#include "app/checking_dlg.h"
+#include "app/process_dlg.h"
 #include "views/download_view.h"
 
 namespace tav {

@@ -8,7 +8,7 @@
 
 #include "protocol/process_download.h"
 #include "tools/analyzer-sim/model/records.h"
-#include "views/result_format.h"
+#include "core/result_format.h"
 
 namespace tav {
 namespace {

@@ -15,8 +15,8 @@
 
 #include "link/port_discovery.h"
 #include "link/serial_link.h"
-#include "protocol/link_channel.h"
-#include "protocol/link_state.h"
+#include "link/link_channel.h"
+#include "link/link_state.h"
 
 namespace tav {
 

@@ -14,7 +14,7 @@
 #include "platform/clock.h"
 #include "protocol/analyzer_ports.h"
 #include "protocol/controller_host.h"
-#include "protocol/link_state.h"
+#include "link/link_state.h"
 #include "protocol/message_framing.h"
 
 namespace tav {

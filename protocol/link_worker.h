@@ -11,8 +11,8 @@
 #include "platform/event.h"
 #include "platform/handoff.h"
 #include "protocol/controller_host.h"
-#include "protocol/link_channel.h"
-#include "protocol/link_state.h"
+#include "link/link_channel.h"
+#include "link/link_state.h"
 
 namespace tav {
 

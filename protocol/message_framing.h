@@ -9,7 +9,7 @@
 #include "link/serial_link.h"
 #include "platform/clock.h"
 #include "protocol/controller_host.h"
-#include "protocol/link_state.h"
+#include "link/link_state.h"
 
 namespace tav {
 

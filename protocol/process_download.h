@@ -6,8 +6,8 @@
 #include <string>
 
 #include "platform/clock.h"
-#include "protocol/link_channel.h"
-#include "protocol/link_state.h"
+#include "link/link_channel.h"
+#include "link/link_state.h"
 #include "protocol/record_decoder.h"
 #include "store/result_database.h"
 

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "protocol/link_state.h"
+#include "link/link_state.h"
 #include "store/sql_text.h"
 
 namespace tav {

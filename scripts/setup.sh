@@ -4,7 +4,7 @@
 set -euo pipefail
 
 PACKAGES=(cmake g++ make pkg-config
-          qt6-base-dev qt6-charts-dev libqt6opengl6-dev libqt6svg6-dev
+          qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-svg-dev
           libsqlite3-dev libgtest-dev libgmock-dev xvfb xauth)
 if [[ "${1:-}" == "--bench" ]]; then PACKAGES+=(libbenchmark-dev); fi
 

@@ -1,6 +1,6 @@
 #include "views/download_sources.h"
 
-#include "views/result_format.h"
+#include "core/result_format.h"
 
 namespace tav {
 

@@ -2,7 +2,7 @@
 // result database and the cell rules of the user's settings.
 #pragma once
 
-#include "app/settings.h"
+#include "core/settings.h"
 #include "store/result_database.h"
 #include "views/download_source.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "protocol/link_commands.h"
-#include "protocol/link_state.h"
+#include "link/link_state.h"
 
 class QAbstractButton;
 

@@ -5,9 +5,9 @@
 #include <QPushButton>
 
 #include "app/message_presenter.h"
-#include "link/port_select_dialog.h"
-#include "protocol/checking_dlg.h"
-#include "protocol/process_dlg.h"
+#include "app/port_select_dialog.h"
+#include "app/checking_dlg.h"
+#include "app/process_dlg.h"
 #include "tests/support/sim_link_fake.h"
 #include "tests/support/store_recording_channel.h"
 #include "views/frame_view.h"

@@ -14,8 +14,8 @@
 
 #include "app/home_view.h"
 #include "app/main_frame.h"
-#include "protocol/checking_dlg.h"
-#include "protocol/process_dlg.h"
+#include "app/checking_dlg.h"
+#include "app/process_dlg.h"
 #include "views/download_view.h"
 
 namespace tav {

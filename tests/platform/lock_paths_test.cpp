@@ -3,7 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "app/startup.h"
+#include "core/startup.h"
 #include "platform/instance_lock.h"
 #include "platform/paths.h"
 #include "tests/support/temp_dir.h"

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "protocol/analyzer_ports.h"
-#include "protocol/link_channel.h"
-#include "protocol/link_state.h"
+#include "link/link_channel.h"
+#include "link/link_state.h"
 
 namespace tav::test {
 

@@ -12,7 +12,7 @@
 #include "platform/clock.h"
 #include "platform/handoff.h"
 #include "protocol/download_controller.h"
-#include "protocol/link_state.h"
+#include "link/link_state.h"
 #include "protocol/link_worker.h"
 #include "tests/support/controller_host_script.h"
 #include "tests/support/controller_ports_fake.h"

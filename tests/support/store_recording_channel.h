@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "platform/clock.h"
-#include "protocol/link_channel.h"
+#include "link/link_channel.h"
 
 namespace tav::test {
 

@@ -21,7 +21,7 @@
 #include "app/application.h"
 #include "app/main_frame.h"
 #include "app/message_presenter.h"
-#include "protocol/process_dlg.h"
+#include "app/process_dlg.h"
 #include "views/download_view.h"
 
 namespace {

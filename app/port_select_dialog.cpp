@@ -1,4 +1,4 @@
-#include "link/port_select_dialog.h"
+#include "app/port_select_dialog.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -6,7 +6,7 @@
 #include <QPushButton>
 
 #include "app/message_presenter.h"
-#include "protocol/link_channel.h"
+#include "link/link_channel.h"
 
 namespace tav {
 

@@ -1,4 +1,4 @@
-#include "views/result_format.h"
+#include "core/result_format.h"
 
 #include <cstdio>
 

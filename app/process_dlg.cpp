@@ -1,4 +1,4 @@
-#include "protocol/process_dlg.h"
+#include "app/process_dlg.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -1,4 +1,4 @@
-#include "protocol/checking_dlg.h"
+#include "app/checking_dlg.h"
 
 #include <QLabel>
 #include <QPushButton>

@@ -4,7 +4,7 @@
 #include <QDialog>
 #include <QString>
 
-#include "protocol/process_dlg.h"
+#include "app/process_dlg.h"
 
 class QLabel;
 

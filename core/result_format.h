@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "app/settings.h"
+#include "core/settings.h"
 
 namespace tav {
 
