@@ -3,10 +3,12 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 
+#include "app/checking_dlg.h"
 #include "app/message_presenter.h"
 #include "app/port_select_dialog.h"
-#include "app/checking_dlg.h"
 #include "app/process_dlg.h"
 #include "tests/support/sim_link_fake.h"
 #include "tests/support/store_recording_channel.h"
@@ -89,6 +91,26 @@ TEST_F(PortSelectTest, ListIsFilledAndPreselectedFromTheSource) {
         EXPECT_EQ(dialog.PortList()->count(), static_cast<int>(c.choices.items.size())) << c.name;
         EXPECT_EQ(dialog.PortList()->currentText(), c.expectText) << c.name;
     }
+}
+
+TEST_F(PortSelectTest, PortFontIsTwentyHighAndEightWideAndTheLongestPortFits) {
+    ports_.choices = {{"COM100"}, 0};
+    PortSelectDialog dialog(ports_, presenter_);
+    dialog.show();
+    QComboBox* list = dialog.PortList();
+    auto* label = Control<QLabel>(&dialog, psid::kSelectPortLabel);
+    for (QWidget* w : {static_cast<QWidget*>(list), static_cast<QWidget*>(label)}) {
+        EXPECT_EQ(w->font().pixelSize(), 20);
+        EXPECT_NEAR(QFontMetricsF(w->font()).averageCharWidth(), 8.0, 0.25);
+    }
+    EXPECT_LE(QFontMetrics(label->font()).horizontalAdvance(label->text()),
+              label->contentsRect().width());
+    QStyleOptionComboBox option;
+    option.initFrom(list);
+    option.editable = true;
+    const QRect field = list->style()->subControlRect(QStyle::CC_ComboBox, &option,
+                                                      QStyle::SC_ComboBoxEditField, list);
+    EXPECT_LE(QFontMetrics(list->font()).horizontalAdvance("COM100"), field.width());
 }
 
 TEST_F(PortSelectTest, OkConfirmsTheTextAsItStandsAndCloses) {

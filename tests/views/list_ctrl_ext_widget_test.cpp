@@ -3,11 +3,13 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QMenu>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 
 #include "views/list_ctrl_ext.h"
+#include "views/result_list_columns.h"
 
 namespace tav {
 namespace {
@@ -109,6 +111,32 @@ class ListCtrlTest : public ::testing::Test {
     std::unique_ptr<QSettings> profile_;
 };
 
+// The direction of the arrow the header draws in `column`: 1 up, -1 down, 0
+// none. Compares the header drawn with and without its sort indicator.
+int DrawnArrow(CListCtrlExt& list, int column) {
+    QHeaderView* header = list.horizontalHeader();
+    const int section = header->sortIndicatorSection();
+    const Qt::SortOrder order = header->sortIndicatorOrder();
+    const QImage drawn = header->grab().toImage();
+    header->setSortIndicator(-1, Qt::AscendingOrder);
+    const QImage bare = header->grab().toImage();
+    header->setSortIndicator(section, order);
+    std::vector<int> perRow(drawn.height(), 0);
+    const int left = header->sectionViewportPosition(column);
+    for (int y = 0; y < drawn.height(); ++y)
+        for (int x = left; x < left + header->sectionSize(column); ++x)
+            if (drawn.pixel(x, y) != bare.pixel(x, y)) ++perRow[y];
+    std::vector<int> rows;
+    for (int y = 0; y < drawn.height(); ++y)
+        if (perRow[y]) rows.push_back(y);
+    if (rows.empty()) return 0;
+    // A triangle is narrow at its tip.
+    const int mid = (rows.front() + rows.back()) / 2;
+    int top = 0, bottom = 0;
+    for (int y : rows) (y <= mid ? top : bottom) += perRow[y];
+    return top < bottom ? 1 : -1;
+}
+
 TEST_F(ListCtrlTest, HeaderClicksSortAscendingThenDescendingWithTheArrow) {
     auto list = MakeList();
     AddRows(*list, {{"1", "", "", "6.9 %"}, {"2", "", "", "10.0 %"}, {"3", "", "", "6.5 %"}});
@@ -118,22 +146,118 @@ TEST_F(ListCtrlTest, HeaderClicksSortAscendingThenDescendingWithTheArrow) {
     EXPECT_EQ(Column(*list, 0), (std::vector<std::string>{"1", "3", "2"}));
     EXPECT_TRUE(list->SortAscending());
     EXPECT_EQ(list->horizontalHeader()->sortIndicatorSection(), 3);
-    EXPECT_EQ(list->horizontalHeader()->sortIndicatorOrder(), Qt::AscendingOrder);
     EXPECT_EQ(list->currentIndex().row(), 1) << "the focused row moves with the sort";
 
     ClickHeader(*list, 3);
     EXPECT_EQ(Column(*list, 0), (std::vector<std::string>{"2", "1", "3"}));
     EXPECT_FALSE(list->SortAscending());
-    EXPECT_EQ(list->horizontalHeader()->sortIndicatorOrder(), Qt::DescendingOrder);
 
     ClickHeader(*list, 0);
     EXPECT_EQ(Column(*list, 0), (std::vector<std::string>{"1", "2", "3"}));
     EXPECT_EQ(list->SortColumn(), 0);
 
+    // Emptying the list takes the arrow away but keeps the sort for the saved layout.
     list->DeleteAllRows();
     EXPECT_EQ(list->RowCount(), 0);
-    EXPECT_EQ(list->SortColumn(), -1);
     EXPECT_EQ(list->horizontalHeader()->sortIndicatorSection(), -1);
+    EXPECT_EQ(list->SortColumn(), 0);
+}
+
+TEST_F(ListCtrlTest, HeaderArrowPointsUpForAscendingAndDownForDescending) {
+    // Untitled columns, so that the arrow is all the header draws differently.
+    CListCtrlExt list(1001, *profile_);
+    list.ApplyResultListStyle();
+    for (int c = 0; c < 2; ++c) {
+        list.InsertColumn(c, QString(), Qt::AlignCenter, 120);
+        list.SetColumnSort(c, kSortToggles, kCompareInteger);
+    }
+    list.resize(300, 200);
+    list.show();
+    EXPECT_EQ(DrawnArrow(list, 1), 0);
+    list.SortByColumn(1, true);
+    ASSERT_TRUE(list.SortAscending());
+    EXPECT_EQ(DrawnArrow(list, 1), 1);
+    EXPECT_EQ(DrawnArrow(list, 0), 0);
+    list.SortByColumn(1, true);
+    ASSERT_FALSE(list.SortAscending());
+    EXPECT_EQ(DrawnArrow(list, 1), -1);
+}
+
+TEST_F(ListCtrlTest, ClinicalTextsFitTheDefaultColumnsOfBothLists) {
+    const std::vector<std::string> texts[] = {{"10000"},
+                                              {"2024-06-12", "12-06-2024"},
+                                              {"09:30 PM", "21:30"},
+                                              {"48 mmol/mol", "> 130 mmol/mol", "13.9 %"},
+                                              {"33197161234567", "WWWWWWWWWWWWWW"},
+                                              {"33197161234567", "MMMMMMMMMMMMMM"},
+                                              {"Analyzer Tilted"}};
+    const std::vector<int> widthSets[] = {{60, 120, 100, 120, 130, 130, 130},  // download view
+                                          {60, 140, 80, 130, 140, 140, 150}};  // all-data list
+    for (const std::vector<int>& widths : widthSets) {
+        CListCtrlExt list(1000, *profile_);
+        list.ApplyResultListStyle();
+        for (int c = 0; c < 7; ++c) list.InsertColumn(c, "", Qt::AlignCenter, widths[c]);
+        list.resize(1000, 300);
+        list.show();
+        const QFontMetricsF metrics(list.font());
+        EXPECT_EQ(list.font().pixelSize(), 19);
+        EXPECT_NEAR(metrics.averageCharWidth(), 8.0, 0.25);
+        // The style's text margin on each side of a cell.
+        const int margin =
+            list.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &list) + 1;
+        for (int c = 0; c < 7; ++c)
+            for (const std::string& text : texts[c]) {
+                ListTextTable row(7);
+                std::vector<std::string> cells(7);
+                cells[c] = text;
+                row.AddRow(cells);
+                list.AppendRows(row);
+                const QRect cell = list.visualRect(list.model()->index(list.RowCount() - 1, c));
+                EXPECT_LE(metrics.horizontalAdvance(QString::fromStdString(text)) + 2 * margin,
+                          cell.width())
+                    << text << " in a column of " << widths[c];
+            }
+    }
+}
+
+TEST_F(ListCtrlTest, EqualLeadingNumbersAreOrderedByTheWholeCell) {
+    auto list = MakeList();
+    struct DayFirstDates final : ResultCellFormatter {
+        std::string Result(const std::string&) const override { return {}; }
+        std::string ListDate(const std::string&, const std::string&) const override { return {}; }
+        std::string ListTime(const std::string&, const std::string&) const override { return {}; }
+        int DateKey(const std::string& cell) const override { return ListDateKey(cell, 2); }
+    } formatter;
+    SetResultColumnSort(*list, formatter);
+    AddRows(*list, {{"1", "15-03-2024", "09:30 PM", "6.9 %", "P2", "42", "b"},
+                    {"2", "15-01-2024", "09:05 AM", "< 4 %", "P10", "0042", "B"},
+                    {"3", "02-05-2025", "10:00 AM", "6.5 %", "A1", "7", "a"},
+                    {"4", "15-03-2023", "09:30 AM", "> 14 %", "0042", "P", "10"},
+                    {"5", "15-06-2024", "09:05 PM", "10.0 %", "42", "Q", "9"}});
+    using Rows = std::vector<std::string>;
+    const struct {
+        int column;
+        Rows ascending;
+    } cases[] = {
+        // Days first: the leading number is the day; equal days go by the whole date.
+        {1, Rows{"3", "4", "2", "1", "5"}},
+        // 12-hour clock: the same hour goes by the clock, AM before PM.
+        {2, Rows{"2", "4", "5", "1", "3"}},
+        // Bounds lead with no number; 6.5 before 6.9.
+        {3, Rows{"2", "4", "3", "1", "5"}},
+        {4, Rows{"3", "2", "1", "4", "5"}},
+        {5, Rows{"4", "5", "3", "2", "1"}},
+        {6, Rows{"2", "3", "1", "5", "4"}},
+    };
+    for (const auto& c : cases) {
+        list->SortByColumn(c.column, true);
+        ASSERT_TRUE(list->SortAscending());
+        EXPECT_EQ(Column(*list, 0), c.ascending) << "column " << c.column;
+        list->SortByColumn(c.column, true);
+        EXPECT_EQ(Column(*list, 0), Rows(c.ascending.rbegin(), c.ascending.rend()))
+            << "column " << c.column << " descending";
+        list->SortByColumn(c.column, true);  // back to ascending for the next column's start
+    }
 }
 
 TEST_F(ListCtrlTest, ColumnLayoutSurvivesARecreationOfTheControl) {
@@ -146,6 +270,7 @@ TEST_F(ListCtrlTest, ColumnLayoutSurvivesARecreationOfTheControl) {
         header->resizeSection(3, 150);
         list->SortByColumn(3, true);
         list->SortByColumn(3, true);  // descending
+        list->DeleteAllRows();        // the view empties its list before it closes
         EXPECT_TRUE(list->SaveColumnState());
     }
     EXPECT_EQ(profile_->value("1001/ColumnCount").toInt(), 7);
