@@ -6,6 +6,7 @@
 #include <QPushButton>
 
 #include "app/message_presenter.h"
+#include "controls/fitted_font.h"
 #include "link/link_channel.h"
 
 namespace tav {
@@ -17,9 +18,7 @@ PortSelectDialog::PortSelectDialog(PortSelectSource& source, MessagePresenter& p
     setProperty("controlId", 141);
     setModal(true);
 
-    QFont portFont(QStringLiteral("Tahoma"));
-    portFont.setPixelSize(20);
-    portFont.setWeight(QFont::DemiBold);
+    const QFont portFont = PortSelectFont();
 
     auto* label = new QLabel(QStringLiteral("Select Port"), this);
     label->setProperty("controlId", psid::kSelectPortLabel);

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "core/settings.h"
 
@@ -66,6 +67,21 @@ std::string FormatDialogDateTime(const DateTime& dt, int dateSetting, int timeSe
 // atoi; pieces beyond the text are 0). Date settings outside 1-2 read
 // year-month-day.
 YearMonthDay ParseListDate(const std::string& text, int dateSetting);
+
+// Sort keys of list cells, for ordering cells whose leading numbers are
+// equal: a FormatListDate text as year * 10000 + month * 100 + day; a
+// FormatListTime text (either clock) as minutes after midnight; a FormatResult
+// text as its number, a bound ("> 14", "< 20") just beyond its limit.
+int ListDateKey(const std::string& text, int dateSetting);
+int ListTimeKey(const std::string& text);
+double ResultKey(const std::string& text);
+
+// An id as received (bytes) turned into list text (UTF-8): valid UTF-8 shows
+// as it is, any other id byte by byte as Latin-1; control characters,
+// invisible and direction-changing characters show as their hex number in
+// angle brackets ("\x1B" shows as "⟨1B⟩", U+202E as "⟨202E⟩"), so ids that
+// differ never look alike and no id reorders the text around it.
+std::string DisplayIdText(std::string_view stored);
 
 // "%04d%02d%02d": the stored form of a date.
 std::string MakeStoredDate(int year, int month, int day);

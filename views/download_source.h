@@ -7,6 +7,8 @@
 #include <functional>
 #include <string>
 
+#include "core/result_format.h"
+
 namespace tav {
 
 // One stored result: the 13 column texts of the result table, in table order.
@@ -39,6 +41,9 @@ class ResultCellFormatter {
     // FormatListTime of MakeResultDateTime).
     virtual std::string ListDate(const std::string& date, const std::string& time) const = 0;
     virtual std::string ListTime(const std::string& date, const std::string& time) const = 0;
+    // A date cell of ListDate as a number that sorts by date (yyyymmdd). The
+    // default reads year-month-day cells.
+    virtual int DateKey(const std::string& cell) const { return ListDateKey(cell, 0); }
 };
 
 }  // namespace tav

@@ -48,4 +48,8 @@ std::string SettingsCellFormatter::ListTime(const std::string& date,
     return FormatListTime(MakeResultDateTime(date, time), settings_);
 }
 
+int SettingsCellFormatter::DateKey(const std::string& cell) const {
+    return ListDateKey(cell, settings_.Date);
+}
+
 }  // namespace tav

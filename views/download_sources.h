@@ -26,6 +26,7 @@ class SettingsCellFormatter final : public ResultCellFormatter {
     std::string Result(const std::string& storedValue) const override;
     std::string ListDate(const std::string& date, const std::string& time) const override;
     std::string ListTime(const std::string& date, const std::string& time) const override;
+    int DateKey(const std::string& cell) const override;
 
   private:
     const AppSettings& settings_;

@@ -1,11 +1,12 @@
 #include "views/download_view.h"
 
 #include "controls/art_button.h"
+#include "views/result_list_columns.h"
 
 namespace tav {
 
 namespace {
-constexpr int kListColumns = 7;
+constexpr int kListColumns = listcol::kCount;
 }
 
 CHbA1c720DownLoadView::CHbA1c720DownLoadView(ViewHost& host, ResultRowSource& rows,
@@ -60,7 +61,7 @@ void CHbA1c720DownLoadView::OnInitialUpdate() {
     for (int c = 0; c < kListColumns; ++c)
         list_->InsertColumn(c, QString::fromLatin1(columns[c].title), Qt::AlignCenter,
                             columns[c].width);
-    for (int c = 0; c < kListColumns; ++c) list_->SetColumnSort(c, kSortToggles, kCompareInteger);
+    SetResultColumnSort(*list_, formatter_);
     list_->SetColumnHideable(0, false);
     list_->LoadColumnState();
 }
@@ -87,7 +88,8 @@ void CHbA1c720DownLoadView::FillDownloadList() {
         const std::string& time = row[rescol::kTime];
         table.AddRow({std::to_string(first + table.Rows() + 1), formatter_.ListDate(date, time),
                       formatter_.ListTime(date, time), formatter_.Result(row[rescol::kValue]),
-                      row[rescol::kPid], row[rescol::kOpid], row[rescol::kEqType]});
+                      DisplayIdText(row[rescol::kPid]), DisplayIdText(row[rescol::kOpid]),
+                      row[rescol::kEqType]});
         return true;
     });
     list_->AppendRows(table);

@@ -7,6 +7,8 @@
 #include <QtEndian>
 #include <algorithm>
 
+#include "controls/fitted_font.h"
+
 namespace tav {
 
 namespace {
@@ -85,11 +87,7 @@ void CListCtrlExt::ApplyResultListStyle() {
     horizontalHeader()->setSectionsMovable(true);
     verticalHeader()->setDefaultSectionSize(32);
     verticalHeader()->setMinimumSectionSize(1);
-    QFont font(QStringLiteral("Malgun Gothic"));
-    font.setPixelSize(19);
-    font.setWeight(QFont::DemiBold);
-    font.setStyleStrategy(QFont::PreferQuality);
-    font.setStyleHint(QFont::SansSerif);
+    const QFont font = ResultListFont();
     setFont(font);
     horizontalHeader()->setFont(font);
 }
@@ -114,6 +112,19 @@ bool CListCtrlExt::SetColumnSort(int column, int flags, int compareType) {
     return true;
 }
 
+bool CListCtrlExt::SetColumnSortKey(int column, CellSortKeyFunction tieBreak) {
+    if (!InRange(column)) return false;
+    columns_[column].tieBreak = std::move(tieBreak);
+    return true;
+}
+
+void CListCtrlExt::ShowSortArrow(int column, bool ascending) {
+    // The header draws Qt's ascending order as a downward arrow; the list
+    // shows an upward arrow for an ascending sort.
+    horizontalHeader()->setSortIndicator(column,
+                                         ascending ? Qt::DescendingOrder : Qt::AscendingOrder);
+}
+
 bool CListCtrlExt::SetColumnHideable(int column, bool hideable) {
     if (!InRange(column)) return false;
     columns_[column].hideable = hideable;
@@ -134,9 +145,8 @@ void CListCtrlExt::SortByColumn(int column, bool toggle) {
     }
     const bool ascending = (info.sortFlags & kSortAscending) != 0;
     sortColumn_ = column;
-    model_->Sort(column, info.compareType, ascending);
-    horizontalHeader()->setSortIndicator(column,
-                                         ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+    model_->Sort(column, info.compareType, ascending, info.tieBreak);
+    ShowSortArrow(column, ascending);
     sortAscending_ = ascending;
 }
 
@@ -326,8 +336,9 @@ void CListCtrlExt::AppendRows(const ListTextTable& rows) {
 }
 
 void CListCtrlExt::DeleteAllRows() {
+    // Only the arrow goes: the sort column and direction stay for the saved
+    // layout and the next header click.
     horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
-    sortColumn_ = -1;
     model_->Clear();
 }
 

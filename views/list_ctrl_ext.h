@@ -35,10 +35,14 @@ class CListCtrlExt : public QTableView {
 
     // Refused for a column out of range or flags without any sort bit.
     bool SetColumnSort(int column, int flags, int compareType);
+    // Orders the cells of `column` that its compare type finds equal; the
+    // view knows what its cells mean, the list only compares the keys.
+    bool SetColumnSortKey(int column, CellSortKeyFunction tieBreak);
     bool SetColumnHideable(int column, bool hideable);
     bool IsColumnHideable(int column) const;
     // A header click: sorts by `column`, flipping the direction when `toggle`.
     void SortByColumn(int column, bool toggle);
+    // The column last sorted (-1 before any sort); emptying the list keeps it.
     int SortColumn() const { return sortColumn_; }
     bool SortAscending() const { return sortAscending_; }
 
@@ -60,7 +64,7 @@ class CListCtrlExt : public QTableView {
 
     // Rows.
     void AppendRows(const ListTextTable& rows);
-    // Removes the sort mark, then every row.
+    // Removes the sort arrow, then every row.
     void DeleteAllRows();
     int RowCount() const { return model_->Rows(); }
     QString CellText(int row, int column) const { return model_->CellText(row, column); }
@@ -69,7 +73,7 @@ class CListCtrlExt : public QTableView {
     const ListModel& Model() const { return *model_; }
 
     // Grid lines, full-row selection, movable columns, 32-pixel rows and the
-    // list font of the result views.
+    // list font of the result views (ResultListFont) on the list and header.
     void ApplyResultListStyle();
 
   signals:
@@ -84,8 +88,10 @@ class CListCtrlExt : public QTableView {
         int sortFlags = 0;
         int compareType = 0;
         bool sortSet = false;
+        CellSortKeyFunction tieBreak;
     };
 
+    void ShowSortArrow(int column, bool ascending);
     void OnSectionMoved();
     void ShowColumnMenu(const QPoint& pos);
     bool InRange(int column) const { return column >= 0 && column < ColumnCount(); }

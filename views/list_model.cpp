@@ -96,14 +96,22 @@ int64_t DateTimeKey(std::string_view text) {
     return std::numeric_limits<int64_t>::min();
 }
 
+// Keys of the tie-break, one per row; empty without a tie-break.
+using TieKeys = std::vector<CellSortKey>;
+
 template <typename Key>
-void SortByKeys(const std::vector<Key>& keys, bool ascending, std::vector<uint32_t>& order) {
+void SortByKeys(const std::vector<Key>& keys, const TieKeys& ties, bool ascending,
+                std::vector<uint32_t>& order) {
+    auto less = [&](uint32_t a, uint32_t b) {
+        if (keys[a] < keys[b]) return true;
+        if (keys[b] < keys[a] || ties.empty()) return false;
+        return ties[a] < ties[b];
+    };
     if (ascending)
-        std::stable_sort(order.begin(), order.end(),
-                         [&](uint32_t a, uint32_t b) { return keys[a] < keys[b]; });
+        std::stable_sort(order.begin(), order.end(), less);
     else
         std::stable_sort(order.begin(), order.end(),
-                         [&](uint32_t a, uint32_t b) { return keys[b] < keys[a]; });
+                         [&](uint32_t a, uint32_t b) { return less(b, a); });
 }
 
 struct NumberOrText {
@@ -120,21 +128,26 @@ struct NumberOrText {
 }  // namespace
 
 void SortRowOrder(const ListTextTable& rows, int column, int compareType, bool ascending,
-                  std::vector<uint32_t>& order) {
+                  std::vector<uint32_t>& order, const CellSortKeyFunction& tieBreak) {
     const size_t n = rows.Rows();
+    TieKeys ties;
+    if (tieBreak && compareType != kCompareNone) {
+        ties.resize(n);
+        for (size_t i = 0; i < n; ++i) ties[i] = tieBreak(rows.Cell(i, column));
+    }
     switch (compareType) {
         case kCompareNone:
             return;
         case kCompareInteger: {
             std::vector<int64_t> keys(n);
             for (size_t i = 0; i < n; ++i) keys[i] = LeadingInteger(rows.Cell(i, column));
-            SortByKeys(keys, ascending, order);
+            SortByKeys(keys, ties, ascending, order);
             return;
         }
         case kCompareDouble: {
             std::vector<double> keys(n);
             for (size_t i = 0; i < n; ++i) keys[i] = LeadingDouble(rows.Cell(i, column));
-            SortByKeys(keys, ascending, order);
+            SortByKeys(keys, ties, ascending, order);
             return;
         }
         case kCompareNumberOrText:
@@ -150,25 +163,25 @@ void SortRowOrder(const ListTextTable& rows, int column, int compareType, bool a
                            : fold ? FoldCase(cell)
                                   : std::string(cell)};
             }
-            SortByKeys(keys, ascending, order);
+            SortByKeys(keys, ties, ascending, order);
             return;
         }
         case kCompareTextNoCase: {
             std::vector<std::string> keys(n);
             for (size_t i = 0; i < n; ++i) keys[i] = FoldCase(rows.Cell(i, column));
-            SortByKeys(keys, ascending, order);
+            SortByKeys(keys, ties, ascending, order);
             return;
         }
         case kCompareDateTime: {
             std::vector<int64_t> keys(n);
             for (size_t i = 0; i < n; ++i) keys[i] = DateTimeKey(rows.Cell(i, column));
-            SortByKeys(keys, ascending, order);
+            SortByKeys(keys, ties, ascending, order);
             return;
         }
         default: {
             std::vector<std::string_view> keys(n);
             for (size_t i = 0; i < n; ++i) keys[i] = rows.Cell(i, column);
-            SortByKeys(keys, ascending, order);
+            SortByKeys(keys, ties, ascending, order);
             return;
         }
     }
@@ -208,11 +221,12 @@ void ListModel::Clear() {
     endResetModel();
 }
 
-void ListModel::Sort(int column, int compareType, bool ascending) {
+void ListModel::Sort(int column, int compareType, bool ascending,
+                     const CellSortKeyFunction& tieBreak) {
     if (column < 0 || column >= Columns() || order_.size() < 2) return;
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     std::vector<uint32_t> before = order_;
-    SortRowOrder(rows_, column, compareType, ascending, order_);
+    SortRowOrder(rows_, column, compareType, ascending, order_, tieBreak);
     const QModelIndexList persistent = persistentIndexList();
     if (!persistent.isEmpty()) {
         // Stored row -> new display row, to carry the selection and focus along.

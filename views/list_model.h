@@ -7,6 +7,7 @@
 #include <QAbstractTableModel>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -48,10 +49,22 @@ enum CompareType : int {
     kCompareDateTime = 7,
 };
 
+// What orders the cells of a column that its compare type finds equal (for
+// example a date cell whose year is the same): a number, then a text.
+struct CellSortKey {
+    double number = 0;
+    std::string text;
+    bool operator<(const CellSortKey& o) const {
+        return number < o.number || (number == o.number && text < o.text);
+    }
+};
+using CellSortKeyFunction = std::function<CellSortKey(std::string_view cell)>;
+
 // Display order of `rows` after a stable sort of `order` (indexes into rows)
-// by the texts of `column`.
+// by the texts of `column`; cells the compare type finds equal are ordered by
+// `tieBreak` when given.
 void SortRowOrder(const ListTextTable& rows, int column, int compareType, bool ascending,
-                  std::vector<uint32_t>& order);
+                  std::vector<uint32_t>& order, const CellSortKeyFunction& tieBreak = {});
 
 class ListModel final : public QAbstractTableModel {
     Q_OBJECT
@@ -63,7 +76,8 @@ class ListModel final : public QAbstractTableModel {
 
     void AppendRows(const ListTextTable& rows);
     void Clear();
-    void Sort(int column, int compareType, bool ascending);
+    void Sort(int column, int compareType, bool ascending,
+              const CellSortKeyFunction& tieBreak = {});
 
     int Rows() const { return static_cast<int>(order_.size()); }
     int Columns() const { return static_cast<int>(titles_.size()); }

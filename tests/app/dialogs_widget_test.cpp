@@ -4,9 +4,9 @@
 #include <QLabel>
 #include <QPushButton>
 
+#include "app/checking_dlg.h"
 #include "app/message_presenter.h"
 #include "app/port_select_dialog.h"
-#include "app/checking_dlg.h"
 #include "app/process_dlg.h"
 #include "tests/support/sim_link_fake.h"
 #include "tests/support/store_recording_channel.h"
@@ -88,6 +88,15 @@ TEST_F(PortSelectTest, ListIsFilledAndPreselectedFromTheSource) {
         PortSelectDialog dialog(ports_, presenter_);
         EXPECT_EQ(dialog.PortList()->count(), static_cast<int>(c.choices.items.size())) << c.name;
         EXPECT_EQ(dialog.PortList()->currentText(), c.expectText) << c.name;
+    }
+}
+
+TEST_F(PortSelectTest, PortFontIsTwentyHighAndEightWide) {
+    PortSelectDialog dialog(ports_, presenter_);
+    for (QWidget* w : {static_cast<QWidget*>(dialog.PortList()),
+                       static_cast<QWidget*>(Control<QLabel>(&dialog, psid::kSelectPortLabel))}) {
+        EXPECT_EQ(w->font().pixelSize(), 20);
+        EXPECT_NEAR(QFontMetricsF(w->font()).averageCharWidth(), 8.0, 0.25);
     }
 }
 

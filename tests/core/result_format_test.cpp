@@ -28,6 +28,15 @@ TEST(FormatResult, ShowsBothUnitsWithBoundsAndRounding) {
     }
 }
 
+TEST(FormatResult, SortKeysOrderTheShownResultsByValue) {
+    const char* ascending[] = {"040", "041", "065", "069", "100", "139", "140"};
+    for (int unit : {0, 1})
+        for (size_t i = 1; i < std::size(ascending); ++i)
+            EXPECT_LT(ResultKey(FormatResult(ascending[i - 1], unit)),
+                      ResultKey(FormatResult(ascending[i], unit)))
+                << ascending[i] << " unit " << unit;
+}
+
 TEST(FormatResult, AnyUnitButZeroIsMmol) {
     EXPECT_EQ(FormatResult("065", -1), "48 mmol/mol");
     EXPECT_EQ(FormatResult("065", 2), "48 mmol/mol");
@@ -65,6 +74,7 @@ TEST(ListDate, ThreeOrdersAndTheirPickerFormats) {
         EXPECT_EQ(FormatListDate(dt, c.dateSetting), c.listDate) << c.dateSetting;
         EXPECT_EQ(ParseListDate(c.listDate, c.dateSetting), (YearMonthDay{2024, 3, 5}))
             << c.dateSetting;
+        EXPECT_EQ(ListDateKey(c.listDate, c.dateSetting), 20240305) << c.dateSetting;
         EXPECT_EQ(PickerDateFormat(c.dateSetting), c.pickerFormat) << c.dateSetting;
         EXPECT_EQ(PickerDisplayFormat(c.dateSetting), c.qtFormat) << c.dateSetting;
     }
@@ -87,6 +97,8 @@ TEST(ListTime, TwelveAndTwentyFourHourClocks) {
         DateTime dt{2024, 1, 1, c.hour, c.minute, 0};
         EXPECT_EQ(FormatListTime(dt, 0), c.twelve) << c.hour;
         EXPECT_EQ(FormatListTime(dt, 1), c.twentyFour) << c.hour;
+        EXPECT_EQ(ListTimeKey(c.twelve), c.hour * 60 + c.minute) << c.twelve;
+        EXPECT_EQ(ListTimeKey(c.twentyFour), c.hour * 60 + c.minute) << c.twentyFour;
         EXPECT_EQ(FormatListTime(dt, 2), c.twentyFour) << "out of range " << c.hour;
         EXPECT_EQ(FormatListTime(dt, -1), c.twentyFour) << "key missing " << c.hour;
     }
@@ -114,6 +126,29 @@ TEST(Limits, ShowAndReadBackInBothUnits) {
     EXPECT_EQ(LimitFromDisplay("x", 1), 2.2f);  // (0 + 23.5) * 0.0915 = 2.15
     for (float limit : {2.4f, 4.0f, 6.5f, 9.9f, 14.0f})
         EXPECT_EQ(LimitFromDisplay(LimitToDisplay(limit, 0), 0), limit) << limit;
+}
+
+TEST(DisplayIdText, ShowsEveryStoredByteAndNoInvisibleCharacter) {
+    const struct {
+        std::string stored;  // octal escapes: bytes as the analyzer sent them
+        const char* shown;
+    } cases[] = {
+        {"33197161234567", "33197161234567"},
+        {"", ""},
+        {"Jos\303\251", "José"},               // UTF-8 as it is
+        {"\360\237\230\200", "😀"},             // four bytes, one character
+        {"Jos\351", "José"},                   // not UTF-8: Latin-1, byte by byte
+        {"A\300\200", "AÀ⟨80⟩"},               // overlong NUL is not UTF-8
+        {"A\342\202", "Aâ⟨82⟩"},               // cut sequence
+        {"\355\240\200", "í⟨A0⟩⟨80⟩"},         // surrogate
+        {std::string("P\0001", 3), "P⟨00⟩1"},  // control characters
+        {"P\0331\177", "P⟨1B⟩1⟨7F⟩"},
+        {"P\302\2401", "P⟨A0⟩1"},            // no-break space
+        {"AB\342\200\256DC", "AB⟨202E⟩DC"},  // right-to-left override
+        {"\357\273\277A", "⟨FEFF⟩A"},        // byte order mark
+        {"⟨1B⟩", "⟨27E8⟩1B⟩"},               // an escape typed as an id
+    };
+    for (const auto& c : cases) EXPECT_EQ(DisplayIdText(c.stored), c.shown) << c.stored;
 }
 
 }  // namespace

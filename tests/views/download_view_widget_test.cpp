@@ -115,6 +115,15 @@ TEST_F(DownloadViewTest, ManualFillListsTheStagingRowsNumberedFromOne) {
     EXPECT_EQ(host_.progressText, "Receiving data - Completed \r\n(Close this message box)");
 }
 
+TEST_F(DownloadViewTest, IdsShowEveryStoredByteAndNoControlCharacter) {
+    host_.rows = {Row("1")};
+    host_.rows[0][rescol::kPid] = "AB\351";                // not UTF-8
+    host_.rows[0][rescol::kOpid] = "OP\033\342\200\2561";  // escape, right-to-left override
+    view_->FillDownloadList();
+    EXPECT_EQ(view_->List().CellText(0, 4), "ABé");
+    EXPECT_EQ(view_->List().CellText(0, 5), "OP⟨1B⟩⟨202E⟩1");
+}
+
 TEST_F(DownloadViewTest, AutomaticFillsAppendAndNumberOnward) {
     host_.link.AutoMode = 1;
     host_.rows = {Row("1")};

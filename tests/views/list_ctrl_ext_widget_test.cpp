@@ -3,11 +3,13 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QMenu>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
 
 #include "views/list_ctrl_ext.h"
+#include "views/result_list_columns.h"
 
 namespace tav {
 namespace {
@@ -109,6 +111,27 @@ class ListCtrlTest : public ::testing::Test {
     std::unique_ptr<QSettings> profile_;
 };
 
+// The arrow the header draws in `column`: 1 up, -1 down, 0 none. Compares
+// the header drawn with and without its sort indicator; a triangle has less
+// ink in its tip half.
+int DrawnArrow(QHeaderView* header, int column) {
+    const int section = header->sortIndicatorSection();
+    const Qt::SortOrder order = header->sortIndicatorOrder();
+    const QImage drawn = header->grab().toImage();
+    header->setSortIndicator(-1, Qt::AscendingOrder);
+    const QImage bare = header->grab().toImage();
+    header->setSortIndicator(section, order);
+    std::vector<int> ink;  // the row of every changed pixel
+    const int left = header->sectionViewportPosition(column);
+    for (int y = 0; y < drawn.height(); ++y)
+        for (int x = left; x < left + header->sectionSize(column); ++x)
+            if (drawn.pixel(x, y) != bare.pixel(x, y)) ink.push_back(y);
+    if (ink.empty()) return 0;
+    const int mid = (ink.front() + ink.back()) / 2;
+    const auto top = std::count_if(ink.begin(), ink.end(), [mid](int y) { return y <= mid; });
+    return 2 * top < static_cast<long>(ink.size()) ? 1 : -1;
+}
+
 TEST_F(ListCtrlTest, HeaderClicksSortAscendingThenDescendingWithTheArrow) {
     auto list = MakeList();
     AddRows(*list, {{"1", "", "", "6.9 %"}, {"2", "", "", "10.0 %"}, {"3", "", "", "6.5 %"}});
@@ -118,22 +141,98 @@ TEST_F(ListCtrlTest, HeaderClicksSortAscendingThenDescendingWithTheArrow) {
     EXPECT_EQ(Column(*list, 0), (std::vector<std::string>{"1", "3", "2"}));
     EXPECT_TRUE(list->SortAscending());
     EXPECT_EQ(list->horizontalHeader()->sortIndicatorSection(), 3);
-    EXPECT_EQ(list->horizontalHeader()->sortIndicatorOrder(), Qt::AscendingOrder);
     EXPECT_EQ(list->currentIndex().row(), 1) << "the focused row moves with the sort";
 
     ClickHeader(*list, 3);
     EXPECT_EQ(Column(*list, 0), (std::vector<std::string>{"2", "1", "3"}));
     EXPECT_FALSE(list->SortAscending());
-    EXPECT_EQ(list->horizontalHeader()->sortIndicatorOrder(), Qt::DescendingOrder);
 
     ClickHeader(*list, 0);
     EXPECT_EQ(Column(*list, 0), (std::vector<std::string>{"1", "2", "3"}));
     EXPECT_EQ(list->SortColumn(), 0);
 
+    // Emptying the list takes the arrow away but keeps the sort for the saved layout.
     list->DeleteAllRows();
     EXPECT_EQ(list->RowCount(), 0);
-    EXPECT_EQ(list->SortColumn(), -1);
     EXPECT_EQ(list->horizontalHeader()->sortIndicatorSection(), -1);
+    EXPECT_EQ(list->SortColumn(), 0);
+}
+
+TEST_F(ListCtrlTest, HeaderArrowPointsUpForAscendingAndDownForDescending) {
+    CListCtrlExt list(1001, *profile_);
+    list.ApplyResultListStyle();
+    for (int c = 0; c < 2; ++c) {  // untitled: the arrow is all that changes
+        list.InsertColumn(c, QString(), Qt::AlignCenter, 120);
+        list.SetColumnSort(c, kSortToggles, kCompareInteger);
+    }
+    list.show();
+    EXPECT_EQ(DrawnArrow(list.horizontalHeader(), 1), 0);
+    list.SortByColumn(1, true);
+    ASSERT_TRUE(list.SortAscending());
+    EXPECT_EQ(DrawnArrow(list.horizontalHeader(), 1), 1);
+    EXPECT_EQ(DrawnArrow(list.horizontalHeader(), 0), 0);
+    list.SortByColumn(1, true);
+    EXPECT_EQ(DrawnArrow(list.horizontalHeader(), 1), -1);
+}
+
+TEST_F(ListCtrlTest, ClinicalTextsFitTheDefaultColumnsOfBothLists) {
+    const std::vector<const char*> texts[] = {{"10000"},
+                                              {"2024-06-12", "12-06-2024"},
+                                              {"09:30 PM"},
+                                              {"48 mmol/mol", "> 130 mmol/mol"},
+                                              {"33197161234567", "WWWWWWWWWWWWWW"},
+                                              {"MMMMMMMMMMMMMM"},
+                                              {"Analyzer Tilted"}};
+    const std::vector<int> widthSets[] = {{60, 120, 100, 120, 130, 130, 130},  // download view
+                                          {60, 140, 80, 130, 140, 140, 150}};  // all-data list
+    auto list = MakeList();
+    list->ApplyResultListStyle();
+    const QFontMetricsF metrics(list->font());
+    EXPECT_EQ(list->font().pixelSize(), 19);
+    EXPECT_NEAR(metrics.averageCharWidth(), 8.0, 0.25);
+    // The style's text margin on each side of a cell.
+    const int margin =
+        list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list.get()) + 1;
+    for (const std::vector<int>& widths : widthSets)
+        for (int c = 0; c < 7; ++c) {
+            list->horizontalHeader()->resizeSection(c, widths[c]);
+            for (const char* text : texts[c])
+                EXPECT_LE(metrics.horizontalAdvance(text) + 2 * margin, list->columnWidth(c))
+                    << text << " in a column of " << widths[c];
+        }
+}
+
+TEST_F(ListCtrlTest, EqualLeadingNumbersAreOrderedByTheWholeCell) {
+    auto list = MakeList();
+    struct DayFirstDates final : ResultCellFormatter {
+        std::string Result(const std::string&) const override { return {}; }
+        std::string ListDate(const std::string&, const std::string&) const override { return {}; }
+        std::string ListTime(const std::string&, const std::string&) const override { return {}; }
+        int DateKey(const std::string& cell) const override { return ListDateKey(cell, 2); }
+    } formatter;
+    SetResultColumnSort(*list, formatter);
+    AddRows(*list, {{"1", "15-03-2024", "09:30 PM", "6.9 %", "P2"},
+                    {"2", "15-01-2024", "09:05 AM", "< 4 %", "P10"},
+                    {"3", "02-05-2025", "10:00 AM", "6.5 %", "A1"},
+                    {"4", "15-03-2023", "09:30 AM", "> 14 %", "0042"},
+                    {"5", "15-06-2024", "09:05 PM", "10.0 %", "42"}});
+    using Rows = std::vector<std::string>;
+    const struct {
+        int column;
+        Rows ascending;
+    } cases[] = {
+        {1, Rows{"3", "4", "2", "1", "5"}},  // day first: equal days by the whole date
+        {2, Rows{"2", "4", "5", "1", "3"}},  // equal hours by the 12-hour clock
+        {3, Rows{"2", "4", "3", "1", "5"}},  // bounds have no leading number
+        {4, Rows{"3", "2", "1", "4", "5"}},  // ids as text
+    };
+    for (const auto& c : cases) {
+        list->SortByColumn(c.column, true);
+        EXPECT_EQ(Column(*list, 0), c.ascending) << "column " << c.column;
+        list->SortByColumn(c.column, true);
+        EXPECT_EQ(Column(*list, 0), Rows(c.ascending.rbegin(), c.ascending.rend()))
+            << "column " << c.column << " descending";
+    }
 }
 
 TEST_F(ListCtrlTest, ColumnLayoutSurvivesARecreationOfTheControl) {
@@ -146,6 +245,7 @@ TEST_F(ListCtrlTest, ColumnLayoutSurvivesARecreationOfTheControl) {
         header->resizeSection(3, 150);
         list->SortByColumn(3, true);
         list->SortByColumn(3, true);  // descending
+        list->DeleteAllRows();        // the view empties its list before it closes
         EXPECT_TRUE(list->SaveColumnState());
     }
     EXPECT_EQ(profile_->value("1001/ColumnCount").toInt(), 7);

@@ -22,6 +22,7 @@
 #include "app/main_frame.h"
 #include "app/message_presenter.h"
 #include "app/process_dlg.h"
+#include "core/settings.h"
 #include "views/download_view.h"
 
 namespace {
@@ -97,9 +98,15 @@ int main(int argc, char** argv) {
 
     // 60 results at 9600 baud take about three seconds: long enough to see.
     QProcess analyzer;
-    analyzer.start(sim, {"--home", home, "--count", "60"});
+    analyzer.start(sim, {"--home", home, "--count", "60", "--tilted", "8"});
     if (!analyzer.waitForStarted(10'000) || !analyzer.waitForReadyRead(10'000))
         return Fail("analyzer-sim did not start");
+
+    // The widest cells: mmol/mol and the 12-hour clock.
+    AppSettings shown = DefaultSettings();
+    shown.unit = 1;
+    shown.time = 0;
+    SaveSettings(shown, home.toStdString());
 
     ScriptedMessagePresenter boxes;
     boxes.SetDefaultAnswer(true);  // "COMn is connected. Do you want to download ...?"
