@@ -44,8 +44,12 @@ bool Application::Start() {
                    ? OpenApplicationProfile()
                    : std::make_unique<QSettings>(options_.ProfileFile, QSettings::IniFormat);
 
-    FrameContext context{link_,     clock_,        handoff_,   *this,
-                         *profile_, downloadRows_, formatter_, *portSource_};
+    exporter_ = std::make_unique<CsvExporter>(
+        paths_.HomeDir, paths_.DataDir,
+        [this]() -> MessagePresenter& { return frame_->Presenter(); }, options_.SaveChooser,
+        options_.Launcher);
+    FrameContext context{link_,         clock_,     handoff_,     *this,     *profile_,
+                         downloadRows_, formatter_, *portSource_, *exporter_};
     frame_ = std::make_unique<CMainFrame>(context);
     frame_->SetMessagePresenter(options_.Presenter);
     channel_.target = frame_.get();

@@ -4,6 +4,7 @@
 #include <QTemporaryDir>
 #include <memory>
 
+#include "app/message_presenter.h"
 #include "tests/support/temp_dir.h"
 #include "views/download_sources.h"
 #include "views/download_view.h"
@@ -75,7 +76,8 @@ class DownloadViewTest : public ::testing::Test {
     }
 
     std::unique_ptr<CHbA1c720DownLoadView> MakeView() {
-        auto view = std::make_unique<CHbA1c720DownLoadView>(host_, host_, host_, *profile_);
+        auto view =
+            std::make_unique<CHbA1c720DownLoadView>(host_, host_, host_, *profile_, exporter_);
         view->OnInitialUpdate();
         return view;
     }
@@ -96,6 +98,8 @@ class DownloadViewTest : public ::testing::Test {
     QTemporaryDir dir_;
     std::unique_ptr<QSettings> profile_;
     FakeHost host_;
+    ScriptedMessagePresenter boxes_;
+    CsvExporter exporter_{"", "", [this]() -> MessagePresenter& { return boxes_; }};
     std::unique_ptr<CHbA1c720DownLoadView> view_;
 };
 
@@ -233,7 +237,9 @@ TEST(DownloadSources, ViewListsTheStagingTableNewestFirstInTheUsersFormat) {
     FakeHost host;
     QTemporaryDir dir;
     QSettings profile(dir.filePath("p.ini"), QSettings::IniFormat);
-    CHbA1c720DownLoadView view(host, source, formatter, profile);
+    ScriptedMessagePresenter boxes;
+    CsvExporter exporter("", "", [&]() -> MessagePresenter& { return boxes; });
+    CHbA1c720DownLoadView view(host, source, formatter, profile, exporter);
     view.OnInitialUpdate();
 
     view.FillDownloadList();
