@@ -5,6 +5,7 @@
 #include "app/app_profile.h"
 #include "app/main_frame.h"
 #include "protocol/process_download.h"
+#include "views/settings_dlg.h"
 
 namespace tav {
 
@@ -73,6 +74,11 @@ bool Application::Start() {
     frame_->show();
     frame_->DeferredInit();
     return true;
+}
+
+bool Application::OpenSettingsDialog(QWidget* parent) {
+    if (!frame_) return false;
+    return RunSettingsDialog(settings_, paths_.HomeDir, *frame_, parent ? parent : frame_.get());
 }
 
 void Application::Decode() {

@@ -59,8 +59,12 @@ class Application final : public FrameServices, public FrameController {
     LinkState& Link() { return link_; }
     SerialPort& Serial() { return serial_; }
     const LinkWorker* Worker() const { return worker_.get(); }
+    AppSettings& Settings() { return settings_; }
     // The CSV export of both lists (exists once Start has run).
     CsvExporter* Exporter() { return exporter_.get(); }
+    // Opens the settings dialog modally over `parent` (button 1015 of the
+    // list view); true when the user saved.
+    bool OpenSettingsDialog(QWidget* parent);
 
     // FrameServices
     void OpenStore() override;

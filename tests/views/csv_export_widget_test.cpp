@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "app/message_presenter.h"
+#include "tests/support/export_fakes.h"
 #include "tests/support/temp_dir.h"
 #include "views/csv_export.h"
 #include "views/list_ctrl_ext.h"
@@ -13,23 +14,8 @@
 namespace tav {
 namespace {
 
-// The save dialog and the launcher, recording what they were asked.
-struct FakeChooser : SaveFileChooser {
-    QString ChooseCsvFile(QWidget*, const QString& folder) override {
-        folders.push_back(folder.toStdString());
-        return answer;
-    }
-    QString answer;
-    std::vector<std::string> folders;
-};
-
-struct FakeLauncher : FileLauncher {
-    bool OpenWithDefaultProgram(const QString& path) override {
-        opened.push_back(path.toStdString());
-        return true;
-    }
-    std::vector<std::string> opened;
-};
+using FakeChooser = test::FakeSaveChooser;
+using test::FakeLauncher;
 
 // The all-data list as its view sets it up, exported the way that view does.
 class CsvExportTest : public ::testing::Test {
