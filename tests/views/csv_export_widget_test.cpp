@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QDir>
+#include <QFileDialog>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <filesystem>
@@ -163,6 +165,31 @@ TEST_F(CsvExportTest, AListRefilledWhileALongExportRunsStopsItWithoutAFile) {
     EXPECT_EQ(boxes_.Texts().back(), QString::fromLatin1(kExportListChangedText));
     EXPECT_FALSE(std::filesystem::exists(dir_.File("out.csv")));
     EXPECT_TRUE(launcher_.opened.empty());
+}
+
+TEST(QtSaveFileChooserTest, OpensInTheFolderGivenAndAddsTheCsvExtension) {
+    test::TempDir dir;
+    QtSaveFileChooser chooser;
+    QString shownFolder;
+    auto answer = [&](const char* name) {
+        QTimer::singleShot(0, [&, name] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog) return;
+            shownFolder = dialog->directory().absolutePath();
+            if (name) {
+                dialog->selectFile(QString::fromLatin1(name));
+                static_cast<QDialog*>(dialog)->accept();  // the OK button
+            } else {
+                dialog->reject();
+            }
+        });
+    };
+    answer("results");
+    EXPECT_EQ(chooser.ChooseCsvFile(nullptr, QString::fromStdString(dir.path())).toStdString(),
+              dir.File("results.csv"));
+    EXPECT_EQ(shownFolder.toStdString(), dir.path());
+    answer(nullptr);
+    EXPECT_TRUE(chooser.ChooseCsvFile(nullptr, QString::fromStdString(dir.path())).isEmpty());
 }
 
 }  // namespace
