@@ -5,6 +5,7 @@
 #include "app/app_profile.h"
 #include "app/main_frame.h"
 #include "protocol/process_download.h"
+#include "views/settings_dlg.h"
 
 namespace tav {
 
@@ -44,8 +45,12 @@ bool Application::Start() {
                    ? OpenApplicationProfile()
                    : std::make_unique<QSettings>(options_.ProfileFile, QSettings::IniFormat);
 
-    FrameContext context{link_,     clock_,        handoff_,   *this,
-                         *profile_, downloadRows_, formatter_, *portSource_};
+    exporter_ = std::make_unique<CsvExporter>(
+        paths_.HomeDir, paths_.DataDir,
+        [this]() -> MessagePresenter& { return frame_->Presenter(); }, options_.SaveChooser,
+        options_.Launcher);
+    FrameContext context{link_,         clock_,     handoff_,     *this,     *profile_,
+                         downloadRows_, formatter_, *portSource_, *exporter_};
     frame_ = std::make_unique<CMainFrame>(context);
     frame_->SetMessagePresenter(options_.Presenter);
     channel_.target = frame_.get();
@@ -69,6 +74,11 @@ bool Application::Start() {
     frame_->show();
     frame_->DeferredInit();
     return true;
+}
+
+bool Application::OpenSettingsDialog(QWidget* parent) {
+    if (!frame_) return false;
+    return RunSettingsDialog(settings_, paths_.HomeDir, *frame_, parent ? parent : frame_.get());
 }
 
 void Application::Decode() {

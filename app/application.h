@@ -21,6 +21,7 @@
 #include "protocol/link_worker.h"
 #include "store/result_database.h"
 #include "views/download_sources.h"
+#include "views/csv_export.h"
 
 namespace tav {
 
@@ -35,6 +36,9 @@ struct ApplicationOptions {
     MessagePresenter* Presenter = nullptr;
     // An INI file for the application profile; empty: the user's profile.
     QString ProfileFile;
+    // Replace the CSV export's save dialog and file launcher; null: the real ones.
+    SaveFileChooser* SaveChooser = nullptr;
+    FileLauncher* Launcher = nullptr;
 };
 
 class Application final : public FrameServices, public FrameController {
@@ -55,6 +59,12 @@ class Application final : public FrameServices, public FrameController {
     LinkState& Link() { return link_; }
     SerialPort& Serial() { return serial_; }
     const LinkWorker* Worker() const { return worker_.get(); }
+    AppSettings& Settings() { return settings_; }
+    // The CSV export of both lists (exists once Start has run).
+    CsvExporter* Exporter() { return exporter_.get(); }
+    // Opens the settings dialog modally over `parent` (button 1015 of the
+    // list view); true when the user saved.
+    bool OpenSettingsDialog(QWidget* parent);
 
     // FrameServices
     void OpenStore() override;
@@ -96,6 +106,7 @@ class Application final : public FrameServices, public FrameController {
     SettingsCellFormatter formatter_{settings_};
     std::unique_ptr<ScanPortSelectSource> portSource_;
     std::unique_ptr<QSettings> profile_;
+    std::unique_ptr<CsvExporter> exporter_;
     std::unique_ptr<DownloadController> controller_;
     std::unique_ptr<LinkWorker> worker_;
     std::unique_ptr<CMainFrame> frame_;

@@ -38,7 +38,8 @@ CMainFrame::CMainFrame(const FrameContext& context, QWidget* parent)
       profile_(context.Profile),
       downloadRows_(context.DownloadRows),
       formatter_(context.Formatter),
-      ports_(context.Ports) {
+      ports_(context.Ports),
+      exporter_(context.Export) {
     setWindowTitle(QString::fromLatin1(kWindowTitle));
     setFixedSize(1024, 768);
     link_.RecordLength = kRecordLength;
@@ -120,8 +121,8 @@ void CMainFrame::DeferredInit() {
     link_.HandshakeSeen = -1;
 
     AddView(viewix::kHome, new CHbA1c720MainView(*this, container_));
-    AddView(viewix::kDownload,
-            new CHbA1c720DownLoadView(*this, downloadRows_, formatter_, profile_, container_));
+    AddView(viewix::kDownload, new CHbA1c720DownLoadView(*this, downloadRows_, formatter_, profile_,
+                                                         exporter_, container_));
     auto makeView = [this](int index, const QString& title,
                            std::vector<PlaceholderView::Button> buttons) -> FrameView* {
         auto found = factories_.find(index);

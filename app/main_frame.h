@@ -23,6 +23,7 @@
 #include "link/link_state.h"
 #include "views/download_source.h"
 #include "views/frame_view.h"
+#include "views/csv_export.h"
 
 class QLabel;
 class QTimer;
@@ -47,6 +48,8 @@ struct FrameContext {
     ResultRowSource& DownloadRows;
     const ResultCellFormatter& Formatter;
     PortSelectSource& Ports;
+    // The CSV export of both lists.
+    CsvExporter& Export;
 };
 
 // Status-bar panes and the texts they start with.
@@ -99,6 +102,7 @@ class CMainFrame : public QMainWindow, public ControllerHost, public LinkChannel
     CProcessDlg* ProcessDialog() const { return process_; }
     CCheckingDlg* CheckingDialog() const { return checking_; }
     PortSelectDialog* PortSelect() const { return portSelect_; }
+    CsvExporter& Exporter() { return exporter_; }
 
     QLabel* StatusPane(int pane) const;
     QString StatusPaneText(int pane) const;
@@ -163,6 +167,7 @@ class CMainFrame : public QMainWindow, public ControllerHost, public LinkChannel
     ResultRowSource& downloadRows_;
     const ResultCellFormatter& formatter_;
     PortSelectSource& ports_;
+    CsvExporter& exporter_;
 
     FrameController* controller_ = nullptr;
     MessagePresenter* presenter_ = nullptr;

@@ -11,8 +11,9 @@ constexpr int kListColumns = listcol::kCount;
 
 CHbA1c720DownLoadView::CHbA1c720DownLoadView(ViewHost& host, ResultRowSource& rows,
                                              const ResultCellFormatter& formatter,
-                                             QSettings& profile, QWidget* parent)
-    : FrameView(parent), host_(host), rows_(rows), formatter_(formatter) {
+                                             QSettings& profile, CsvExporter& exporter,
+                                             QWidget* parent)
+    : FrameView(parent), host_(host), rows_(rows), formatter_(formatter), exporter_(exporter) {
     setProperty("controlId", 132);
     struct ButtonEntry {
         int id;
@@ -39,8 +40,7 @@ CHbA1c720DownLoadView::CHbA1c720DownLoadView(ViewHost& host, ResultRowSource& ro
     connect(button(dlid::kGraph), &QAbstractButton::clicked, this,
             [this] { OnOtherView(cmd::kShowGraph); });
     connect(button(dlid::kMode), &QAbstractButton::clicked, this, [this] { OnModeButton(); });
-    // The export comes with the CSV export of the list views.
-    button(dlid::kExport)->setEnabled(false);
+    connect(button(dlid::kExport), &QAbstractButton::clicked, this, [this] { OnExport(); });
 
     list_ = new CListCtrlExt(dlid::kList, profile, this);
     list_->setGeometry(20, 100, 984, 560);
@@ -135,6 +135,14 @@ void CHbA1c720DownLoadView::OnModeButton() {
     if (host_.ProgressVisible()) host_.HideProgress();
     link.AutoMode = 1;
     host_.SendLinkCommand(cmd::kStartAuto);
+}
+
+void CHbA1c720DownLoadView::OnExport() {
+    CsvExportRequest request;
+    request.Question = QString::fromLatin1(kAskExportDownloadText);
+    request.FolderAfter = QString::fromStdString(exporter_.DataDir());
+    request.Blocked = host_.Link().AutoMode == 1;
+    exporter_.ExportListCsv(*list_, request, this);
 }
 
 }  // namespace tav

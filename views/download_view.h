@@ -4,6 +4,7 @@
 
 #include <QSettings>
 
+#include "views/csv_export.h"
 #include "views/download_source.h"
 #include "views/frame_view.h"
 #include "views/list_ctrl_ext.h"
@@ -30,7 +31,7 @@ class CHbA1c720DownLoadView : public FrameView {
   public:
     CHbA1c720DownLoadView(ViewHost& host, ResultRowSource& rows,
                           const ResultCellFormatter& formatter, QSettings& profile,
-                          QWidget* parent = nullptr);
+                          CsvExporter& exporter, QWidget* parent = nullptr);
     // Keeps the list's column layout in the profile.
     ~CHbA1c720DownLoadView() override;
 
@@ -57,10 +58,13 @@ class CHbA1c720DownLoadView : public FrameView {
     void OnNewDownload();
     void OnOtherView(int command);
     void OnModeButton();
+    // Button 1007: the CSV export; nothing at all in automatic mode.
+    void OnExport();
 
     ViewHost& host_;
     ResultRowSource& rows_;
     const ResultCellFormatter& formatter_;
+    CsvExporter& exporter_;
     CListCtrlExt* list_;
 };
 

@@ -12,9 +12,9 @@
 #include <memory>
 #include <thread>
 
+#include "app/checking_dlg.h"
 #include "app/home_view.h"
 #include "app/main_frame.h"
-#include "app/checking_dlg.h"
 #include "app/process_dlg.h"
 #include "views/download_view.h"
 
@@ -71,8 +71,8 @@ class MainFrameTest : public ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(dir_.isValid());
         profile_ = std::make_unique<QSettings>(dir_.filePath("profile.ini"), QSettings::IniFormat);
-        frame_ = std::make_unique<CMainFrame>(
-            FrameContext{link_, clock_, handoff_, fakes_, *profile_, fakes_, fakes_, fakes_});
+        frame_ = std::make_unique<CMainFrame>(FrameContext{
+            link_, clock_, handoff_, fakes_, *profile_, fakes_, fakes_, fakes_, exporter_});
         frame_->SetController(&fakes_);
         frame_->SetMessagePresenter(&presenter_);
     }
@@ -98,6 +98,7 @@ class MainFrameTest : public ::testing::Test {
     QtHandoff handoff_;
     Fakes fakes_;
     Log& log_ = fakes_.log;
+    CsvExporter exporter_{"", "", [this]() -> MessagePresenter& { return presenter_; }};
     ScriptedMessagePresenter presenter_;
     std::unique_ptr<CMainFrame> frame_;
 };

@@ -1,12 +1,19 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <memory>
 
+#include "app/message_presenter.h"
+#include "core/result_format.h"
+#include "tests/support/export_fakes.h"
 #include "tests/support/temp_dir.h"
 #include "views/download_sources.h"
 #include "views/download_view.h"
+#include "views/settings_dlg.h"
 
 namespace tav {
 namespace {
@@ -14,7 +21,10 @@ namespace {
 // The view's host, and a row source and formatter that mark each cell with the
 // rule that made it.
 struct FakeHost : ViewHost, ResultRowSource, ResultCellFormatter {
-    void SendLinkCommand(int code) override { log.push_back("cmd " + std::to_string(code)); }
+    void SendLinkCommand(int code) override {
+        log.push_back("cmd " + std::to_string(code));
+        if (onCommand) onCommand(code);
+    }
     bool AskYesNo(const std::string& text) override {
         log.push_back("ask " + text);
         return answer;
@@ -46,6 +56,7 @@ struct FakeHost : ViewHost, ResultRowSource, ResultCellFormatter {
     }
 
     LinkState link;
+    std::function<void(int)> onCommand;
     std::vector<std::string> log;
     bool answer = false;
     std::string progressText;
@@ -75,7 +86,8 @@ class DownloadViewTest : public ::testing::Test {
     }
 
     std::unique_ptr<CHbA1c720DownLoadView> MakeView() {
-        auto view = std::make_unique<CHbA1c720DownLoadView>(host_, host_, host_, *profile_);
+        auto view =
+            std::make_unique<CHbA1c720DownLoadView>(host_, host_, host_, *profile_, exporter_);
         view->OnInitialUpdate();
         return view;
     }
@@ -96,6 +108,12 @@ class DownloadViewTest : public ::testing::Test {
     QTemporaryDir dir_;
     std::unique_ptr<QSettings> profile_;
     FakeHost host_;
+    ScriptedMessagePresenter boxes_;
+    test::TempDir out_;
+    test::FakeSaveChooser chooser_;
+    test::FakeLauncher launcher_;
+    CsvExporter exporter_{"/home", out_.path(), [this]() -> MessagePresenter& { return boxes_; },
+                          &chooser_, &launcher_};
     std::unique_ptr<CHbA1c720DownLoadView> view_;
 };
 
@@ -216,6 +234,158 @@ TEST_F(DownloadViewTest, ColumnLayoutIsSavedWhenTheViewGoesAndRestoredWithTheNex
     EXPECT_EQ(view_->List().ColumnOrder().back(), 5);
 }
 
+TEST_F(DownloadViewTest, ExportWritesTheListAndReturnsToTheDataFolderButNotInAutomaticMode) {
+    host_.rows = {Row("65"), Row("40"), Row("7")};
+    view_->FillDownloadList();
+    view_->List().SetColumnVisible(2, false);
+    chooser_.answer = QString::fromStdString(out_.File("download.csv"));
+    boxes_.SetDefaultAnswer(true);
+    Click(dlid::kExport);
+    EXPECT_EQ(boxes_.Texts(), std::vector<QString>{"Do you want to expert selected data?"});
+    EXPECT_EQ(test::ReadWholeFile(out_.File("download.csv")),
+              "No,Date,Time,Result,PID,OPID,Note\n"
+              "1,D20240315/2105,T2105/20240315,R065,65,op65,eq65,\n"
+              "2,D20240315/2105,T2105/20240315,R040,40,op40,eq40,\n"
+              "3,D20240315/2105,T2105/20240315,R07,7,op7,eq7,\n");
+    EXPECT_EQ(launcher_.opened, std::vector<std::string>{out_.File("download.csv")});
+
+    host_.link.AutoMode = 1;  // not even a message
+    boxes_.Clear();
+    Click(dlid::kExport);
+    view_->ClearList();
+    Click(dlid::kExport);
+    EXPECT_TRUE(boxes_.Texts().empty());
+    host_.link.AutoMode = 0;
+    Click(dlid::kExport);
+    EXPECT_EQ(boxes_.Texts(), std::vector<QString>{"There is no HbA1c data to expert."});
+    EXPECT_EQ(chooser_.folders, std::vector<std::string>{""});
+    EXPECT_EQ(exporter_.NextFolder().toStdString(), out_.path());
+}
+
+// The settings dialog over the download view, both on the program's settings
+// and the user's real cell rules.
+class SettingsDialogTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        profile_ = std::make_unique<QSettings>(dir_.filePath("p.ini"), QSettings::IniFormat);
+        LoadSettings(settings_, home_.path());  // the defaults: %, yyyy-mm-dd, 24 hours
+        host_.link.DownloadState = -1;
+        host_.rows = {Row("65")};
+        host_.onCommand = [this](int code) {
+            if (code == cmd::kRefreshView) view_->OnRefresh();
+        };
+        view_ =
+            std::make_unique<CHbA1c720DownLoadView>(host_, host_, formatter_, *profile_, exporter_);
+        view_->OnInitialUpdate();
+        view_->FillDownloadList();
+    }
+
+    // Writes a settings file, opens the dialog on it as the program would.
+    std::unique_ptr<CSettingsDlg> Open(const std::string& file = {}) {
+        if (!file.empty()) {
+            test::WriteWholeFile(SettingsFilePath(home_.path()), file);
+            LoadSettings(settings_, home_.path());
+        }
+        return std::make_unique<CSettingsDlg>(settings_, home_.path(), host_);
+    }
+    template <typename W>
+    W* Control(QWidget* dialog, int id) {
+        auto* w = qobject_cast<W*>(FindControl(dialog, id));
+        EXPECT_NE(w, nullptr) << id;
+        return w;
+    }
+    std::vector<int> Checked(QWidget* dialog) {
+        std::vector<int> ids;
+        for (int id : {setid::kPercent, setid::kMmol, setid::kYmd, setid::kMdy, setid::kDmy,
+                       setid::k12Hours, setid::k24Hours})
+            if (Control<QRadioButton>(dialog, id)->isChecked()) ids.push_back(id);
+        return ids;
+    }
+    AppSettings Stored() {
+        AppSettings stored;
+        LoadSettings(stored, home_.path());
+        return stored;
+    }
+
+    QTemporaryDir dir_;
+    test::TempDir home_;
+    std::unique_ptr<QSettings> profile_;
+    AppSettings settings_;
+    SettingsCellFormatter formatter_{settings_};
+    FakeHost host_;
+    ScriptedMessagePresenter boxes_;
+    CsvExporter exporter_{"", "", [this]() -> MessagePresenter& { return boxes_; }};
+    std::unique_ptr<CHbA1c720DownLoadView> view_;
+};
+
+TEST_F(SettingsDialogTest, ChoosingMmolShowsTheDownloadListInMmolAfterTheSave) {
+    EXPECT_EQ(view_->List().CellText(0, 3), "6.5 %");
+    auto dialog = Open();
+    EXPECT_EQ(Checked(dialog.get()),
+              (std::vector<int>{setid::kPercent, setid::kYmd, setid::k24Hours}));
+    Control<QRadioButton>(dialog.get(), setid::kMmol)->click();
+    Control<QAbstractButton>(dialog.get(), setid::kSave)->click();
+    EXPECT_EQ(dialog->result(), QDialog::Accepted);
+    EXPECT_EQ(view_->List().CellText(0, 3), "48 mmol/mol");
+    EXPECT_EQ(Stored().unit, 1);
+    EXPECT_EQ(Control<QLabel>(dialog.get(), setid::kHighUnit)->text(), "mmol/mol");
+}
+
+TEST_F(SettingsDialogTest, DayFirstAndTwelveHoursShowInTheListCells) {
+    auto dialog = Open();
+    Control<QRadioButton>(dialog.get(), setid::kDmy)->click();
+    Control<QRadioButton>(dialog.get(), setid::k12Hours)->click();
+    dialog->OnSave();
+    EXPECT_EQ(view_->List().CellText(0, 1), "15-03-2024");
+    EXPECT_EQ(view_->List().CellText(0, 2), "09:05 PM");
+    EXPECT_EQ(Stored().Date, 2);
+    EXPECT_EQ(Stored().time, 0);
+}
+
+TEST_F(SettingsDialogTest, ValuesOutsideTheChoicesCheckNothingAndSaveAsTheFallbacks) {
+    // unit, Date and time missing from the file read as -1.
+    auto dialog = Open("[SETTING VALUE]\r\nhigh=2.4\r\nlow=5.0\r\nName=Dr \xE9\r\n");
+    EXPECT_TRUE(Checked(dialog.get()).empty());
+    EXPECT_EQ(Control<QLineEdit>(dialog.get(), setid::kHigh)->text(), "2.4");
+    EXPECT_EQ(Control<QLineEdit>(dialog.get(), setid::kName)->text(), "Dr \uFFFD");
+    dialog->OnSave();
+    const AppSettings stored = Stored();
+    EXPECT_EQ(stored.unit, 1) << "\"%\" was not checked";
+    EXPECT_EQ(stored.Date, 2);
+    EXPECT_EQ(stored.time, 1);
+    EXPECT_EQ(stored.high, 2.4f);
+    EXPECT_EQ(stored.low, 5.0f);
+    EXPECT_EQ(stored.Name, "Dr \xE9") << "a hidden text keeps its bytes";
+    EXPECT_EQ(stored.Hospital, "-1");
+}
+
+TEST_F(SettingsDialogTest, LimitsShowInTheUnitTheyWereOpenedInAndComeBackInPercent) {
+    auto dialog = Open("[SETTING VALUE]\r\nunit=1\r\nDate=0\r\ntime=1\r\nhigh=2.4\r\nlow=6.5\r\n");
+    EXPECT_EQ(Control<QLineEdit>(dialog.get(), setid::kHigh)->text(), "2.7");
+    EXPECT_EQ(Control<QLineEdit>(dialog.get(), setid::kLow)->text(),
+              QString::fromStdString(LimitToDisplay(6.5f, 1)));
+    EXPECT_FALSE(Control<QWidget>(dialog.get(), setid::kHigh)->isVisibleTo(dialog.get()));
+    EXPECT_FALSE(Control<QWidget>(dialog.get(), setid::kPhysicianGroup)->isVisibleTo(dialog.get()));
+    Control<QRadioButton>(dialog.get(), setid::kPercent)->click();  // the edits stay mmol/mol
+    dialog->OnSave();
+    EXPECT_EQ(Stored().high, 2.4f);
+    EXPECT_EQ(Stored().low, 6.5f);
+    EXPECT_EQ(Stored().unit, 0);
+}
+
+TEST_F(SettingsDialogTest, CloseChangesNothing) {
+    auto dialog = Open();
+    const std::string before = test::ReadWholeFile(SettingsFilePath(home_.path()));
+    Control<QRadioButton>(dialog.get(), setid::kMmol)->click();
+    Control<QAbstractButton>(dialog.get(), setid::kClose)->click();
+    EXPECT_EQ(dialog->result(), QDialog::Rejected);
+    EXPECT_EQ(settings_.unit, 0);
+    EXPECT_EQ(test::ReadWholeFile(SettingsFilePath(home_.path())), before);
+    EXPECT_EQ(view_->List().CellText(0, 3), "6.5 %");
+    EXPECT_TRUE(host_.log.empty());
+}
+
 TEST(DownloadSources, ViewListsTheStagingTableNewestFirstInTheUsersFormat) {
     test::TempDir home;
     VirtualClock clock;
@@ -242,7 +412,9 @@ TEST(DownloadSources, ViewListsTheStagingTableNewestFirstInTheUsersFormat) {
     FakeHost host;
     QTemporaryDir dir;
     QSettings profile(dir.filePath("p.ini"), QSettings::IniFormat);
-    CHbA1c720DownLoadView view(host, source, formatter, profile);
+    ScriptedMessagePresenter boxes;
+    CsvExporter exporter("", "", [&]() -> MessagePresenter& { return boxes; });
+    CHbA1c720DownLoadView view(host, source, formatter, profile, exporter);
     view.OnInitialUpdate();
 
     view.FillDownloadList();

@@ -1,7 +1,8 @@
 // tav-screenshots: runs the real main window with the application's wiring
 // against analyzer-sim and saves PNG pictures of it at four moments of a
 // manual download: home.png, port-select.png, downloading.png and
-// download-view.png.
+// download-view.png, then the settings dialog over the download view
+// (settings.png).
 //
 //   tav-screenshots --sim PATH --out DIR
 #include <unistd.h>
@@ -151,6 +152,15 @@ int main(int argc, char** argv) {
         if (progress->isVisible()) FindById<QAbstractButton>(progress, kIdProcessButton)->click();
         Settle(500);
         if (!Save(frame.grab(), out, "download-view.png")) status = 1;
+
+        // The settings dialog as the list view's button opens it: modal.
+        QTimer::singleShot(800, &frame, [&] {
+            QWidget* dialog = QApplication::activeModalWidget();
+            if (!dialog || !Save(Picture(frame, {dialog}), out, "settings.png")) status = 1;
+            if (auto* close = dialog ? FindById<QAbstractButton>(dialog, 1170) : nullptr)
+                close->click();
+        });
+        app.OpenSettingsDialog(&frame);
     }
     analyzer.terminate();
     analyzer.waitForFinished(10'000);

@@ -1,0 +1,98 @@
+#include "core/csv_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <vector>
+
+#include "tests/support/temp_dir.h"
+
+namespace tav {
+namespace {
+
+struct Cells : CsvCellSource {
+    std::vector<std::vector<std::string>> rows;
+    int columns = 7;
+    size_t Rows() const override { return rows.size(); }
+    int Columns() const override { return columns; }
+    std::string_view Cell(size_t row, int column) const override {
+        const auto& cells = rows[row];
+        return column < static_cast<int>(cells.size()) ? std::string_view(cells[column])
+                                                       : std::string_view();
+    }
+};
+
+TEST(CsvField, OnlyCellsThatWouldShiftColumnsAreQuoted) {
+    const struct {
+        std::string cell, written;
+    } cases[] = {
+        {"6.5 %", "6.5 %"},
+        {"< 4 %", "< 4 %"},
+        {"> 130 mmol/mol", "> 130 mmol/mol"},
+        {"O'NEIL", "O'NEIL"},
+        {"  padded ", "  padded "},
+        {"", ""},
+        {"\xC3\xA9t\xE9", "\xC3\xA9t\xE9"},  // bytes go through as they are
+        {"SMITH, J", "\"SMITH, J\""},
+        {"5\" tall", "\"5\"\" tall\""},
+        {"\"", "\"\"\"\""},
+        {"two\nlines", "\"two\nlines\""},
+        {"cr\r", "\"cr\r\""},
+    };
+    for (const auto& c : cases) {
+        std::string out;
+        AppendCsvField(out, c.cell);
+        EXPECT_EQ(out, c.written) << c.cell;
+    }
+}
+
+class CsvFile : public ::testing::Test {
+  protected:
+    test::TempDir dir_;
+    std::string path_ = dir_.File("list.csv");
+    Cells cells_;
+};
+
+TEST_F(CsvFile, HeaderThenEveryCellFollowedByACommaAndLineFeed) {
+    cells_.rows = {{"1", "2024-03-15", "09:30 AM", "6.5 %", "P1", "OP7", "Analyzer Tilted"},
+                   {"2", "2024-03-14", "21:05", "< 4 %", "O'NEIL, J", "", "ok"},
+                   {"3"}};
+    test::WriteWholeFile(path_, std::string(5000, 'x'));  // an older, longer file
+    ASSERT_EQ(WriteCsvFile(path_, cells_), CsvWriteStatus::Written);
+    EXPECT_EQ(test::ReadWholeFile(path_),
+              "No,Date,Time,Result,PID,OPID,Note\n"
+              "1,2024-03-15,09:30 AM,6.5 %,P1,OP7,Analyzer Tilted,\n"
+              "2,2024-03-14,21:05,< 4 %,\"O'NEIL, J\",,ok,\n"
+              "3,,,,,,,\n");
+}
+
+TEST_F(CsvFile, LargeListsAreWrittenWholeWithProgressUpToTheEnd) {
+    const size_t rows = 3 * kCsvProgressRows + 5;
+    for (size_t i = 0; i < rows; ++i) cells_.rows.push_back({std::to_string(i + 1), "x"});
+    std::vector<size_t> reported;
+    ASSERT_EQ(WriteCsvFile(path_, cells_,
+                           [&](size_t written, size_t total) {
+                               EXPECT_EQ(total, rows);
+                               reported.push_back(written);
+                               return true;
+                           }),
+              CsvWriteStatus::Written);
+    EXPECT_EQ(reported, (std::vector<size_t>{kCsvProgressRows, 2 * kCsvProgressRows,
+                                             3 * kCsvProgressRows, rows}));
+    std::string expected(kCsvHeader);
+    for (size_t i = 0; i < rows; ++i) expected += std::to_string(i + 1) + ",x,,,,,,\n";
+    EXPECT_EQ(test::ReadWholeFile(path_), expected);
+}
+
+TEST_F(CsvFile, StoppingOrAFolderThatIsGoneLeavesNoFile) {
+    for (size_t i = 0; i < kCsvProgressRows * 2; ++i) cells_.rows.push_back({"1"});
+    EXPECT_EQ(WriteCsvFile(path_, cells_, [](size_t, size_t) { return false; }),
+              CsvWriteStatus::Stopped);
+    EXPECT_FALSE(std::filesystem::exists(path_));
+
+    EXPECT_EQ(WriteCsvFile(dir_.File("gone/list.csv"), cells_), CsvWriteStatus::OpenFailed);
+    EXPECT_TRUE(dir_.List().empty());
+}
+
+}  // namespace
+}  // namespace tav

@@ -1,0 +1,196 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <filesystem>
+
+#include "app/message_presenter.h"
+#include "tests/support/export_fakes.h"
+#include "tests/support/temp_dir.h"
+#include "views/csv_export.h"
+#include "views/list_ctrl_ext.h"
+
+namespace tav {
+namespace {
+
+using FakeChooser = test::FakeSaveChooser;
+using test::FakeLauncher;
+
+// The all-data list as its view sets it up, exported the way that view does.
+class CsvExportTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(qtDir_.isValid());
+        profile_ = std::make_unique<QSettings>(qtDir_.filePath("p.ini"), QSettings::IniFormat);
+        list_ = std::make_unique<CListCtrlExt>(1001, *profile_);
+        const char* titles[] = {"No.",         "Date",         "Time", "Result.",
+                                "Patient ID.", "Operator ID.", "Note"};
+        for (int c = 0; c < 7; ++c)
+            list_->InsertColumn(c, QString::fromLatin1(titles[c]), Qt::AlignCenter, 100);
+        list_->SetColumnHideable(0, false);
+        chooser_.answer = QString::fromStdString(dir_.File("out.csv"));
+    }
+
+    void Fill(const std::vector<std::vector<std::string>>& rows) {
+        ListTextTable table(7);
+        for (const auto& row : rows) table.AddRow(row);
+        list_->AppendRows(table);
+    }
+
+    CsvExportOutcome Export(bool blocked = false) {
+        CsvExportRequest request{QString::fromLatin1(kAskExportAllText),
+                                 QString::fromStdString(dir_.path()), blocked};
+        return exporter_.ExportListCsv(*list_, request, nullptr);
+    }
+
+    std::string Written() { return test::ReadWholeFile(dir_.File("out.csv")); }
+
+    QTemporaryDir qtDir_;
+    test::TempDir dir_;
+    std::unique_ptr<QSettings> profile_;
+    std::unique_ptr<CListCtrlExt> list_;
+    ScriptedMessagePresenter boxes_;
+    FakeChooser chooser_;
+    FakeLauncher launcher_;
+    CsvExporter exporter_{"/home", "/data", [this]() -> MessagePresenter& { return boxes_; },
+                          &chooser_, &launcher_};
+};
+
+TEST_F(CsvExportTest, WritesWhatTheListShowsInColumnIndexOrderAndOpensTheFile) {
+    Fill({{"1", "2024-03-15", "09:30 AM", "6.5 %", "P1", "OP7", "Analyzer Tilted"},
+          {"2", "2024-03-14", "09:05 PM", "< 4 %", "O'NEIL, J", "OP \"7\"", "ok"},
+          {"3", "2024-03-13", "10:00 AM", "> 14 %", "P3", "line\nbreak", ""}});
+    list_->SetColumnVisible(5, false);             // a hidden column is written too
+    list_->SetColumnOrder({0, 2, 1, 3, 4, 6, 5});  // and the display order does not count
+    boxes_.QueueAnswer(true);
+
+    EXPECT_EQ(Export(), CsvExportOutcome::Launched);
+    EXPECT_EQ(Written(),
+              "No,Date,Time,Result,PID,OPID,Note\n"
+              "1,2024-03-15,09:30 AM,6.5 %,P1,OP7,Analyzer Tilted,\n"
+              "2,2024-03-14,09:05 PM,< 4 %,\"O'NEIL, J\",\"OP \"\"7\"\"\",ok,\n"
+              "3,2024-03-13,10:00 AM,> 14 %,P3,\"line\nbreak\",,\n");
+    ASSERT_EQ(boxes_.Boxes().size(), 1u);
+    EXPECT_TRUE(boxes_.Boxes()[0].Question);
+    EXPECT_EQ(boxes_.Boxes()[0].Text, "Do you want current-data expert?");
+    EXPECT_EQ(launcher_.opened, std::vector<std::string>{dir_.File("out.csv")});
+}
+
+TEST_F(CsvExportTest, TheNextSaveDialogOpensInTheListsFolderNotTheProcessOne) {
+    const QString before = QDir::currentPath();
+    Fill({{"1"}});
+    boxes_.SetDefaultAnswer(true);
+    chooser_.answer = QString::fromStdString(dir_.File("gone/out.csv"));
+    EXPECT_EQ(Export(), CsvExportOutcome::Failed);  // still in the folder just chosen
+    chooser_.answer = QString::fromStdString(dir_.File("out.csv"));
+    EXPECT_EQ(Export(), CsvExportOutcome::Launched);
+    EXPECT_EQ(Export(), CsvExportOutcome::Launched);
+    EXPECT_EQ(chooser_.folders, (std::vector<std::string>{"", dir_.File("gone"), dir_.path()}));
+    EXPECT_EQ(QDir::currentPath(), before);
+}
+
+TEST_F(CsvExportTest, NothingIsWrittenOrStartedUnlessTheUserGoesThrough) {
+    struct Case {
+        const char* name;
+        int rows;
+        bool blocked, yes;
+        QString chosen;
+        CsvExportOutcome outcome;
+        std::vector<QString> boxes;
+        size_t dialogs;
+    } cases[] = {
+        {"blocked (automatic mode)", 2, true, true, "x.csv", CsvExportOutcome::Blocked, {}, 0},
+        {"empty list",
+         0,
+         false,
+         true,
+         "x.csv",
+         CsvExportOutcome::Empty,
+         {"There is no HbA1c data to expert."},
+         0},
+        {"answered No",
+         2,
+         false,
+         false,
+         "x.csv",
+         CsvExportOutcome::Declined,
+         {"Do you want current-data expert?"},
+         0},
+        {"dialog cancelled",
+         2,
+         false,
+         true,
+         "",
+         CsvExportOutcome::Cancelled,
+         {"Do you want current-data expert?"},
+         1},
+    };
+    for (const Case& c : cases) {
+        list_->DeleteAllRows();
+        for (int i = 0; i < c.rows; ++i) Fill({{std::to_string(i + 1)}});
+        boxes_ = ScriptedMessagePresenter();
+        boxes_.QueueAnswer(c.yes);
+        chooser_.folders.clear();
+        chooser_.answer = c.chosen.isEmpty() ? QString() : QString::fromStdString(dir_.File("x"));
+        EXPECT_EQ(Export(c.blocked), c.outcome) << c.name;
+        EXPECT_EQ(boxes_.Texts(), c.boxes) << c.name;
+        EXPECT_EQ(chooser_.folders.size(), c.dialogs) << c.name;
+    }
+    EXPECT_TRUE(launcher_.opened.empty());
+    EXPECT_TRUE(dir_.List().empty());
+}
+
+TEST_F(CsvExportTest, AFileThatCannotBeWrittenIsReportedAndNotOpened) {
+    Fill({{"1"}});
+    boxes_.QueueAnswer(true);
+    chooser_.answer = QString::fromStdString(dir_.File("gone/out.csv"));
+    EXPECT_EQ(Export(), CsvExportOutcome::Failed);
+    ASSERT_EQ(boxes_.Boxes().size(), 2u);
+    EXPECT_TRUE(boxes_.Texts()[1].startsWith("The file could not be written:"));
+    EXPECT_TRUE(boxes_.Texts()[1].contains(QString::fromStdString(dir_.File("gone/out.csv"))));
+    EXPECT_TRUE(launcher_.opened.empty());
+}
+
+TEST_F(CsvExportTest, AListRefilledWhileALongExportRunsStopsItWithoutAFile) {
+    ListTextTable rows(7);
+    for (size_t i = 0; i < 2 * kCsvProgressRows; ++i) rows.AddRow({std::to_string(i + 1)});
+    list_->AppendRows(rows);
+    boxes_.QueueAnswer(true);
+    // Runs while the export lets the window serve events, as a download's refill would.
+    QTimer::singleShot(0, list_.get(), [this] { list_->DeleteAllRows(); });
+    EXPECT_EQ(Export(), CsvExportOutcome::Failed);
+    EXPECT_EQ(boxes_.Texts().back(), QString::fromLatin1(kExportListChangedText));
+    EXPECT_FALSE(std::filesystem::exists(dir_.File("out.csv")));
+    EXPECT_TRUE(launcher_.opened.empty());
+}
+
+TEST(QtSaveFileChooserTest, OpensInTheFolderGivenAndAddsTheCsvExtension) {
+    test::TempDir dir;
+    QtSaveFileChooser chooser;
+    QString shownFolder;
+    auto answer = [&](const char* name) {
+        QTimer::singleShot(0, [&, name] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog) return;
+            shownFolder = dialog->directory().absolutePath();
+            if (name) {
+                dialog->selectFile(QString::fromLatin1(name));
+                static_cast<QDialog*>(dialog)->accept();  // the OK button
+            } else {
+                dialog->reject();
+            }
+        });
+    };
+    answer("results");
+    EXPECT_EQ(chooser.ChooseCsvFile(nullptr, QString::fromStdString(dir.path())).toStdString(),
+              dir.File("results.csv"));
+    EXPECT_EQ(shownFolder.toStdString(), dir.path());
+    answer(nullptr);
+    EXPECT_TRUE(chooser.ChooseCsvFile(nullptr, QString::fromStdString(dir.path())).isEmpty());
+}
+
+}  // namespace
+}  // namespace tav
