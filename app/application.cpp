@@ -5,6 +5,7 @@
 #include "app/app_profile.h"
 #include "app/main_frame.h"
 #include "protocol/process_download.h"
+#include "reports/graph_view.h"
 
 namespace tav {
 
@@ -48,6 +49,10 @@ bool Application::Start() {
                          *profile_, downloadRows_, formatter_, *portSource_};
     frame_ = std::make_unique<CMainFrame>(context);
     frame_->SetMessagePresenter(options_.Presenter);
+    frame_->SetViewFactory(viewix::kGraph, [this](ViewHost& host, QWidget* parent) -> FrameView* {
+        return new CHbA1c720GraphDataView(
+            host, GraphSources{database_, settings_, SearchActive, {}}, parent);
+    });
     channel_.target = frame_.get();
 
     controller_ = std::make_unique<DownloadController>(
