@@ -37,6 +37,35 @@ QFont SystemListFont() {
     return font;
 }
 
+// The chart with the value of each point written above its marker; the
+// chart's own point labels cannot keep one decimal for 8.0.
+class LabelledChartView final : public QChartView {
+  public:
+    LabelledChartView(QChart* chart, const QStringList& labels, QScatterSeries* const& series,
+                      QWidget* parent)
+        : QChartView(chart, parent), labels_(labels), series_(series) {}
+
+  protected:
+    void drawForeground(QPainter* painter, const QRectF& rect) override {
+        QChartView::drawForeground(painter, rect);
+        if (!series_) return;
+        const QList<QPointF> points = series_->points();
+        painter->save();
+        painter->setPen(QColor(40, 40, 40));
+        const QFontMetrics metrics(painter->font());
+        for (qsizetype i = 0; i < points.size() && i < labels_.size(); ++i) {
+            const QPointF at = chart()->mapToPosition(points[i], series_);
+            const int width = metrics.horizontalAdvance(labels_[i]);
+            painter->drawText(QPointF(at.x() - width / 2.0, at.y() - 10), labels_[i]);
+        }
+        painter->restore();
+    }
+
+  private:
+    const QStringList& labels_;
+    QScatterSeries* const& series_;
+};
+
 }  // namespace
 
 CHbA1c720GraphDataView::CHbA1c720GraphDataView(ViewHost& host, GraphSources sources,
@@ -87,10 +116,11 @@ CHbA1c720GraphDataView::CHbA1c720GraphDataView(ViewHost& host, GraphSources sour
     chart_->legend()->setAlignment(Qt::AlignTop);
     xAxis_ = new QCategoryAxis(chart_);
     xAxis_->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    xAxis_->setTruncateLabels(false);
     yAxis_ = new QValueAxis(chart_);
     chart_->addAxis(xAxis_, Qt::AlignBottom);
     chart_->addAxis(yAxis_, Qt::AlignLeft);
-    chartView_ = new QChartView(chart_, this);
+    chartView_ = new LabelledChartView(chart_, pointLabels_, series_, this);
     chartView_->setProperty("controlId", graphid::kChart);
     chartView_->setRenderHint(QPainter::Antialiasing);
     chartView_->setGeometry(55, 70, 894, 500);
@@ -225,10 +255,6 @@ void CHbA1c720GraphDataView::BuildChart() {
     series_ = new QScatterSeries();
     series_->setName(QString::fromLatin1(kSeriesName));
     series_->setMarkerSize(11);
-    series_->setPointLabelsVisible(true);
-    // Values such as 6.5 keep their decimal; whole mmol/mol values show none.
-    series_->setPointLabelsFormat(QStringLiteral("@yPoint"));
-    series_->setPointLabelsClipping(false);
     chart_->addSeries(series_);
     series_->attachAxis(xAxis_);
     series_->attachAxis(yAxis_);
@@ -264,11 +290,16 @@ void CHbA1c720GraphDataView::ShowWindow() {
     const int first = std::clamp(firstVisible_, 0, std::max(0, count - kVisibleArguments));
     const int end = std::min(count, first + kVisibleArguments);
     QList<QPointF> shown;
+    pointLabels_.clear();
+    const bool percent = sources_.Settings.unit == 0;
     for (const QString& label : xAxis_->categoriesLabels()) xAxis_->remove(label);
     xAxis_->setStartValue(first - 0.5);
     for (int i = first; i < end; ++i) {
         const ChartPoint& point = points_[static_cast<size_t>(i)];
         shown.append(QPointF(i, point.Value));
+        // Percent keeps its decimal (6.5, 8.0); mmol/mol is a whole number.
+        pointLabels_ << (percent ? QString::number(point.Value, 'f', 1)
+                                 : QString::number(static_cast<int>(point.Value)));
         // Labels on a category axis must differ; equal arguments (two results
         // in one minute) are told apart by invisible zero-width marks.
         QString label = Q(ChartArgument(point));
@@ -277,6 +308,7 @@ void CHbA1c720GraphDataView::ShowWindow() {
     }
     xAxis_->setRange(first - 0.5, first + kVisibleArguments - 0.5);
     series_->replace(shown);
+    chartView_->viewport()->update();
 }
 
 bool CHbA1c720GraphDataView::eventFilter(QObject* watched, QEvent* event) {

@@ -7,6 +7,7 @@
 
 #include <QDate>
 #include <QPointer>
+#include <QStringList>
 #include <atomic>
 #include <functional>
 
@@ -95,6 +96,9 @@ class CHbA1c720GraphDataView : public FrameView {
     QDateEdit* EndPicker() const { return end_; }
     // The first point index in view.
     int FirstVisible() const { return firstVisible_; }
+    // The value texts drawn over the points in view: "6.5" in percent, "48"
+    // in mmol/mol.
+    const QStringList& PointLabels() const { return pointLabels_; }
     void ScrollTo(int firstIndex);
 
   protected:
@@ -116,6 +120,7 @@ class CHbA1c720GraphDataView : public FrameView {
     bool keepSelection_ = false;
     int titlePending_ = 0;
     int firstVisible_ = 0;
+    QStringList pointLabels_;
 
     QComboBox* period_ = nullptr;
     QComboBox* pid_ = nullptr;

@@ -209,4 +209,12 @@ std::optional<PrintOutput> ChoosePrintOutput(QWidget* button) {
     return std::nullopt;
 }
 
+void RunDataListPrint(const CListCtrlExt& list, QWidget* button,
+                      const std::function<void(const QString&)>& inform) {
+    const std::optional<PrintOutput> output = ChoosePrintOutput(button);
+    if (!output) return;
+    QtPrintHost host(button ? button->window() : nullptr, inform);
+    PrintDataList(list, *output, host);
+}
+
 }  // namespace tav

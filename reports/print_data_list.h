@@ -84,4 +84,9 @@ void PrintPageFrame(ReportPrinter& printer, int page, int pageStart);
 // print, print preview and save as PDF. Empty when dismissed.
 std::optional<PrintOutput> ChoosePrintOutput(QWidget* button);
 
+// The whole print command of the list's button: the choice under `button`,
+// then the printout of `list` with the real dialogs; messages go to `inform`.
+void RunDataListPrint(const CListCtrlExt& list, QWidget* button,
+                      const std::function<void(const QString&)>& inform);
+
 }  // namespace tav

@@ -111,12 +111,14 @@ TEST_F(GraphViewTest, ValuesAreClampedAndConvertedByUnit) {
            {"20120306", "0800", "x7", "A"}});
     Open();
     EXPECT_EQ(Values(), (std::vector<double>{4.0, 14.0, 6.5f, 4.1f, 14.0, 4.0}));
+    EXPECT_EQ(view->PointLabels(), (QStringList{"4.0", "14.0", "6.5", "4.1", "14.0", "4.0"}));
     EXPECT_EQ(view->YAxis()->max(), 15.0);
     EXPECT_EQ(view->YAxis()->titleText(), "HbA1c Result(%)");
 
     settings.unit = 1;
     view->RefreshGraph();
     EXPECT_EQ(Values(), (std::vector<double>{20, 130, 48, 21, 130, 20}));
+    EXPECT_EQ(view->PointLabels(), (QStringList{"20", "130", "48", "21", "130", "20"}));
     EXPECT_EQ(view->YAxis()->min(), 0.0);
     EXPECT_EQ(view->YAxis()->max(), 150.0);
     EXPECT_EQ(view->YAxis()->titleText(), "HbA1c Result(mmol/mol)");
