@@ -17,6 +17,10 @@ namespace {
 QString Tool(const QString& program, const QStringList& args) {
     QProcess process;
     process.start(program, args);
+    if (!process.waitForStarted(10'000)) {
+        ADD_FAILURE() << program.toStdString() << " is missing: install poppler-utils";
+        return {};
+    }
     if (!process.waitForFinished(60'000) || process.exitCode() != 0) {
         ADD_FAILURE() << program.toStdString()
                       << " failed: " << process.readAllStandardError().toStdString();
