@@ -6,6 +6,7 @@
 #include "app/main_frame.h"
 #include "protocol/process_download.h"
 #include "views/settings_dlg.h"
+#include "reports/graph_view.h"
 
 namespace tav {
 
@@ -53,6 +54,10 @@ bool Application::Start() {
                          downloadRows_, formatter_, *portSource_, *exporter_};
     frame_ = std::make_unique<CMainFrame>(context);
     frame_->SetMessagePresenter(options_.Presenter);
+    frame_->SetViewFactory(viewix::kGraph, [this](ViewHost& host, QWidget* parent) -> FrameView* {
+        return new CHbA1c720GraphDataView(
+            host, GraphSources{database_, settings_, SearchActive, {}}, parent);
+    });
     channel_.target = frame_.get();
 
     controller_ = std::make_unique<DownloadController>(

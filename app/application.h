@@ -4,20 +4,21 @@
 #pragma once
 
 #include <QSettings>
+#include <atomic>
 #include <memory>
 
 #include "app/frame_interfaces.h"
+#include "app/port_select_dialog.h"
 #include "app/qt_handoff.h"
 #include "core/settings.h"
 #include "core/startup.h"
+#include "link/link_channel.h"
+#include "link/link_state.h"
 #include "link/port_scan.h"
-#include "app/port_select_dialog.h"
 #include "link/serial_port.h"
 #include "platform/clock.h"
 #include "protocol/analyzer_ports.h"
 #include "protocol/download_controller.h"
-#include "link/link_channel.h"
-#include "link/link_state.h"
 #include "protocol/link_worker.h"
 #include "store/result_database.h"
 #include "views/download_sources.h"
@@ -65,6 +66,11 @@ class Application final : public FrameServices, public FrameController {
     // Opens the settings dialog modally over `parent` (button 1015 of the
     // list view); true when the user saved.
     bool OpenSettingsDialog(QWidget* parent);
+    const AppSettings& Settings() const { return settings_; }
+
+    // 1 while the list or the graph view shows a filtered result; both views
+    // set and clear it.
+    std::atomic<int> SearchActive{0};
 
     // FrameServices
     void OpenStore() override;

@@ -5,7 +5,7 @@ set -euo pipefail
 
 PACKAGES=(cmake g++ make pkg-config
           qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-svg-dev
-          libsqlite3-dev libgtest-dev libgmock-dev xvfb xauth
+          libsqlite3-dev libgtest-dev libgmock-dev xvfb xauth poppler-utils
           fonts-dejavu-core)  # the lists' and the port dialog's fonts
 if [[ "${1:-}" == "--bench" ]]; then PACKAGES+=(libbenchmark-dev); fi
 

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Takes the pictures in docs/screenshots/ (home.png, port-select.png,
-# downloading.png, download-view.png, settings.png) of the real window under
-# Xvfb, with a manual download from analyzer-sim. Builds tav-screenshots and analyzer-sim
+# downloading.png, download-view.png, settings.png, graph-view.png,
+# print-preview.png and printed-page.png) of the real window under Xvfb, with a
+# manual download from analyzer-sim. The printed page is drawn from the PDF by
+# pdftoppm (poppler-utils). Builds tav-screenshots and analyzer-sim
 # into $BUILD_DIR (default build/) if needed.
 #
 #   tools/screenshots.sh [OUT_DIR]
@@ -17,4 +19,4 @@ cmake --build "$build" -j"$(nproc)" --target tav-screenshots analyzer-sim >/dev/
 
 mkdir -p "$out"
 xvfb-run -a -s "-screen 0 1280x1024x24" \
-    env QT_QPA_PLATFORM=xcb "$build/tav-screenshots" --sim "$build/analyzer-sim" --out "$out"
+    env QT_QPA_PLATFORM=xcb "$build/tav-screenshots" --sim "$build/analyzer-sim" --out "$(cd "$out" && pwd)"

@@ -4,8 +4,8 @@
 #include <QWidget>
 #include <string>
 
-#include "protocol/link_commands.h"
 #include "link/link_state.h"
+#include "protocol/link_commands.h"
 
 class QAbstractButton;
 
@@ -18,6 +18,8 @@ class ViewHost {
     // Runs a controller command at once (view switches included).
     virtual void SendLinkCommand(int code) = 0;
     virtual bool AskYesNo(const std::string& text) = 0;
+    // An information box with an OK button, owned by the main window.
+    virtual void ShowMessage(const std::string& text) = 0;
     virtual void SignalWorker(int event) = 0;
     virtual void ShowProgress(const std::string& text) = 0;
     virtual void HideProgress() = 0;

@@ -9,14 +9,16 @@
 #include <QComboBox>
 #include <QTest>
 #include <QTimer>
+#include <QtCharts/QScatterSeries>
 #include <functional>
 #include <memory>
 
 #include "app/application.h"
+#include "app/checking_dlg.h"
 #include "app/main_frame.h"
 #include "app/message_presenter.h"
-#include "app/checking_dlg.h"
 #include "app/process_dlg.h"
+#include "reports/graph_view.h"
 #include "tests/support/sim_process.h"
 #include "tests/support/temp_dir.h"
 #include "views/download_view.h"
@@ -135,6 +137,16 @@ TEST(ApplicationEndToEnd, AManualDownloadStoresTheAnalyzersResultsAndListsThem) 
     EXPECT_EQ(db.MainTable.RowCount(), 3);
     for (int row = 0; row < 3; ++row)
         EXPECT_FALSE(view->List().CellText(row, 3).isEmpty()) << "row " << row;
+
+    // The graph view plots what was stored, and command 12 draws it again.
+    frame.SendLinkCommand(cmd::kShowGraph);
+    auto* graph = qobject_cast<CHbA1c720GraphDataView*>(frame.View(viewix::kGraph));
+    ASSERT_NE(graph, nullptr);
+    EXPECT_EQ(frame.ActiveViewIndex(), viewix::kGraph);
+    EXPECT_EQ(graph->Series()->count(), 3);
+    graph->Series()->clear();
+    frame.SendLinkCommand(cmd::kRefreshView);
+    EXPECT_EQ(graph->Series()->count(), 3);
 }
 
 TEST(ApplicationEndToEnd, AutomaticModeStoresTheMeasurementAndGuidesThroughTheCartridge) {

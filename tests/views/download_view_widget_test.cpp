@@ -29,6 +29,7 @@ struct FakeHost : ViewHost, ResultRowSource, ResultCellFormatter {
         log.push_back("ask " + text);
         return answer;
     }
+    void ShowMessage(const std::string& text) override { log.push_back("message " + text); }
     void SignalWorker(int event) override { log.push_back("signal " + std::to_string(event)); }
     void ShowProgress(const std::string& text) override {
         progressText = text;

@@ -1,8 +1,11 @@
 // tav-screenshots: runs the real main window with the application's wiring
 // against analyzer-sim and saves PNG pictures of it at four moments of a
 // manual download: home.png, port-select.png, downloading.png and
-// download-view.png, then the settings dialog over the download view
-// (settings.png).
+// download-view.png; the settings dialog over the download view
+// (settings.png); then the downloaded results in the graph view
+// (graph-view.png), the printed data list in the print preview
+// (print-preview.png) and its first page as written to a PDF file and drawn
+// by pdftoppm (printed-page.png).
 //
 //   tav-screenshots --sim PATH --out DIR
 #include <unistd.h>
@@ -13,6 +16,8 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QPainter>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -23,7 +28,10 @@
 #include "app/main_frame.h"
 #include "app/message_presenter.h"
 #include "app/process_dlg.h"
+#include "core/result_format.h"
 #include "core/settings.h"
+#include "reports/graph_view.h"
+#include "reports/print_data_list.h"
 #include "views/download_view.h"
 
 namespace {
@@ -73,6 +81,36 @@ bool Save(const QPixmap& picture, const QString& dir, const char* name) {
     std::printf("%s\n", qPrintable(path));
     return true;
 }
+
+// The rows the all-data list shows: every stored result, newest first.
+void FillFromStore(Application& app, CListCtrlExt& list) {
+    const char* titles[] = {"No.",         "Date",         "Time", "Result.",
+                            "Patient ID.", "Operator ID.", "Note"};
+    for (int c = 0; c < 7; ++c) list.InsertColumn(c, titles[c], Qt::AlignCenter, 100);
+    ResultTable& table = app.Database().MainTable;
+    LoadDefaultView(table);
+    ListTextTable rows(7);
+    for (table.MoveFirst(); !table.IsEOF(); table.MoveNext()) {
+        const DateTime dt = MakeResultDateTime(table.DATE.str(), table.TIME.str());
+        rows.AddRow({std::to_string(rows.Rows() + 1), FormatListDate(dt, app.Settings()),
+                     FormatListTime(dt, app.Settings()),
+                     FormatResult(table.HbA1c_VALUE.str(), app.Settings()), table.PID.str(),
+                     table.OPID.str(), table.EQ_TYPE.str()});
+    }
+    list.AppendRows(rows);
+}
+
+// Answers the printout's questions for the pictures: the PDF goes to `file`.
+struct PictureHost : PrintHost {
+    void Inform(const QString& text) override {
+        std::fprintf(stderr, "tav-screenshots: %s\n", qPrintable(text));
+    }
+    bool RunPrintDialog(QPrinter&) override { return false; }
+    QString AskPdfFile() override { return file; }
+    void RunPreview(QPrinter&, const std::function<void(QPrinter*)>&) override {}
+    bool Progress(qsizetype, qsizetype) override { return true; }
+    QString file;
+};
 
 int Fail(const char* what) {
     std::fprintf(stderr, "tav-screenshots: %s\n", what);
@@ -161,6 +199,40 @@ int main(int argc, char** argv) {
                 close->click();
         });
         app.OpenSettingsDialog(&frame);
+        Settle(300);
+
+        // The graph of the downloaded results.
+        FindById<QAbstractButton>(frame.View(viewix::kDownload), dlid::kGraph)->click();
+        Settle(800);
+        if (frame.ActiveViewIndex() != viewix::kGraph) return Fail("the graph view did not open");
+        if (!Save(frame.grab(), out, "graph-view.png")) status = 1;
+
+        // The printed list, as the list's print button shows and writes it.
+        QSettings listProfile(scratch.filePath("list.ini"), QSettings::IniFormat);
+        CListCtrlExt list(1001, listProfile);
+        FillFromStore(app, list);
+        PictureHost printHost;
+        QPrinter printer(QPrinter::HighResolution);
+        QPrintPreviewDialog preview(&printer, &frame);
+        preview.setWindowTitle(QStringLiteral("Print preview"));
+        QObject::connect(&preview, &QPrintPreviewDialog::paintRequested, &preview,
+                         [&](QPrinter* target) { DrawDataList(*target, list.Model(), printHost); });
+        preview.resize(900, 700);
+        preview.show();
+        Settle(1500);
+        if (!Save(preview.grab(), out, "print-preview.png")) status = 1;
+        preview.close();
+
+        printHost.file = scratch.filePath("data-list.pdf");
+        if (PrintDataList(list, PrintOutput::Pdf, printHost) != PrintOutcome::Done)
+            return Fail("the PDF was not written");
+        const QString page = QDir(out).filePath(QStringLiteral("printed-page"));
+        if (QProcess::execute(QStringLiteral("pdftoppm"), {"-png", "-r", "70", "-f", "1", "-l", "1",
+                                                           "-singlefile", printHost.file, page}) !=
+            0)
+            status = Fail("pdftoppm could not draw the PDF (install poppler-utils)");
+        else
+            std::printf("%s.png\n", qPrintable(page));
     }
     analyzer.terminate();
     analyzer.waitForFinished(10'000);

@@ -1,0 +1,298 @@
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <QComboBox>
+#include <QDateEdit>
+#include <QScrollBar>
+#include <QtCharts/QCategoryAxis>
+#include <QtCharts/QChart>
+#include <QtCharts/QLegend>
+#include <QtCharts/QScatterSeries>
+#include <QtCharts/QValueAxis>
+#include <memory>
+
+#include "reports/graph_view.h"
+#include "tests/support/temp_dir.h"
+
+namespace tav {
+namespace {
+
+struct FakeHost : ViewHost {
+    void SendLinkCommand(int code) override { commands.push_back(code); }
+    bool AskYesNo(const std::string&) override { return false; }
+    void ShowMessage(const std::string& text) override { messages.push_back(text); }
+    void SignalWorker(int) override {}
+    void ShowProgress(const std::string&) override {}
+    void HideProgress() override {}
+    bool ProgressVisible() const override { return false; }
+    LinkState& Link() override { return link; }
+    void PauseMs(int) override {}
+
+    LinkState link;
+    std::vector<int> commands;
+    std::vector<std::string> messages;
+};
+
+struct Row {
+    const char* date;
+    const char* time;
+    const char* value;
+    const char* pid;
+};
+
+class GraphViewTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        db.InitResultDatabase(home.path());
+        settings.unit = 0;
+        settings.Date = 0;
+    }
+
+    void Store(const std::vector<Row>& rows) {
+        ResultTable& t = db.MainTable;
+        sqlite3_exec(t.Handle(), "BEGIN", nullptr, nullptr, nullptr);
+        for (const Row& r : rows) {
+            ASSERT_TRUE(t.AddNew());
+            t.DATE = r.date;
+            t.TIME = r.time;
+            t.HbA1c_VALUE = r.value;
+            t.PID = r.pid;
+            ASSERT_TRUE(t.Commit());
+        }
+        sqlite3_exec(t.Handle(), "COMMIT", nullptr, nullptr, nullptr);
+    }
+
+    CHbA1c720GraphDataView& Open() {
+        view = std::make_unique<CHbA1c720GraphDataView>(
+            host, GraphSources{db, settings, searchActive, [] { return QDate(2024, 3, 15); }});
+        view->OnInitialUpdate();
+        view->OnActivateView();
+        return *view;
+    }
+
+    std::vector<double> Values() const {
+        std::vector<double> out;
+        for (const QPointF& p : view->Series()->points()) out.push_back(p.y());
+        return out;
+    }
+    QStringList Labels() const { return view->XAxis()->categoriesLabels(); }
+    QStringList PidItems() const {
+        QStringList out;
+        for (int i = 0; i < view->PidCombo()->count(); ++i) out << view->PidCombo()->itemText(i);
+        return out;
+    }
+    std::string Filter() const { return db.MainTable.filter.str(); }
+    void SelectPid(const QString& pid) {
+        view->PidCombo()->setCurrentIndex(view->PidCombo()->findText(pid, Qt::MatchExactly));
+    }
+    void SearchRange(QDate start, QDate end) {
+        view->StartPicker()->setDate(start);
+        view->EndPicker()->setDate(end);
+        view->OnDateSearch();
+    }
+
+    test::TempDir home;
+    VirtualClock clock;
+    ResultDatabase db{clock};
+    AppSettings settings;
+    std::atomic<int> searchActive{0};
+    FakeHost host;
+    std::unique_ptr<CHbA1c720GraphDataView> view;
+};
+
+TEST_F(GraphViewTest, ValuesAreClampedAndConvertedByUnit) {
+    // Oldest first; a stored text longer than three characters and one that
+    // is no number are read safely.
+    Store({{"20120301", "0800", "35", "A"},
+           {"20120302", "0800", "140", "A"},
+           {"20120303", "0800", "065", "A"},
+           {"20120304", "0800", "041", "A"},
+           {"20120305", "0800", "0650000000000000", "A"},
+           {"20120306", "0800", "x7", "A"}});
+    Open();
+    EXPECT_EQ(Values(), (std::vector<double>{4.0, 14.0, 6.5f, 4.1f, 14.0, 4.0}));
+    EXPECT_EQ(view->PointLabels(), (QStringList{"4.0", "14.0", "6.5", "4.1", "14.0", "4.0"}));
+    EXPECT_EQ(view->YAxis()->max(), 15.0);
+    EXPECT_EQ(view->YAxis()->titleText(), "HbA1c Result(%)");
+
+    settings.unit = 1;
+    view->RefreshGraph();
+    EXPECT_EQ(Values(), (std::vector<double>{20, 130, 48, 21, 130, 20}));
+    EXPECT_EQ(view->PointLabels(), (QStringList{"20", "130", "48", "21", "130", "20"}));
+    EXPECT_EQ(view->YAxis()->min(), 0.0);
+    EXPECT_EQ(view->YAxis()->max(), 150.0);
+    EXPECT_EQ(view->YAxis()->titleText(), "HbA1c Result(mmol/mol)");
+}
+
+TEST_F(GraphViewTest, ArgumentsAndAxisTitlesFollowTheDateSetting) {
+    Store({{"20120305", "0930", "065", "A"}});
+    const struct {
+        int date;
+        const char* label;
+        const char* title;
+    } cases[] = {{0, "2012-03-05 09:30", "Date/Time (Year-Month-Day)"},
+                 {1, "03/05/2012 09:30", "Date/Time (Month/Day/Year)"},
+                 {2, "05/03/2012 09:30", "Date/Time (Day/Month/Year)"}};
+    Open();
+    for (const auto& c : cases) {
+        settings.Date = c.date;
+        view->RefreshGraph();
+        EXPECT_EQ(Labels(), QStringList{c.label}) << c.date;
+        EXPECT_EQ(view->XAxis()->titleText(), c.title);
+    }
+    EXPECT_EQ(view->Chart()->title(), kChartTitle);
+    EXPECT_EQ(view->Series()->name(), "HbA1C");
+    EXPECT_EQ(view->Chart()->series().size(), 1);
+    EXPECT_TRUE(view->Chart()->legend()->isVisible());
+    EXPECT_EQ(view->XAxis()->labelsAngle(), 315);
+    EXPECT_EQ(view->StartPicker()->date(), QDate(2012, 3, 5));
+    EXPECT_EQ(view->EndPicker()->date(), QDate(2012, 3, 12));
+}
+
+TEST_F(GraphViewTest, EightArgumentsShowAndTheRestAreReachedByScrolling) {
+    std::vector<Row> rows;
+    static const char* days[] = {"20120301", "20120302", "20120303", "20120304", "20120305",
+                                 "20120306", "20120307", "20120308", "20120309", "20120310"};
+    for (const char* day : days) rows.push_back({day, "1200", "070", "A"});
+    rows.push_back({"20120310", "1200", "080", "A"});  // same date and time as the one before
+    Store(rows);
+    Open();
+    EXPECT_EQ(view->Points().size(), 11u);
+    EXPECT_EQ(view->Series()->count(), kVisibleArguments);
+    EXPECT_EQ(Labels().first(), "2012-03-01 12:00");
+    EXPECT_EQ(view->ScrollBar()->maximum(), 3);
+
+    view->ScrollTo(3);
+    EXPECT_EQ(view->Series()->count(), 8);
+    EXPECT_EQ(view->Series()->points().front().x(), 3);
+    EXPECT_EQ(view->Series()->points().back(), QPointF(10, 8.0));
+    EXPECT_EQ(Labels().size(), 8);  // both results of 2012-03-10 12:00 keep a label
+    EXPECT_TRUE(Labels().last().startsWith("2012-03-10 12:00"));
+    EXPECT_DOUBLE_EQ(view->XAxis()->min(), 2.5);
+    EXPECT_DOUBLE_EQ(view->XAxis()->max(), 10.5);
+}
+
+TEST_F(GraphViewTest, PatientIdsAreListedOnceUnlessAnItemBeginsWithThem) {
+    Store({{"20120301", "0800", "065", "123"},
+           {"20120302", "0800", "065", "12"},
+           {"20120303", "0800", "065", "abc"},
+           {"20120304", "0800", "065", "AB"},
+           {"20120305", "0800", "065", "A"},
+           {"20120306", "0800", "065", "1"},
+           {"20120307", "0800", "065", "1234"},
+           {"20120308", "0800", "065", "123"}});
+    Open();
+    EXPECT_EQ(PidItems(), (QStringList{"ALL Data", "123", "abc", "1234"}));
+    EXPECT_EQ(view->PidCombo()->currentIndex(), 0);
+}
+
+TEST_F(GraphViewTest, PeriodSelectionFiltersFromTheFirstDate) {
+    Store({{"20120301", "0800", "060", "P1"},
+           {"20120310", "0800", "061", "P2"},
+           {"20120315", "2359", "062", "P1"},
+           {"20120316", "0000", "063", "P1"},
+           {"20120501", "0800", "064", "P2"}});
+    Open();
+    searchActive = 0;
+    view->OnPeriodSelected(2);
+    EXPECT_EQ(Filter(), "DATE between '20120301' and '20120315'");
+    EXPECT_EQ(view->Points().size(), 3u);
+    EXPECT_EQ(searchActive, 1);
+    EXPECT_FALSE(view->KeepSelection());
+    EXPECT_EQ(PidItems().size(), 3);  // kept from the full load
+
+    SelectPid("P2");
+    view->OnPeriodSelected(12);
+    EXPECT_EQ(Filter(), "DATE between '20120301' and '20120524' and [PID]='P2'");
+    EXPECT_EQ(view->Points().size(), 2u);
+    EXPECT_EQ(view->PidCombo()->currentText(), "P2");
+
+    // "All" with a patient selected: that patient's results, still a search.
+    view->OnPeriodSelected(0);
+    EXPECT_EQ(Filter(), "[PID]='P2'");
+    EXPECT_EQ(searchActive, 1);
+    EXPECT_EQ(view->Points().size(), 2u);
+
+    // "All" with "ALL Data": every result, no search.
+    SelectPid("ALL Data");
+    view->OnPeriodSelected(0);
+    EXPECT_EQ(Filter(), "");
+    EXPECT_EQ(searchActive, 0);
+    EXPECT_EQ(view->Points().size(), 5u);
+}
+
+TEST_F(GraphViewTest, PeriodThatFindsNothingEmptiesTheChart) {
+    Store({{"20120301", "0800", "060", "P1"}, {"20120601", "0800", "061", "P2"}});
+    Open();
+    SelectPid("P2");
+    view->OnPeriodSelected(1);
+    EXPECT_TRUE(view->Points().empty());
+    EXPECT_EQ(view->Series()->count(), 0);  // not the previous chart
+    EXPECT_EQ(view->FirstDate(), "20240315");
+}
+
+TEST_F(GraphViewTest, DateSearchChecksOrderAndSpan) {
+    Store({{"20120101", "0800", "060", "P1"},
+           {"20120601", "0800", "061", "O'NEIL"},
+           {"20130101", "0800", "062", "P1"},
+           {"20130102", "0800", "063", "P1"}});
+    Open();
+    const struct {
+        QDate start, end;
+        const char* message;  // null: accepted
+        size_t points;
+    } cases[] = {
+        {QDate(2012, 1, 2), QDate(2012, 1, 1), kDateOrderText, 4},
+        {QDate(2012, 1, 1), QDate(2013, 1, 2), kDateSpanText, 4},  // 367 days
+        {QDate(2012, 1, 1), QDate(2013, 1, 1), nullptr, 3},        // 366 days
+        {QDate(2012, 6, 1), QDate(2012, 6, 1), nullptr, 1},
+    };
+    for (const auto& c : cases) {
+        view->RefreshGraph();
+        host.messages.clear();
+        SearchRange(c.start, c.end);
+        if (c.message) {
+            EXPECT_EQ(host.messages, std::vector<std::string>{c.message});
+            EXPECT_EQ(searchActive, 0);
+        } else {
+            EXPECT_TRUE(host.messages.empty());
+            EXPECT_EQ(searchActive, 1);
+        }
+        EXPECT_EQ(view->Points().size(), c.points) << c.start.toString().toStdString();
+    }
+    EXPECT_EQ(Filter(), "DATE between '20120601' and '20120601'");
+
+    // A patient id with a quote is searched as the text it is.
+    view->RefreshGraph();
+    SelectPid("O'NEIL");
+    SearchRange(QDate(2012, 1, 1), QDate(2012, 12, 31));
+    EXPECT_EQ(Filter(), "DATE between '20120101' and '20121231'and[PID]='O''NEIL'");
+    ASSERT_EQ(view->Points().size(), 1u);
+    EXPECT_EQ(view->Points()[0].DateText, "2012-06-01");
+    EXPECT_EQ(view->StartPicker()->date(), QDate(2012, 6, 1));
+}
+
+TEST_F(GraphViewTest, DateSearchWithoutResultsShowsEveryResultAgain) {
+    Store({{"20120101", "0800", "060", "P1"}, {"20120601", "0800", "061", "P2"}});
+    Open();
+    SelectPid("P2");
+    SearchRange(QDate(2012, 1, 1), QDate(2012, 2, 1));
+    EXPECT_EQ(view->Points().size(), 2u);
+    EXPECT_EQ(Filter(), "");
+    EXPECT_EQ(view->PidCombo()->currentIndex(), 0);
+    EXPECT_EQ(searchActive, 1);
+}
+
+TEST_F(GraphViewTest, WithoutADatabaseTheChartIsEmptyAndPickersStartToday) {
+    db.Close();
+    db.DatabaseReady = 0;
+    Open();
+    EXPECT_TRUE(view->Points().empty());
+    EXPECT_EQ(view->Series()->count(), 0);
+    EXPECT_EQ(view->StartPicker()->date(), QDate(2024, 3, 15));
+    EXPECT_EQ(view->EndPicker()->date(), QDate(2024, 3, 22));
+    EXPECT_EQ(PidItems(), QStringList{"ALL Data"});
+}
+
+}  // namespace
+}  // namespace tav
