@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <string>
+#include <unordered_map>
 
 namespace tav {
 
@@ -29,6 +30,32 @@ size_t ReadProfileString(const std::string& section, const std::string& key,
 std::string ReadProfileString(const std::string& section, const std::string& key,
                               const std::string& defaultText, const std::string& path,
                               size_t bufferSize = kProfileBufferSize);
+
+// An INI file read and indexed once, for loaders that read many keys: each
+// Read gives what ReadProfileString gives for the file as it was when read.
+class ProfileFile {
+  public:
+    explicit ProfileFile(const std::string& path);
+
+    size_t Read(const std::string& section, const std::string& key, const std::string& defaultText,
+                char* buffer, size_t bufferSize) const;
+    std::string Read(const std::string& section, const std::string& key,
+                     const std::string& defaultText, size_t bufferSize = kProfileBufferSize) const;
+
+  private:
+    // Where a key's value lies in the file's text; a key line without "="
+    // has no value and reads as the default.
+    struct Value {
+        size_t offset = 0;
+        size_t length = 0;
+        bool present = false;
+    };
+    using Keys = std::unordered_map<std::string, Value>;
+
+    std::string data_;
+    // Lower-case section name -> lower-case key name -> value.
+    std::unordered_map<std::string, Keys> sections_;
+};
 
 // Sets `key` in `section` to `value` (line breaks in the value become
 // blanks, so a value can never add lines). The file is replaced whole via a
