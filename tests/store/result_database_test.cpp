@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -41,6 +45,14 @@ Strings Dates(ResultTable& t) {
     Strings out;
     for (t.MoveFirst(); !t.IsEOF(); t.MoveNext()) out.push_back(t.DATE.str() + " " + t.TIME.str());
     return out;
+}
+
+// Every file of the home folder with a digest of its bytes.
+std::map<std::string, size_t> Snapshot(const test::TempDir& home) {
+    std::map<std::string, size_t> files;
+    for (const std::string& name : home.List())
+        files[name] = std::hash<std::string>{}(test::ReadWholeFile(home.File(name)));
+    return files;
 }
 
 class ResultDatabaseTest : public ::testing::Test {
@@ -82,11 +94,18 @@ TEST_F(ResultDatabaseTest, LaterStartOpensTheSameFilesNewestFirst) {
         AddResult(first.MainTable, "20240301", "0700");
         AddResult(first.MainTable, "20240301", "0900");
     }
+    const auto before = Snapshot(home);
     ResultDatabase db(clock);
     db.InitResultDatabase(home.path());
     EXPECT_TRUE(db.DownloadTable.IsOpen());
     EXPECT_EQ(Dates(db.MainTable), (Strings{"20240301 0900", "20240301 0700", "20240101 0800"}));
-    EXPECT_EQ(home.List().size(), 4u);
+    EXPECT_EQ(Snapshot(home), before) << "opening writes nothing, not even the header";
+    sqlite3_stmt* stmt = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db.MainTable.Handle(), "PRAGMA auto_vacuum", -1, &stmt, nullptr),
+              SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(stmt), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(stmt, 0), 1) << "created with full auto-vacuum";
+    sqlite3_finalize(stmt);
 }
 
 TEST_F(ResultDatabaseTest, CurrentUserNamesTheDatabaseFileAndItsTableSet) {
@@ -135,6 +154,135 @@ TEST_F(ResultDatabaseTest, MissingStagingFileLeavesOnlyTheDownloadTableClosed) {
     EXPECT_TRUE(db.MainTable.IsOpen());
     EXPECT_FALSE(db.DownloadTable.IsOpen());
     EXPECT_EQ(home.List().size(), 3u);
+}
+
+struct BrokenStart {
+    const char* what;
+    std::function<void(const test::TempDir& home)> arrange;
+    const char* file;    // the file the problem names
+    const char* reason;  // how its reason begins
+};
+
+TEST_F(ResultDatabaseTest, AFileThatCannotBeUsedIsNamedWithItsReasonAndLeftAsItWas) {
+    const std::string garbage(4096, 'x');
+    const BrokenStart cases[] = {
+        {"main database is not a database",
+         [&](const test::TempDir& h) { test::WriteWholeFile(h.File(kMainDbFile), garbage); },
+         kMainDbFile, "file is not a database"},
+        {"main database has zero bytes",
+         [](const test::TempDir& h) { test::WriteWholeFile(h.File(kMainDbFile), ""); }, kMainDbFile,
+         "the file is empty (0 bytes)"},
+        {"main database is a folder",
+         [](const test::TempDir& h) {
+             ASSERT_EQ(std::remove(h.File(kMainDbFile).c_str()), 0);
+             ASSERT_EQ(mkdir(h.File(kMainDbFile).c_str(), 0755), 0);
+         },
+         kMainDbFile, "it is not a file"},
+        {"table set names a table the file lacks",
+         [](const test::TempDir& h) {
+             WriteProfileString("Table Count", "current_table", "WardX",
+                                h.File("TAVRINA1cExpert.ini"));
+         },
+         kMainDbFile, "it has no table \"WardX\""},
+        {"staging file is not a database",
+         [&](const test::TempDir& h) { test::WriteWholeFile(h.File(kDownloadDbFile), garbage); },
+         kDownloadDbFile, "file is not a database"},
+        {"empty current_user",
+         [](const test::TempDir& h) {
+             WriteProfileString("User Count", "current_user", "", h.File(kUserInfoIni));
+         },
+         kUserInfoIni, "its current_user \"\" is not the name of a file"},
+        {"current_user is a path out of the home folder",
+         [](const test::TempDir& h) {
+             WriteProfileString("User Count", "current_user", "../../etc/x.sqlite",
+                                h.File(kUserInfoIni));
+         },
+         kUserInfoIni, "its current_user \"../../etc/x.sqlite\" is not the name of a file"},
+        {"current_user names a database yet to be made, beside a broken staging file",
+         [&](const test::TempDir& h) {
+             WriteProfileString("User Count", "current_user", "clinic2.sqlite",
+                                h.File(kUserInfoIni));
+             test::WriteWholeFile(h.File(kDownloadDbFile), garbage);
+         },
+         kDownloadDbFile, "file is not a database"},
+    };
+    for (const BrokenStart& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::TempDir h;
+        { ResultDatabase(clock).InitResultDatabase(h.path()); }
+        c.arrange(h);
+        if (::testing::Test::HasFatalFailure()) return;
+        const auto before = Snapshot(h);
+        ResultDatabase db(clock);
+        const std::optional<StoreProblem> problem = db.InitResultDatabase(h.path());
+        ASSERT_TRUE(problem.has_value());
+        EXPECT_EQ(problem->File, h.File(c.file));
+        EXPECT_EQ(problem->Reason.rfind(c.reason, 0), 0u) << problem->Reason;
+        EXPECT_FALSE(db.MainTable.IsOpen());
+        EXPECT_FALSE(db.DownloadTable.IsOpen());
+        EXPECT_EQ(db.DatabaseReady, 0);
+        if (std::string(c.what).find("yet to be made") == std::string::npos) {
+            EXPECT_EQ(Snapshot(h), before) << "nothing is written or changed";
+        }
+    }
+}
+
+TEST_F(ResultDatabaseTest, AHomeThatCannotHoldFilesIsReportedWithTheSystemsReason) {
+    const std::string notAFolder = home.File("home");
+    test::WriteWholeFile(notAFolder, "");
+    ResultDatabase db(clock);
+    const std::optional<StoreProblem> problem = db.InitResultDatabase(notAFolder);
+    ASSERT_TRUE(problem.has_value());
+    EXPECT_EQ(problem->File, notAFolder + "/" + kMainDbFile);
+    EXPECT_EQ(problem->Reason, "unable to open database file (Not a directory)");
+}
+
+// A clock whose pauses can end another program's lock, as a real wait would.
+class LockWaitClock final : public Clock {
+  public:
+    int64_t NowMs() const override { return time.NowMs(); }
+    int64_t Ticks() const override { return time.Ticks(); }
+    double TicksPerMs() const override { return time.TicksPerMs(); }
+    void SleepMs(int64_t ms) override {
+        time.SleepMs(ms);
+        if (onPause) onPause();
+    }
+    VirtualClock time;
+    std::function<void()> onPause;
+};
+
+TEST_F(ResultDatabaseTest, ALockedDatabaseIsWaitedForBeforeItIsReported) {
+    { ResultDatabase(clock).InitResultDatabase(home.path()); }
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(home.File(kMainDbFile).c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+
+    LockWaitClock waiting;
+    const int64_t start = waiting.NowMs();
+    {
+        ResultDatabase db(waiting);
+        const std::optional<StoreProblem> problem = db.InitResultDatabase(home.path());
+        ASSERT_TRUE(problem.has_value());
+        EXPECT_EQ(problem->File, home.File(kMainDbFile));
+        EXPECT_EQ(problem->Reason, "database is locked");
+        EXPECT_EQ(waiting.NowMs() - start, 2000) << "waited two seconds for the lock";
+    }
+
+    // The other program ends its transaction during the wait: the start goes on.
+    waiting.onPause = [&] {
+        if (other) sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+    };
+    ResultDatabase db(waiting);
+    EXPECT_FALSE(db.InitResultDatabase(home.path()).has_value());
+    EXPECT_TRUE(db.MainTable.IsOpen());
+    sqlite3_close(other);
+}
+
+TEST(PlainFileNames, OnlyANameInTheHomeFolderItselfIsAccepted) {
+    for (const char* name : {"TAVRINA1cExpert.sqlite", "clinic 2.sqlite", ".hidden.sqlite"})
+        EXPECT_TRUE(IsPlainFileName(name)) << name;
+    for (const char* name : {"", ".", "..", "a/b.sqlite", "..\\x.sqlite", "c:x.sqlite", "/x"})
+        EXPECT_FALSE(IsPlainFileName(name)) << name;
 }
 
 }  // namespace
