@@ -5,19 +5,20 @@
 
 #include <QSettings>
 #include <memory>
+#include <optional>
 
 #include "app/frame_interfaces.h"
+#include "app/port_select_dialog.h"
 #include "app/qt_handoff.h"
 #include "core/settings.h"
 #include "core/startup.h"
+#include "link/link_channel.h"
+#include "link/link_state.h"
 #include "link/port_scan.h"
-#include "app/port_select_dialog.h"
 #include "link/serial_port.h"
 #include "platform/clock.h"
 #include "protocol/analyzer_ports.h"
 #include "protocol/download_controller.h"
-#include "link/link_channel.h"
-#include "link/link_state.h"
 #include "protocol/link_worker.h"
 #include "store/result_database.h"
 #include "views/download_sources.h"
@@ -43,7 +44,8 @@ class Application final : public FrameServices, public FrameController {
     explicit Application(ApplicationOptions options);
     ~Application() override;
     // Prepares the folders, shows the main window and runs its deferred
-    // initialisation. False when the program must end.
+    // initialisation. False when the program must end: the results could
+    // not be opened (the user has been told which file and why).
     bool Start();
     // Closes the window if it is still open, destroys it and stops the
     // worker (the destructor does this too); the objects stay inspectable.
@@ -99,6 +101,7 @@ class Application final : public FrameServices, public FrameController {
     std::unique_ptr<DownloadController> controller_;
     std::unique_ptr<LinkWorker> worker_;
     std::unique_ptr<CMainFrame> frame_;
+    std::optional<StoreProblem> storeProblem_;
     bool workerStopped_ = false;
 };
 

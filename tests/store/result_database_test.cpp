@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <functional>
 #include <map>
@@ -156,74 +154,42 @@ TEST_F(ResultDatabaseTest, MissingStagingFileLeavesOnlyTheDownloadTableClosed) {
     EXPECT_EQ(home.List().size(), 3u);
 }
 
+// A home folder after a normal start, with one file then overwritten.
 struct BrokenStart {
-    const char* what;
-    std::function<void(const test::TempDir& home)> arrange;
-    const char* file;    // the file the problem names
-    const char* reason;  // how its reason begins
+    const char* file;
+    std::string bytes;
+    const char* problemFile;
+    const char* reason;  // how the reason begins
 };
 
 TEST_F(ResultDatabaseTest, AFileThatCannotBeUsedIsNamedWithItsReasonAndLeftAsItWas) {
     const std::string garbage(4096, 'x');
+    const std::string users = "[User Count]\r\ncurrent_user=";
     const BrokenStart cases[] = {
-        {"main database is not a database",
-         [&](const test::TempDir& h) { test::WriteWholeFile(h.File(kMainDbFile), garbage); },
-         kMainDbFile, "file is not a database"},
-        {"main database has zero bytes",
-         [](const test::TempDir& h) { test::WriteWholeFile(h.File(kMainDbFile), ""); }, kMainDbFile,
-         "the file is empty (0 bytes)"},
-        {"main database is a folder",
-         [](const test::TempDir& h) {
-             ASSERT_EQ(std::remove(h.File(kMainDbFile).c_str()), 0);
-             ASSERT_EQ(mkdir(h.File(kMainDbFile).c_str(), 0755), 0);
-         },
-         kMainDbFile, "it is not a file"},
-        {"table set names a table the file lacks",
-         [](const test::TempDir& h) {
-             WriteProfileString("Table Count", "current_table", "WardX",
-                                h.File("TAVRINA1cExpert.ini"));
-         },
-         kMainDbFile, "it has no table \"WardX\""},
-        {"staging file is not a database",
-         [&](const test::TempDir& h) { test::WriteWholeFile(h.File(kDownloadDbFile), garbage); },
-         kDownloadDbFile, "file is not a database"},
-        {"empty current_user",
-         [](const test::TempDir& h) {
-             WriteProfileString("User Count", "current_user", "", h.File(kUserInfoIni));
-         },
-         kUserInfoIni, "its current_user \"\" is not the name of a file"},
-        {"current_user is a path out of the home folder",
-         [](const test::TempDir& h) {
-             WriteProfileString("User Count", "current_user", "../../etc/x.sqlite",
-                                h.File(kUserInfoIni));
-         },
-         kUserInfoIni, "its current_user \"../../etc/x.sqlite\" is not the name of a file"},
-        {"current_user names a database yet to be made, beside a broken staging file",
-         [&](const test::TempDir& h) {
-             WriteProfileString("User Count", "current_user", "clinic2.sqlite",
-                                h.File(kUserInfoIni));
-             test::WriteWholeFile(h.File(kDownloadDbFile), garbage);
-         },
-         kDownloadDbFile, "file is not a database"},
+        {kMainDbFile, garbage, kMainDbFile, "file is not a database"},
+        {kMainDbFile, "", kMainDbFile, "the file is empty (0 bytes)"},
+        {kDownloadDbFile, garbage, kDownloadDbFile, "file is not a database"},
+        {"TAVRINA1cExpert.ini", "[Table Count]\r\ncurrent_table=WardX\r\n", kMainDbFile,
+         "it has no table \"WardX\""},
+        {kUserInfoIni, users + "\r\n", kUserInfoIni,
+         "its current_user \"\" is not the name of a file"},
+        {kUserInfoIni, users + "../../etc/x.sqlite\r\n", kUserInfoIni,
+         "its current_user \"../../etc/x.sqlite\" is not the name of a file"},
     };
     for (const BrokenStart& c : cases) {
-        SCOPED_TRACE(c.what);
+        SCOPED_TRACE(std::string(c.file) + " holding " + c.bytes.substr(0, 40));
         test::TempDir h;
         { ResultDatabase(clock).InitResultDatabase(h.path()); }
-        c.arrange(h);
-        if (::testing::Test::HasFatalFailure()) return;
+        test::WriteWholeFile(h.File(c.file), c.bytes);
         const auto before = Snapshot(h);
         ResultDatabase db(clock);
         const std::optional<StoreProblem> problem = db.InitResultDatabase(h.path());
         ASSERT_TRUE(problem.has_value());
-        EXPECT_EQ(problem->File, h.File(c.file));
+        EXPECT_EQ(problem->File, h.File(c.problemFile));
         EXPECT_EQ(problem->Reason.rfind(c.reason, 0), 0u) << problem->Reason;
-        EXPECT_FALSE(db.MainTable.IsOpen());
-        EXPECT_FALSE(db.DownloadTable.IsOpen());
+        EXPECT_FALSE(db.MainTable.IsOpen() || db.DownloadTable.IsOpen());
         EXPECT_EQ(db.DatabaseReady, 0);
-        if (std::string(c.what).find("yet to be made") == std::string::npos) {
-            EXPECT_EQ(Snapshot(h), before) << "nothing is written or changed";
-        }
+        EXPECT_EQ(Snapshot(h), before) << "nothing is written or changed";
     }
 }
 
@@ -276,13 +242,6 @@ TEST_F(ResultDatabaseTest, ALockedDatabaseIsWaitedForBeforeItIsReported) {
     EXPECT_FALSE(db.InitResultDatabase(home.path()).has_value());
     EXPECT_TRUE(db.MainTable.IsOpen());
     sqlite3_close(other);
-}
-
-TEST(PlainFileNames, OnlyANameInTheHomeFolderItselfIsAccepted) {
-    for (const char* name : {"TAVRINA1cExpert.sqlite", "clinic 2.sqlite", ".hidden.sqlite"})
-        EXPECT_TRUE(IsPlainFileName(name)) << name;
-    for (const char* name : {"", ".", "..", "a/b.sqlite", "..\\x.sqlite", "c:x.sqlite", "/x"})
-        EXPECT_FALSE(IsPlainFileName(name)) << name;
 }
 
 }  // namespace
