@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 namespace tav {
@@ -36,6 +37,9 @@ std::string ReadProfileString(const std::string& section, const std::string& key
 class ProfileFile {
   public:
     explicit ProfileFile(const std::string& path);
+    // The index points into the file's text it holds.
+    ProfileFile(const ProfileFile&) = delete;
+    ProfileFile& operator=(const ProfileFile&) = delete;
 
     size_t Read(const std::string& section, const std::string& key, const std::string& defaultText,
                 char* buffer, size_t bufferSize) const;
@@ -43,18 +47,22 @@ class ProfileFile {
                      const std::string& defaultText, size_t bufferSize = kProfileBufferSize) const;
 
   private:
-    // Where a key's value lies in the file's text; a key line without "="
-    // has no value and reads as the default.
+    // Names match without regard to ASCII case.
+    struct NameHash {
+        size_t operator()(std::string_view name) const;
+    };
+    struct NameEqual {
+        bool operator()(std::string_view a, std::string_view b) const;
+    };
+    // A key line without "=" has no value and reads as the default.
     struct Value {
-        size_t offset = 0;
-        size_t length = 0;
+        std::string_view text;
         bool present = false;
     };
-    using Keys = std::unordered_map<std::string, Value>;
+    using Keys = std::unordered_map<std::string_view, Value, NameHash, NameEqual>;
 
     std::string data_;
-    // Lower-case section name -> lower-case key name -> value.
-    std::unordered_map<std::string, Keys> sections_;
+    std::unordered_map<std::string_view, Keys, NameHash, NameEqual> sections_;
 };
 
 // Sets `key` in `section` to `value` (line breaks in the value become

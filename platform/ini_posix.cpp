@@ -270,13 +270,17 @@ bool HasLineBreak(std::string_view s) {
     return s.find_first_of("\r\n") != std::string_view::npos;
 }
 
-std::string LowerName(std::string_view name) {
-    std::string out(name);
-    for (char& c : out) c = LowerAscii(c);
-    return out;
+}  // namespace
+
+size_t ProfileFile::NameHash::operator()(std::string_view name) const {
+    size_t h = 14695981039346656037ull;
+    for (char c : name) h = (h ^ static_cast<unsigned char>(LowerAscii(c))) * 1099511628211ull;
+    return h;
 }
 
-}  // namespace
+bool ProfileFile::NameEqual::operator()(std::string_view a, std::string_view b) const {
+    return SameName(a, b);
+}
 
 ProfileFile::ProfileFile(const std::string& path) {
     if (ReadWholeFile(path, data_) != ReadResult::Ok) {
@@ -286,25 +290,23 @@ ProfileFile::ProfileFile(const std::string& path) {
     // One pass with the rules of Locate: only the first section of a name
     // counts, and in it the first line of a key; the keys before any header
     // form the section with the empty name.
+    const std::string_view data(data_);
     Keys* current = nullptr;
     bool beforeFirstHeader = true;
     size_t pos = 0;
-    for (bool first = true; pos < data_.size(); first = false) {
-        const size_t nl = data_.find('\n', pos);
-        size_t end = nl == std::string::npos ? data_.size() : nl;
-        if (nl != std::string::npos && end > pos && data_[end - 1] == '\r') --end;
-        const ParsedLine p = Parse(std::string_view(data_).substr(pos, end - pos), first);
-        pos = nl == std::string::npos ? data_.size() : nl + 1;
+    for (bool first = true; pos < data.size(); first = false) {
+        const size_t nl = data.find('\n', pos);
+        size_t end = nl == std::string_view::npos ? data.size() : nl;
+        if (nl != std::string_view::npos && end > pos && data[end - 1] == '\r') --end;
+        const ParsedLine p = Parse(data.substr(pos, end - pos), first);
+        pos = nl == std::string_view::npos ? data.size() : nl + 1;
         if (p.kind == LineKind::Section) {
             beforeFirstHeader = false;
-            auto [it, isNew] = sections_.try_emplace(LowerName(p.name));
+            auto [it, isNew] = sections_.try_emplace(p.name);
             current = isNew ? &it->second : nullptr;
         } else if (p.kind == LineKind::Key) {
-            if (beforeFirstHeader) current = &sections_[""];
-            if (!current) continue;
-            const size_t offset =
-                p.hasValue ? static_cast<size_t>(p.value.data() - data_.data()) : 0;
-            current->try_emplace(LowerName(p.name), Value{offset, p.value.size(), p.hasValue});
+            if (beforeFirstHeader) current = &sections_[std::string_view()];
+            if (current) current->try_emplace(p.name, Value{p.value, p.hasValue});
         }
     }
 }
@@ -314,10 +316,9 @@ size_t ProfileFile::Read(const std::string& section, const std::string& key,
     if (buffer == nullptr || bufferSize == 0) return 0;
     std::string_view found;
     bool haveValue = false;
-    if (auto s = sections_.find(LowerName(Trim(section))); s != sections_.end()) {
-        if (auto k = s->second.find(LowerName(Trim(key)));
-            k != s->second.end() && k->second.present) {
-            found = StripQuotes(std::string_view(data_).substr(k->second.offset, k->second.length));
+    if (auto s = sections_.find(Trim(section)); s != sections_.end()) {
+        if (auto k = s->second.find(Trim(key)); k != s->second.end() && k->second.present) {
+            found = StripQuotes(k->second.text);
             haveValue = true;
         }
     }
