@@ -1,5 +1,6 @@
 #include "app/application.h"
 
+#include <cstdio>
 #include <ctime>
 
 #include "app/app_profile.h"
@@ -78,6 +79,15 @@ bool Application::Start() {
 
     frame_->show();
     frame_->DeferredInit();
+    if (storeProblem_) {
+        const std::string text = StartupFailureText(storeProblem_->File, storeProblem_->Reason);
+        std::string plain = text;
+        std::erase(plain, '\r');
+        std::fprintf(stderr, "%s\n", plain.c_str());
+        frame_->Presenter().Inform(frame_.get(), QString::fromLatin1(kMessageCaption),
+                                   QString::fromStdString(text));
+        return false;
+    }
     return true;
 }
 
@@ -92,7 +102,7 @@ void Application::Decode() {
 }
 
 void Application::OpenStore() {
-    database_.InitResultDatabase(paths_.HomeDir);
+    storeProblem_ = database_.InitResultDatabase(paths_.HomeDir);
 }
 
 void Application::LoadSettings() {

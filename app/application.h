@@ -6,6 +6,7 @@
 #include <QSettings>
 #include <atomic>
 #include <memory>
+#include <optional>
 
 #include "app/frame_interfaces.h"
 #include "app/port_select_dialog.h"
@@ -48,7 +49,8 @@ class Application final : public FrameServices, public FrameController {
     explicit Application(ApplicationOptions options);
     ~Application() override;
     // Prepares the folders, shows the main window and runs its deferred
-    // initialisation. False when the program must end.
+    // initialisation. False when the program must end: the results could
+    // not be opened (the user has been told which file and why).
     bool Start();
     // Closes the window if it is still open, destroys it and stops the
     // worker (the destructor does this too); the objects stay inspectable.
@@ -116,6 +118,7 @@ class Application final : public FrameServices, public FrameController {
     std::unique_ptr<DownloadController> controller_;
     std::unique_ptr<LinkWorker> worker_;
     std::unique_ptr<CMainFrame> frame_;
+    std::optional<StoreProblem> storeProblem_;
     bool workerStopped_ = false;
 };
 

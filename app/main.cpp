@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QSocketNotifier>
 #include <cstdio>
+#include <cstdlib>
 
 #include "app/application.h"
 #include "core/startup.h"
@@ -37,9 +38,26 @@ void CloseOnTerminate(QApplication& qapp) {
         QApplication::quit();
     });
 }
+
+// Without a display Qt would abort with advice to reinstall; say what is missing.
+bool HasDisplay() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value && *value) return true;
+    }
+    return false;
+}
+
+constexpr const char* kNoDisplayText =
+    "TAVRINA1c Expert needs a desktop session: no display was found (DISPLAY and "
+    "WAYLAND_DISPLAY are not set).\nStart it from the desktop of this computer.";
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (!HasDisplay()) {
+        std::fprintf(stderr, "%s\n", kNoDisplayText);
+        return 1;
+    }
     QApplication qapp(argc, argv);
     tav::InstanceLock lock(tav::kInstanceLockName);
     if (!tav::AcquireSingleInstance(lock)) {

@@ -24,14 +24,17 @@ std::string_view SkipSpace(std::string_view s) {
 
 // Reads one key as the program always has: default "-1", a zero-filled
 // buffer of 100 characters.
-std::string ReadKey(const std::string& path, const char* key) {
+std::string ReadKey(const ProfileFile& file, const char* key) {
     char buffer[kProfileBufferSize] = {};
-    size_t n = ReadProfileString(kSettingsSection, key, kMissingText, buffer, sizeof buffer, path);
+    size_t n = file.Read(kSettingsSection, key, kMissingText, buffer, sizeof buffer);
     return std::string(buffer, n);
 }
 
+// A missing digit (-1) means the whole id. Others are held to 0..13 (1 to 14
+// characters kept): 13 keeps the whole field as any larger value did, and
+// the id trimming can add one without overflowing.
 int32_t RepairDigit(int32_t digit) {
-    return digit == -1 ? 13 : digit;
+    return digit == -1 ? kMaxIdDigit : std::clamp(digit, 0, kMaxIdDigit);
 }
 
 }  // namespace
@@ -101,8 +104,8 @@ AppSettings DefaultSettings() {
     s.time = 1;
     s.high = 2.4f;
     s.low = 2.4f;
-    s.PID_Digit = 13;
-    s.OPID_Digit = 13;
+    s.PID_Digit = kMaxIdDigit;
+    s.OPID_Digit = kMaxIdDigit;
     s.lang = 0;
     return s;
 }
@@ -118,18 +121,19 @@ void LoadSettings(AppSettings& settings, const std::string& homeDir) {
         SaveSettings(settings, homeDir);
         return;
     }
-    settings.unit = TextToInt(ReadKey(path, "unit"));
-    settings.Date = TextToInt(ReadKey(path, "Date"));
-    settings.time = TextToInt(ReadKey(path, "time"));
-    settings.high = NarrowToFloat(TextToDouble(ReadKey(path, "high")));
-    settings.low = NarrowToFloat(TextToDouble(ReadKey(path, "low")));
-    settings.PID_Digit = RepairDigit(TextToInt(ReadKey(path, "PID_Digit")));
-    settings.OPID_Digit = RepairDigit(TextToInt(ReadKey(path, "OPID_Digit")));
-    settings.lang = TextToInt(ReadKey(path, "lang"));
-    settings.Name = ReadKey(path, "Name");
-    settings.Hospital = ReadKey(path, "Hospital");
-    settings.Email = ReadKey(path, "Email");
-    settings.Command = ReadKey(path, "Command");
+    const ProfileFile file(path);
+    settings.unit = TextToInt(ReadKey(file, "unit"));
+    settings.Date = TextToInt(ReadKey(file, "Date"));
+    settings.time = TextToInt(ReadKey(file, "time"));
+    settings.high = NarrowToFloat(TextToDouble(ReadKey(file, "high")));
+    settings.low = NarrowToFloat(TextToDouble(ReadKey(file, "low")));
+    settings.PID_Digit = RepairDigit(TextToInt(ReadKey(file, "PID_Digit")));
+    settings.OPID_Digit = RepairDigit(TextToInt(ReadKey(file, "OPID_Digit")));
+    settings.lang = TextToInt(ReadKey(file, "lang"));
+    settings.Name = ReadKey(file, "Name");
+    settings.Hospital = ReadKey(file, "Hospital");
+    settings.Email = ReadKey(file, "Email");
+    settings.Command = ReadKey(file, "Command");
 }
 
 void SaveSettings(const AppSettings& settings, const std::string& homeDir) {

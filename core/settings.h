@@ -10,6 +10,8 @@ namespace tav {
 
 inline constexpr const char* kSettingsFileName = "set_info.ini";
 inline constexpr const char* kSettingsSection = "SETTING VALUE";
+// The largest barcode digit setting: 14 characters, the whole id field.
+inline constexpr int32_t kMaxIdDigit = 13;
 
 // Members are named after their keys. All zero and empty until the first
 // LoadSettings.
@@ -37,7 +39,8 @@ std::string SettingsFilePath(const std::string& homeDir);
 // Fills `settings` from the file. A missing or unreadable file gives the
 // defaults and a new file (a failure to write it is silent). A key missing
 // from the file reads as -1, -1.0 or the text "-1"; a barcode digit of -1
-// becomes 13. Values longer than 99 characters are cut.
+// becomes 13 and any other is held to 0..13. The file is read once. Values
+// longer than 99 characters are cut.
 void LoadSettings(AppSettings& settings, const std::string& homeDir);
 
 // Writes every key, in the order of the struct. Failures are silent.

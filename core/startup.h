@@ -15,6 +15,10 @@ inline constexpr const char* kAlreadyRunningText =
     "HbA1c is already running..\r\n Will automatically terminate the program.";
 inline constexpr const char* kWindowTitle = "TAVRINAlc Expert Management Software 1.00.00";
 
+// What the user is told when the results cannot be opened at start: the
+// file, the reason and what to do; the program then ends.
+std::string StartupFailureText(const std::string& file, const std::string& reason);
+
 // Application-wide paths and values, created by the application and handed on.
 struct AppPaths {
     std::string HomeDir;

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "platform/paths.h"
+#include "platform/process.h"
 
 namespace tav {
 
@@ -227,6 +228,7 @@ PortEnumeration EnumeratePorts(const std::string& sysfsRoot, const std::string& 
     // and is left out once its device is gone (the simulator has ended).
     for (const VirtualPort& v : virtualPorts) {
         if (held.count(v.comNumber) || !PathExists(v.devicePath)) continue;
+        if (v.ownerPid != 0 && !ProcessExists(v.ownerPid)) continue;
         PortInfo info;
         const std::string com = "COM" + std::to_string(v.comNumber);
         info.devicePath = std::string("\\\\?\\") + (v.usb ? "USB" : "ROOT") + "#VIRTUAL#" + com +
@@ -272,16 +274,26 @@ std::optional<VirtualPort> ParseVirtualPortLine(const std::string& raw) {
     std::string line = raw;
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (IsCommentOrBlank(line)) return std::nullopt;
-    auto fields = SplitTabs(line, 4);
-    if (fields.size() != 4) return std::nullopt;
+    auto fields = SplitTabs(line, 5);
+    if (fields.size() < 4) return std::nullopt;
     auto n = ParseNumber(fields[0]);
     if (!n || (fields[2] != "0" && fields[2] != "1")) return std::nullopt;
-    return VirtualPort{*n, fields[1], fields[2] == "1", fields[3]};
+    int pid = 0;
+    if (fields.size() == 5) {
+        const std::string& text = fields[4];
+        if (text.empty() || text.size() > 9 ||
+            text.find_first_not_of("0123456789") != std::string::npos)
+            return std::nullopt;
+        pid = std::stoi(text);
+    }
+    return VirtualPort{*n, fields[1], fields[2] == "1", fields[3], pid};
 }
 
 std::string FormatVirtualPortLine(const VirtualPort& port) {
-    return std::to_string(port.comNumber) + "\t" + port.devicePath + "\t" + (port.usb ? "1" : "0") +
-           "\t" + port.friendlyName;
+    std::string line = std::to_string(port.comNumber) + "\t" + port.devicePath + "\t" +
+                       (port.usb ? "1" : "0") + "\t" + port.friendlyName;
+    if (port.ownerPid > 0) line += "\t" + std::to_string(port.ownerPid);
+    return line;
 }
 
 std::vector<VirtualPort> ReadVirtualPorts(const std::string& homeDir) {

@@ -8,9 +8,12 @@
 // that are unplugged stay reserved for them.
 //
 // Extra ports come from "virtual_ports.txt" in the home folder, one a line:
-// "<COM number>\t<device path>\t<usb 0/1>\t<friendly name>"; '#' starts a
-// comment line, blank lines are skipped. The analyzer simulator registers
-// its pseudo-terminal there while it runs.
+// "<COM number>\t<device path>\t<usb 0/1>\t<friendly name>[\t<process id>]";
+// '#' starts a comment line, blank lines are skipped. The analyzer simulator
+// registers its pseudo-terminal there while it runs, with its process id: a
+// line whose device is gone, or whose process has ended (a simulator killed
+// before it could take its line out, its terminal's name perhaps given to
+// another program since), is left out.
 #pragma once
 
 #include <array>
@@ -82,11 +85,12 @@ struct VirtualPort {
     std::string devicePath;  // the device to open
     bool usb = false;
     std::string friendlyName;
+    int ownerPid = 0;  // the process that registered the port; 0: none named
 };
 
-// One line of the virtual ports file, "<COM number>\t<device path>\t<usb 0/1>\t<friendly
-// name>"; nullopt for comments, blank and malformed lines. The number and the
-// device are not checked further here.
+// One line of the virtual ports file; nullopt for comments, blank and
+// malformed lines. The number, the device and the process are not checked
+// further here. The process id is written only when there is one.
 std::optional<VirtualPort> ParseVirtualPortLine(const std::string& line);
 std::string FormatVirtualPortLine(const VirtualPort& port);
 

@@ -10,6 +10,8 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 
 namespace tav {
 
@@ -29,6 +31,39 @@ size_t ReadProfileString(const std::string& section, const std::string& key,
 std::string ReadProfileString(const std::string& section, const std::string& key,
                               const std::string& defaultText, const std::string& path,
                               size_t bufferSize = kProfileBufferSize);
+
+// An INI file read and indexed once, for loaders that read many keys: each
+// Read gives what ReadProfileString gives for the file as it was when read.
+class ProfileFile {
+  public:
+    explicit ProfileFile(const std::string& path);
+    // The index points into the file's text it holds.
+    ProfileFile(const ProfileFile&) = delete;
+    ProfileFile& operator=(const ProfileFile&) = delete;
+
+    size_t Read(const std::string& section, const std::string& key, const std::string& defaultText,
+                char* buffer, size_t bufferSize) const;
+    std::string Read(const std::string& section, const std::string& key,
+                     const std::string& defaultText, size_t bufferSize = kProfileBufferSize) const;
+
+  private:
+    // Names match without regard to ASCII case.
+    struct NameHash {
+        size_t operator()(std::string_view name) const;
+    };
+    struct NameEqual {
+        bool operator()(std::string_view a, std::string_view b) const;
+    };
+    // A key line without "=" has no value and reads as the default.
+    struct Value {
+        std::string_view text;
+        bool present = false;
+    };
+    using Keys = std::unordered_map<std::string_view, Value, NameHash, NameEqual>;
+
+    std::string data_;
+    std::unordered_map<std::string_view, Keys, NameHash, NameEqual> sections_;
+};
 
 // Sets `key` in `section` to `value` (line breaks in the value become
 // blanks, so a value can never add lines). The file is replaced whole via a

@@ -192,6 +192,7 @@ ReadResult ReadWholeFile(const std::string& path, std::string& out) {
     if (!fd.Valid()) return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
     struct stat st {};
     if (fstat(fd.Get(), &st) != 0 || !S_ISREG(st.st_mode)) return ReadResult::Failed;
+    out.reserve(static_cast<size_t>(st.st_size));
     char chunk[8192];
     for (;;) {
         ssize_t n = ::read(fd.Get(), chunk, sizeof chunk);
@@ -271,23 +272,54 @@ bool HasLineBreak(std::string_view s) {
 
 }  // namespace
 
-size_t ReadProfileString(const std::string& section, const std::string& key,
-                         const std::string& defaultText, char* buffer, size_t bufferSize,
-                         const std::string& path) {
+size_t ProfileFile::NameHash::operator()(std::string_view name) const {
+    size_t h = 14695981039346656037ull;
+    for (char c : name) h = (h ^ static_cast<unsigned char>(LowerAscii(c))) * 1099511628211ull;
+    return h;
+}
+
+bool ProfileFile::NameEqual::operator()(std::string_view a, std::string_view b) const {
+    return SameName(a, b);
+}
+
+ProfileFile::ProfileFile(const std::string& path) {
+    if (ReadWholeFile(path, data_) != ReadResult::Ok) {
+        data_.clear();
+        return;
+    }
+    // One pass with the rules of Locate: only the first section of a name
+    // counts, and in it the first line of a key; the keys before any header
+    // form the section with the empty name.
+    const std::string_view data(data_);
+    Keys* current = nullptr;
+    bool beforeFirstHeader = true;
+    size_t pos = 0;
+    for (bool first = true; pos < data.size(); first = false) {
+        const size_t nl = data.find('\n', pos);
+        size_t end = nl == std::string_view::npos ? data.size() : nl;
+        if (nl != std::string_view::npos && end > pos && data[end - 1] == '\r') --end;
+        const ParsedLine p = Parse(data.substr(pos, end - pos), first);
+        pos = nl == std::string_view::npos ? data.size() : nl + 1;
+        if (p.kind == LineKind::Section) {
+            beforeFirstHeader = false;
+            auto [it, isNew] = sections_.try_emplace(p.name);
+            current = isNew ? &it->second : nullptr;
+        } else if (p.kind == LineKind::Key) {
+            if (beforeFirstHeader) current = &sections_[std::string_view()];
+            if (current) current->try_emplace(p.name, Value{p.value, p.hasValue});
+        }
+    }
+}
+
+size_t ProfileFile::Read(const std::string& section, const std::string& key,
+                         const std::string& defaultText, char* buffer, size_t bufferSize) const {
     if (buffer == nullptr || bufferSize == 0) return 0;
-    std::string data;
     std::string_view found;
     bool haveValue = false;
-    std::vector<Line> lines;
-    if (ReadWholeFile(path, data) == ReadResult::Ok) {
-        lines = SplitLines(data);
-        KeyLocation loc = Locate(lines, Trim(section), Trim(key));
-        if (loc.keyLine) {
-            ParsedLine p = Parse(lines[*loc.keyLine].text, *loc.keyLine == 0);
-            if (p.hasValue) {
-                found = StripQuotes(p.value);
-                haveValue = true;
-            }
+    if (auto s = sections_.find(Trim(section)); s != sections_.end()) {
+        if (auto k = s->second.find(Trim(key)); k != s->second.end() && k->second.present) {
+            found = StripQuotes(k->second.text);
+            haveValue = true;
         }
     }
     if (!haveValue) {
@@ -303,13 +335,26 @@ size_t ReadProfileString(const std::string& section, const std::string& key,
     return n;
 }
 
+std::string ProfileFile::Read(const std::string& section, const std::string& key,
+                              const std::string& defaultText, size_t bufferSize) const {
+    if (bufferSize == 0) return {};
+    std::vector<char> buffer(bufferSize, '\0');
+    size_t n = Read(section, key, defaultText, buffer.data(), bufferSize);
+    return std::string(buffer.data(), n);
+}
+
+size_t ReadProfileString(const std::string& section, const std::string& key,
+                         const std::string& defaultText, char* buffer, size_t bufferSize,
+                         const std::string& path) {
+    if (buffer == nullptr || bufferSize == 0) return 0;
+    return ProfileFile(path).Read(section, key, defaultText, buffer, bufferSize);
+}
+
 std::string ReadProfileString(const std::string& section, const std::string& key,
                               const std::string& defaultText, const std::string& path,
                               size_t bufferSize) {
     if (bufferSize == 0) return {};
-    std::vector<char> buffer(bufferSize, '\0');
-    size_t n = ReadProfileString(section, key, defaultText, buffer.data(), bufferSize, path);
-    return std::string(buffer.data(), n);
+    return ProfileFile(path).Read(section, key, defaultText, bufferSize);
 }
 
 bool WriteProfileString(const std::string& section, const std::string& key,

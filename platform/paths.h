@@ -2,6 +2,8 @@
 // DATA folder beside the start-up folder.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 namespace tav {
@@ -25,6 +27,9 @@ std::string CurrentDir();
 bool PathExists(const std::string& path);
 bool IsDirectory(const std::string& path);
 bool IsReadable(const std::string& path);
+// The size of a plain file (symbolic links followed); nullopt for anything
+// else or when it cannot be examined.
+std::optional<uint64_t> FileSize(const std::string& path);
 bool IsWritable(const std::string& path);
 // Single-level directory creation; false when it could not be made.
 bool MakeDir(const std::string& path);

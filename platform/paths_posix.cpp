@@ -77,6 +77,12 @@ bool IsDirectory(const std::string& path) {
 bool IsReadable(const std::string& path) {
     return access(path.c_str(), R_OK) == 0;
 }
+std::optional<uint64_t> FileSize(const std::string& path) {
+    struct stat st {};
+    if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+    return static_cast<uint64_t>(st.st_size);
+}
+
 bool IsWritable(const std::string& path) {
     return access(path.c_str(), W_OK) == 0;
 }

@@ -31,7 +31,8 @@ std::string TrimId(std::string_view field, int handshakeSeen, int digit) {
     std::string kept;
     std::string zeros;
     if (handshakeSeen == 0) {
-        const size_t keep = static_cast<size_t>(std::clamp(digit + 1, 0, kIdFieldLength));
+        // Clamped before adding one, so that no setting can overflow.
+        const size_t keep = static_cast<size_t>(std::clamp(digit, -1, kIdFieldLength - 1) + 1);
         kept = field.substr(0, std::min(keep, field.size()));
         zeros.assign(keep, '0');
     } else {

@@ -1,27 +1,36 @@
 #include "store/result_database.h"
 
+#include <sqlite3.h>
+
 #include <cstdlib>
 
-#include "platform/ini.h"
 #include "platform/paths.h"
 
 namespace tav {
 namespace {
 
 // INI values are read with the default "-1" into 100-character buffers.
-std::string ReadIni(const char* section, const char* key, const std::string& path) {
-    char buffer[100] = {};
-    ReadProfileString(section, key, "-1", buffer, sizeof buffer, path.c_str());
-    return buffer;
+std::string ReadIni(const ProfileFile& file, const char* section, const char* key) {
+    char buffer[kProfileBufferSize] = {};
+    size_t n = file.Read(section, key, "-1", buffer, sizeof buffer);
+    return std::string(buffer, n);
 }
 
-int ReadIniNumber(const char* section, const char* key, const std::string& path) {
-    return std::atoi(ReadIni(section, key, path).c_str());
+int ReadIniNumber(const ProfileFile& file, const char* section, const char* key) {
+    return std::atoi(ReadIni(file, section, key).c_str());
 }
 
 void WriteIni(const char* section, const char* key, const std::string& value,
               const std::string& path) {
-    WriteProfileString(section, key, value.c_str(), path.c_str());
+    WriteProfileString(section, key, value, path);
+}
+
+bool IsReadOnly(const ResultTable& table) {
+    return sqlite3_db_readonly(table.Handle(), "main") == 1;
+}
+
+bool IsMissingTable(const std::string& reason) {
+    return reason.rfind("no such table", 0) == 0;
 }
 
 }  // namespace
@@ -29,6 +38,11 @@ void WriteIni(const char* section, const char* key, const std::string& value,
 std::string TableSetIniPath(const std::string& homeDir, const std::string& dbFileName) {
     const size_t keep = dbFileName.size() > 7 ? dbFileName.size() - 7 : 0;
     return JoinPath(homeDir, dbFileName.substr(0, keep) + ".ini");
+}
+
+bool IsPlainFileName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of("/\\:") == std::string::npos;
 }
 
 ResultDatabase::ResultDatabase(Clock& clock)
@@ -39,25 +53,37 @@ void ResultDatabase::Close() {
     DownloadTable.Close();
 }
 
-void ResultDatabase::InitResultDatabase(const std::string& homeDir) {
+std::optional<StoreProblem> ResultDatabase::InitResultDatabase(const std::string& homeDir) {
     const std::string userIni = JoinPath(homeDir, kUserInfoIni);
-    CurrentUser = ReadIni("User Count", "current_user", userIni);
-    MainDbPath = JoinPath(homeDir, CurrentUser == "-1" ? kMainDbFile : CurrentUser);
+    const ProfileFile users(userIni);
+    CurrentUser = ReadIni(users, "User Count", "current_user");
     DownloadDbPath = JoinPath(homeDir, kDownloadDbFile);
-
-    if (!IsReadable(MainDbPath))
-        FirstStart(homeDir);
-    else
-        LaterStart(homeDir);
-
+    std::optional<StoreProblem> problem;
+    if (CurrentUser != "-1" && !IsPlainFileName(CurrentUser)) {
+        // Never followed: it could name a file anywhere.
+        MainDbPath.clear();
+        Close();
+        problem = StoreProblem{userIni, "its current_user \"" + CurrentUser +
+                                            "\" is not the name of a file in " + homeDir};
+    } else {
+        MainDbPath = JoinPath(homeDir, CurrentUser == "-1" ? kMainDbFile : CurrentUser);
+        problem = PathExists(MainDbPath) ? LaterStart(homeDir) : FirstStart(homeDir, users);
+    }
+    if (problem) {
+        Close();
+        DatabaseReady = 0;
+        return problem;
+    }
     LoadDefaultView(MainTable);
     LoadDefaultView(DownloadTable);
+    return std::nullopt;
 }
 
-void ResultDatabase::FirstStart(const std::string& homeDir) {
+std::optional<StoreProblem> ResultDatabase::FirstStart(const std::string& homeDir,
+                                                       const ProfileFile& users) {
     Close();
     MainTable.SetTableName(kMainTableName);
-    if (!MainTable.Create(MainDbPath)) return;
+    if (!MainTable.Create(MainDbPath)) return StoreProblem{MainDbPath, MainTable.LastError()};
 
     // The file just created, by name: its table-set INI goes with it.
     const std::string createdFile = CurrentUser == "-1" ? kMainDbFile : CurrentUser;
@@ -65,8 +91,8 @@ void ResultDatabase::FirstStart(const std::string& homeDir) {
     const std::string userIni = JoinPath(homeDir, kUserInfoIni);
     int count = 0;
     if (IsReadable(userIni)) {
-        count = ReadIniNumber("User Count", "cnt", userIni) + 1;
-        CurrentUser = ReadIni("User Count", "current_user", userIni);
+        count = ReadIniNumber(users, "User Count", "cnt") + 1;
+        CurrentUser = ReadIni(users, "User Count", "current_user");
     } else {
         WriteIni("User Count", "current_user", kMainDbFile, userIni);
         count = 1;
@@ -78,8 +104,9 @@ void ResultDatabase::FirstStart(const std::string& homeDir) {
     const std::string tableIni = TableSetIniPath(homeDir, createdFile);
     int tableCount = 0;
     if (IsReadable(tableIni)) {
-        tableCount = ReadIniNumber("Table Count", "cnt", tableIni);
-        CurrentTable = ReadIni("Table Count", "current_table", tableIni);
+        const ProfileFile tables(tableIni);
+        tableCount = ReadIniNumber(tables, "Table Count", "cnt");
+        CurrentTable = ReadIni(tables, "Table Count", "current_table");
     } else {
         tableCount = 1;
         WriteIni("Table Count", "current_table", kMainTableName, tableIni);
@@ -94,6 +121,7 @@ void ResultDatabase::FirstStart(const std::string& homeDir) {
     clock_.SleepMs(100);
     MainTable.SetTableName(kMainTableName);
     MainTable.Open(MainDbPath);
+    if (auto problem = CheckMainTable(tableIni)) return problem;
     DatabaseReady = 1;
 
     DownloadTable.SetTableName(kDownloadTableName);
@@ -102,21 +130,55 @@ void ResultDatabase::FirstStart(const std::string& homeDir) {
     clock_.SleepMs(100);
     DownloadTable.SetTableName(kDownloadTableName);
     DownloadTable.Open(DownloadDbPath);
+    return CheckStaging();
 }
 
-void ResultDatabase::LaterStart(const std::string& homeDir) {
+std::optional<StoreProblem> ResultDatabase::LaterStart(const std::string& homeDir) {
     Close();
+    // SQLite would take an empty file for an empty database: it is reported
+    // instead, as whatever it held is gone.
+    const std::optional<uint64_t> size = FileSize(MainDbPath);
+    if (!size) return StoreProblem{MainDbPath, "it is not a file"};
+    if (*size == 0) return StoreProblem{MainDbPath, "the file is empty (0 bytes)"};
+
     const std::string tableIni = TableSetIniPath(homeDir, CurrentUser);
-    CurrentTable = ReadIni("Table Count", "current_table", tableIni);
+    CurrentTable = ReadIni(ProfileFile(tableIni), "Table Count", "current_table");
 
     MainTable.SetTableName(CurrentTable);
     MainTable.Open(MainDbPath);
+    if (auto problem = CheckMainTable(tableIni)) return problem;
     DatabaseReady = 1;
     LoadDefaultView(MainTable);
 
     DownloadTable.SetTableName(kDownloadTableName);
     DownloadTable.Open(DownloadDbPath);
+    if (auto problem = CheckStaging()) return problem;
     LoadDefaultView(DownloadTable);
+    return std::nullopt;
+}
+
+std::optional<StoreProblem> ResultDatabase::CheckMainTable(const std::string& tableIni) const {
+    if (!MainTable.IsOpen()) {
+        std::string reason = MainTable.LastError();
+        if (reason.empty() || IsMissingTable(reason))
+            reason = "it has no table \"" + CurrentTable + "\", the table " + tableIni + " names";
+        return StoreProblem{MainDbPath, reason};
+    }
+    if (IsReadOnly(MainTable)) return StoreProblem{MainDbPath, "the file is read-only"};
+    return std::nullopt;
+}
+
+std::optional<StoreProblem> ResultDatabase::CheckStaging() const {
+    // A staging file that is missing or lacks its table holds nothing to
+    // keep: the table stays closed, as before.
+    if (DownloadTable.IsOpen()) {
+        if (IsReadOnly(DownloadTable)) return StoreProblem{DownloadDbPath, "the file is read-only"};
+        return std::nullopt;
+    }
+    const std::string& reason = DownloadTable.LastError();
+    if (!PathExists(DownloadDbPath) || reason.empty() || IsMissingTable(reason))
+        return std::nullopt;
+    return StoreProblem{DownloadDbPath, reason};
 }
 
 }  // namespace tav

@@ -3,9 +3,11 @@
 // chosen through the user list and the table-set INI files there.
 #pragma once
 
+#include <optional>
 #include <string>
 
 #include "platform/clock.h"
+#include "platform/ini.h"
 #include "store/result_table.h"
 
 namespace tav {
@@ -20,6 +22,17 @@ inline constexpr const char* kDownloadTableName = "DownLoadData";
 // characters, plus ".ini", in the home folder.
 std::string TableSetIniPath(const std::string& homeDir, const std::string& dbFileName);
 
+// True for a name of a file directly in the home folder: not empty, not "."
+// or "..", no separator or drive.
+bool IsPlainFileName(const std::string& name);
+
+// Why the results cannot be used: the file and the reason, in SQLite's or
+// the system's words.
+struct StoreProblem {
+    std::string File;
+    std::string Reason;
+};
+
 // Created once by the application and handed to everyone who reads or
 // writes results. Not locked: one thread at a time.
 class ResultDatabase {
@@ -30,7 +43,11 @@ class ResultDatabase {
 
     // Reads or creates the INI files, opens or creates both database files
     // and leaves both tables in the default order, unfiltered, on row 1.
-    void InitResultDatabase(const std::string& homeDir);
+    // A main database that exists but cannot be used (empty, not a database,
+    // locked past the wait, read-only, without its table), a staging file
+    // that cannot be opened, or a current_user that is no plain file name is
+    // reported and left as it is: no INI file is written then.
+    std::optional<StoreProblem> InitResultDatabase(const std::string& homeDir);
     // Closes both tables.
     void Close();
 
@@ -44,8 +61,10 @@ class ResultDatabase {
     int DatabaseReady = 0;
 
   private:
-    void FirstStart(const std::string& homeDir);
-    void LaterStart(const std::string& homeDir);
+    std::optional<StoreProblem> FirstStart(const std::string& homeDir, const ProfileFile& users);
+    std::optional<StoreProblem> LaterStart(const std::string& homeDir);
+    std::optional<StoreProblem> CheckMainTable(const std::string& tableIni) const;
+    std::optional<StoreProblem> CheckStaging() const;
 
     Clock& clock_;
 };

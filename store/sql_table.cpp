@@ -111,20 +111,54 @@ void BindDouble(sqlite3_stmt* stmt, int k, const void* variable) {
         sqlite3_bind_null(stmt, k);
 }
 
+// Waits through the clock for a lock another program holds, up to
+// SqlTable::kBusyWaitMs, then lets the statement fail.
+int WaitWhileBusy(void* clock, int pausesSoFar) {
+    if ((pausesSoFar + 1) * SqlTable::kBusyPauseMs > SqlTable::kBusyWaitMs) return 0;
+    static_cast<Clock*>(clock)->SleepMs(SqlTable::kBusyPauseMs);
+    return 1;
+}
+
 }  // namespace
+
+std::string DescribeSqliteError(sqlite3* db) {
+    if (!db) return "out of memory";
+    std::string text = sqlite3_errmsg(db);
+    if (int err = sqlite3_system_errno(db); err != 0)
+        text += std::string(" (") + std::strerror(err) + ")";
+    return text;
+}
 
 SqlTable::~SqlTable() {
     Close();
 }
 
+void SqlTable::NoteError() {
+    lastError_ = DescribeSqliteError(db_);
+}
+
 bool SqlTable::OpenWithFlags(const std::string& path, int flags) {
     if (open_ || db_) return false;
+    lastError_.clear();
     int rc = sqlite3_open_v2(path.c_str(), &db_, flags, nullptr);
-    if (rc != SQLITE_OK || !db_) return false;
+    if (rc != SQLITE_OK || !db_) {
+        NoteError();
+        return false;
+    }
     open_ = true;
     dbPath_.AssignText(path);
-    Execute("PRAGMA auto_vacuum=1");
+    // Setting the mode writes to the file even when it has it already, so it
+    // is read first: opening a file then changes nothing in it.
+    if (!AutoVacuumIsFull()) Execute("PRAGMA auto_vacuum=1");
+    // After the pragmas, which change nothing in a file that has tables, so
+    // that a locked file is waited for once, by the first real statement.
+    sqlite3_busy_handler(db_, WaitWhileBusy, &clock_);
     return true;
+}
+
+bool SqlTable::AutoVacuumIsFull() {
+    Statement stmt(db_, "PRAGMA auto_vacuum");
+    return stmt.ok() && stmt.Step() == SQLITE_ROW && sqlite3_column_int(stmt.get(), 0) == 1;
 }
 
 bool SqlTable::Open(const std::string& path) {
@@ -205,7 +239,10 @@ bool SqlTable::MapColumns() {
     if (!ReadyForBindings()) return false;
     {
         Statement probe(db_, BuildSelect(false, true, true).c_str());
-        if (!probe.ok()) return false;
+        if (!probe.ok()) {
+            NoteError();
+            return false;
+        }
         storedColumnCount_ = sqlite3_column_count(probe.get());
         for (ColumnBinding& b : bindings_) b.resultIndex = -1;
         for (int i = 0; i < storedColumnCount_; ++i) {

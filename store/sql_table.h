@@ -37,6 +37,10 @@ class SqlTable {
   public:
     // Entries added to the row-id list at every requery and every growth.
     static constexpr int32_t kRowIdSpare = 5000;
+    // How long a statement waits for a file that another program has locked,
+    // in pauses of kBusyPauseMs, before it fails with "database is locked".
+    static constexpr int kBusyWaitMs = 2000;
+    static constexpr int kBusyPauseMs = 50;
 
     explicit SqlTable(Clock& clock) : clock_(clock) {}
     virtual ~SqlTable();
@@ -106,6 +110,9 @@ class SqlTable {
     const ColumnBinding& Binding(int i) const { return bindings_[static_cast<size_t>(i)]; }
     // The connection, for callers that need what the table does not offer.
     sqlite3* Handle() const { return db_; }
+    // Why the last open or column mapping failed, in SQLite's words with the
+    // system's reason when there is one; kept after Close.
+    const std::string& LastError() const { return lastError_; }
 
   protected:
     // Declares column `index` (below GetColumnCount) bound to `variable`;
@@ -115,6 +122,7 @@ class SqlTable {
 
   private:
     bool OpenWithFlags(const std::string& path, int flags);
+    bool AutoVacuumIsFull();
     bool RequeryRows(bool& anyRows);
     bool ReadyForBindings() const { return IsOpen() && !bindings_.empty(); }
     void ReadRow(sqlite3_stmt* stmt, bool hasRow);
@@ -125,7 +133,10 @@ class SqlTable {
     bool InsertNamed();
     void AppendRowId(int32_t id);
 
+    void NoteError();
+
     Clock& clock_;
+    std::string lastError_;
     sqlite3* db_ = nullptr;
     std::vector<ColumnBinding> bindings_;
     bool open_ = false;
@@ -142,5 +153,9 @@ class SqlTable {
     int32_t pendingRowId_ = 0;
     bool adding_ = false;
 };
+
+// SQLite's message for the connection's last error, followed by the system's
+// reason in parentheses when the error came from the operating system.
+std::string DescribeSqliteError(sqlite3* db);
 
 }  // namespace tav

@@ -18,6 +18,7 @@
 #include "app/main_frame.h"
 #include "app/message_presenter.h"
 #include "app/process_dlg.h"
+#include "platform/paths.h"
 #include "reports/graph_view.h"
 #include "tests/support/sim_process.h"
 #include "tests/support/temp_dir.h"
@@ -105,6 +106,33 @@ void StartDownloadFromHome(CMainFrame& frame) {
     auto* download = FindById<QAbstractButton>(frame.View(viewix::kHome), 1000);
     ASSERT_NE(download, nullptr);
     download->click();
+}
+
+TEST(ApplicationStart, AMainDatabaseThatCannotBeOpenedIsNamedAndTheProgramEnds) {
+    test::TempDir root;
+    WorkingDir cwd(root.path());
+    const std::string home = root.File("home");
+    ASSERT_EQ(PrepareHomeDir(home), home);
+    const std::string garbage(3000, 'g');
+    test::WriteWholeFile(home + "/TAVRINA1cExpert.sqlite", garbage);
+    ScriptedMessagePresenter boxes;
+    ApplicationOptions options;
+    options.HomeDir = home;
+    options.Presenter = &boxes;
+    options.ProfileFile = QString::fromStdString(root.File("profile.ini"));
+    Application app(options);
+
+    EXPECT_FALSE(app.Start());
+    ASSERT_EQ(boxes.Boxes().size(), 1u);
+    EXPECT_FALSE(boxes.Boxes()[0].Question);
+    EXPECT_EQ(boxes.Boxes()[0].Caption, QStringLiteral("TAVRINA1c Expert"));
+    EXPECT_EQ(boxes.Boxes()[0].Text.toStdString(),
+              "TAVRINA1c Expert cannot open its results and will close.\r\n\r\nFile: " + home +
+                  "/TAVRINA1cExpert.sqlite\r\nReason: file is not a database\r\n\r\nNothing in "
+                  "the file was changed. Close any other program that uses it, or have the file "
+                  "repaired or restored from a backup, then start TAVRINA1c Expert again.");
+    app.Shutdown();
+    EXPECT_EQ(test::ReadWholeFile(home + "/TAVRINA1cExpert.sqlite"), garbage);
 }
 
 TEST(ApplicationEndToEnd, AManualDownloadStoresTheAnalyzersResultsAndListsThem) {

@@ -68,5 +68,20 @@ TEST(Program, FirstStartLaysOutTheHomeFolderAndASecondCopyIsRefused) {
     EXPECT_EQ(third.exitCode(), 0);
 }
 
+TEST(Program, WithoutADisplayItSaysSoAndEnds) {
+    test::TempDir home, runtime;
+    QProcessEnvironment env = ProgramEnvironment(home.path(), runtime.path());
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
+    QProcess program;
+    program.setProcessEnvironment(env);
+    program.start(TAV_PROGRAM, {});
+    ASSERT_TRUE(program.waitForFinished(20'000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 1);
+    EXPECT_TRUE(program.readAllStandardError().startsWith(
+        "TAVRINA1c Expert needs a desktop session: no display was found"));
+    EXPECT_TRUE(Entries(home.path()).isEmpty()) << "nothing is made";
+}
+
 }  // namespace
 }  // namespace tav

@@ -65,11 +65,21 @@ TEST_F(SettingsFile, OnlyTheBarcodeDigitsAreRepaired) {
     EXPECT_EQ(s.Date, 7);
     EXPECT_EQ(s.time, -1);
     EXPECT_EQ(s.high, -1.0f);
-    EXPECT_EQ(s.PID_Digit, 20) << "no clamping";
+    EXPECT_EQ(s.PID_Digit, 13) << "more than the whole id is the whole id";
     EXPECT_EQ(s.OPID_Digit, 13);
     EXPECT_EQ(s.lang, 0) << "not a number";
     EXPECT_EQ(s.low, 3.75f);
     EXPECT_EQ(s.Name, "-1");
+
+    // Digits the id trimming could not add one to, or that would keep nothing.
+    const std::pair<const char*, int32_t> digits[] = {
+        {"2147483647", 13}, {"99999999999", 13}, {"-2", 0}, {"-2147483648", 0}, {"7", 7}};
+    for (const auto& [text, digit] : digits) {
+        Put(std::string("[SETTING VALUE]\nPID_Digit=") + text + "\nOPID_Digit=" + text + "\n");
+        s = Load();
+        EXPECT_EQ(s.PID_Digit, digit) << text;
+        EXPECT_EQ(s.OPID_Digit, digit) << text;
+    }
 }
 
 TEST_F(SettingsFile, SaveWritesEveryKeyInPlaceAndLoadReadsThemBack) {

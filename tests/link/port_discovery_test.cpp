@@ -1,6 +1,8 @@
 #include "link/port_discovery.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "tests/support/fake_sysfs_tree.h"
 
@@ -122,17 +124,24 @@ TEST_F(DiscoveryTest, VirtualPortsFileAddsPortsAndSkipsWhatItCannotUse) {
     ASSERT_EQ(NumberOf("ttyUSB0"), 3);
     const std::string sim = tree.MakeDeviceNode("pts-sim");
     const std::string other = tree.MakeDeviceNode("pts-other");
-    // One good line each for COM7 and COM8; the rest are skipped. @ is an existing node.
+    // A process that has ended: its id is free.
+    const pid_t ended = fork();
+    if (ended == 0) _exit(0);
+    ASSERT_EQ(waitpid(ended, nullptr, 0), ended);
+    // One good line each for COM7, COM8 and COM12; the rest are skipped. @ is an existing node.
     std::string text = "# simulator ports\n\n7\t" + sim +
-                       "\t1\tProlific USB-to-Serial Comm Port\n"
-                       "8\t@\t0\tBench line (COM8)\n3\t@\t0\tclashes with a real device\n"
+                       "\t1\tProlific USB-to-Serial Comm Port\t" + std::to_string(getpid()) +
+                       "\n8\t@\t0\tBench line (COM8)\n3\t@\t0\tclashes with a real device\n"
                        "7\t@\t0\tsecond line for COM7\n9\t@-gone\t1\tdevice no longer there\n"
                        "101\t@\t0\tbeyond COM100\nx\t@\t0\tno number\n"
-                       "10\t@\t2\tbad usb flag\n11\t@\n";
+                       "10\t@\t2\tbad usb flag\n11\t@\n12\t@\t1\tliving\t" +
+                       std::to_string(getpid()) + "\n13\t@\t1\tregistered by an ended process\t" +
+                       std::to_string(ended) + "\n14\t@\t1\tprocess id not a number\tx\n";
     for (size_t at; (at = text.find('@')) != std::string::npos;) text.replace(at, 1, other);
     tree.WriteFile("home/virtual_ports.txt", text);
     PortEnumeration e = Enumerate();
-    ASSERT_EQ(e.ports.size(), 3u);
+    ASSERT_EQ(e.ports.size(), 4u);
+    EXPECT_EQ(e.ports[3].comNumber, 12);
     EXPECT_EQ(e.ports[0].deviceNode, tree.DevRoot() + "/ttyUSB0");
     const PortInfo& v = e.ports[1];
     EXPECT_EQ(v.comNumber, 7);

@@ -70,7 +70,7 @@ TEST_F(IniFile, ReadsTheAwkwardFileAsWindowsDoes) {
 
 TEST_F(IniFile, ReadsOddLinesOfAnLfFile) {
     Put("orphan=1\n[A]\nnokey\n   indented = yes\ntab=\tT\t\nx=1\n[Unclosed\nu=2\n"
-        "single='q'\n");
+        "single='q'\nx=2\n[]\nlate=1\n[a]\nsecond=1\n");
     const ReadCase cases[] = {
         {"line without = gives the default", "A", "nokey", "-1"},
         {"indented key", "A", "indented", "yes"},
@@ -80,8 +80,22 @@ TEST_F(IniFile, ReadsOddLinesOfAnLfFile) {
         {"a [ line without ] opens no section", "Unclosed", "u", "-1"},
         {"its keys stay in the section before", "A", "u", "2"},
         {"single quotes are removed too", "A", "single", "q"},
+        {"the first of two equal keys wins", "A", "x", "1"},
+        {"an empty header after keys before any section opens nothing", "", "late", "-1"},
+        {"a second section of the same name is not read", "A", "second", "-1"},
     };
     for (const ReadCase& c : cases) EXPECT_EQ(Read(c.section, c.key), c.text) << c.what;
+}
+
+TEST_F(IniFile, AFileReadOnceKeepsWhatItReadAndOnlyItsFirstSectionOfAName) {
+    Put("[S]\r\na=1\r\n[T]\r\nb=2\r\n[s]\r\nc=3\r\n");
+    const ProfileFile file(path_);
+    Put("[S]\r\na=changed\r\n");
+    EXPECT_EQ(file.Read("s", "A", "-1"), "1");
+    EXPECT_EQ(file.Read("T", "b", "-1"), "2");
+    EXPECT_EQ(file.Read("S", "c", "-1"), "-1");
+    EXPECT_EQ(file.Read("S", "a", "-1", 1), "") << "a one-byte buffer holds only the NUL";
+    EXPECT_EQ(ProfileFile(dir_.File("absent.ini")).Read("S", "a", " d "), " d");
 }
 
 TEST_F(IniFile, SmallBuffersAndMissingFilesGiveCutTextOrTheDefault) {

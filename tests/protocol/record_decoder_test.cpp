@@ -83,6 +83,7 @@ TEST(RecordDecoder, IdsAreTrimmedByHandshakeAndDigits) {
         {"no handshake with only some zeros keeps them", 0, 5, "000010", "000010"},
         {"an overlarge digit keeps the field only", 0, 40, "123456789ABCDE", "123456789ABCDE"},
         {"a negative digit keeps nothing", 0, -1, "123456789ABCDE", ""},
+        {"the largest digit does not overflow", 0, 2147483647, "123456789ABCDE", "123456789ABCDE"},
         {"handshake keeps up to and with the first blank", 1, 13, "1234 ABCDEFGHI", "1234 "},
         {"handshake ignores the digit setting", 1, 2, "1234 ABCDEFGHI", "1234 "},
         {"handshake keeps a field without blanks", 1, 13, "123456789ABCDE", "123456789ABCDE"},

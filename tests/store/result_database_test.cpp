@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -41,6 +43,14 @@ Strings Dates(ResultTable& t) {
     Strings out;
     for (t.MoveFirst(); !t.IsEOF(); t.MoveNext()) out.push_back(t.DATE.str() + " " + t.TIME.str());
     return out;
+}
+
+// Every file of the home folder with a digest of its bytes.
+std::map<std::string, size_t> Snapshot(const test::TempDir& home) {
+    std::map<std::string, size_t> files;
+    for (const std::string& name : home.List())
+        files[name] = std::hash<std::string>{}(test::ReadWholeFile(home.File(name)));
+    return files;
 }
 
 class ResultDatabaseTest : public ::testing::Test {
@@ -82,11 +92,18 @@ TEST_F(ResultDatabaseTest, LaterStartOpensTheSameFilesNewestFirst) {
         AddResult(first.MainTable, "20240301", "0700");
         AddResult(first.MainTable, "20240301", "0900");
     }
+    const auto before = Snapshot(home);
     ResultDatabase db(clock);
     db.InitResultDatabase(home.path());
     EXPECT_TRUE(db.DownloadTable.IsOpen());
     EXPECT_EQ(Dates(db.MainTable), (Strings{"20240301 0900", "20240301 0700", "20240101 0800"}));
-    EXPECT_EQ(home.List().size(), 4u);
+    EXPECT_EQ(Snapshot(home), before) << "opening writes nothing, not even the header";
+    sqlite3_stmt* stmt = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db.MainTable.Handle(), "PRAGMA auto_vacuum", -1, &stmt, nullptr),
+              SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(stmt), SQLITE_ROW);
+    EXPECT_EQ(sqlite3_column_int(stmt, 0), 1) << "created with full auto-vacuum";
+    sqlite3_finalize(stmt);
 }
 
 TEST_F(ResultDatabaseTest, CurrentUserNamesTheDatabaseFileAndItsTableSet) {
@@ -135,6 +152,96 @@ TEST_F(ResultDatabaseTest, MissingStagingFileLeavesOnlyTheDownloadTableClosed) {
     EXPECT_TRUE(db.MainTable.IsOpen());
     EXPECT_FALSE(db.DownloadTable.IsOpen());
     EXPECT_EQ(home.List().size(), 3u);
+}
+
+// A home folder after a normal start, with one file then overwritten.
+struct BrokenStart {
+    const char* file;
+    std::string bytes;
+    const char* problemFile;
+    const char* reason;  // how the reason begins
+};
+
+TEST_F(ResultDatabaseTest, AFileThatCannotBeUsedIsNamedWithItsReasonAndLeftAsItWas) {
+    const std::string garbage(4096, 'x');
+    const std::string users = "[User Count]\r\ncurrent_user=";
+    const BrokenStart cases[] = {
+        {kMainDbFile, garbage, kMainDbFile, "file is not a database"},
+        {kMainDbFile, "", kMainDbFile, "the file is empty (0 bytes)"},
+        {kDownloadDbFile, garbage, kDownloadDbFile, "file is not a database"},
+        {"TAVRINA1cExpert.ini", "[Table Count]\r\ncurrent_table=WardX\r\n", kMainDbFile,
+         "it has no table \"WardX\""},
+        {kUserInfoIni, users + "\r\n", kUserInfoIni,
+         "its current_user \"\" is not the name of a file"},
+        {kUserInfoIni, users + "../../etc/x.sqlite\r\n", kUserInfoIni,
+         "its current_user \"../../etc/x.sqlite\" is not the name of a file"},
+    };
+    for (const BrokenStart& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + " holding " + c.bytes.substr(0, 40));
+        test::TempDir h;
+        { ResultDatabase(clock).InitResultDatabase(h.path()); }
+        test::WriteWholeFile(h.File(c.file), c.bytes);
+        const auto before = Snapshot(h);
+        ResultDatabase db(clock);
+        const std::optional<StoreProblem> problem = db.InitResultDatabase(h.path());
+        ASSERT_TRUE(problem.has_value());
+        EXPECT_EQ(problem->File, h.File(c.problemFile));
+        EXPECT_EQ(problem->Reason.rfind(c.reason, 0), 0u) << problem->Reason;
+        EXPECT_FALSE(db.MainTable.IsOpen() || db.DownloadTable.IsOpen());
+        EXPECT_EQ(db.DatabaseReady, 0);
+        EXPECT_EQ(Snapshot(h), before) << "nothing is written or changed";
+    }
+}
+
+TEST_F(ResultDatabaseTest, AHomeThatCannotHoldFilesIsReportedWithTheSystemsReason) {
+    const std::string notAFolder = home.File("home");
+    test::WriteWholeFile(notAFolder, "");
+    ResultDatabase db(clock);
+    const std::optional<StoreProblem> problem = db.InitResultDatabase(notAFolder);
+    ASSERT_TRUE(problem.has_value());
+    EXPECT_EQ(problem->File, notAFolder + "/" + kMainDbFile);
+    EXPECT_EQ(problem->Reason, "unable to open database file (Not a directory)");
+}
+
+// A clock whose pauses can end another program's lock, as a real wait would.
+class LockWaitClock final : public Clock {
+  public:
+    int64_t NowMs() const override { return time.NowMs(); }
+    int64_t Ticks() const override { return time.Ticks(); }
+    double TicksPerMs() const override { return time.TicksPerMs(); }
+    void SleepMs(int64_t ms) override {
+        time.SleepMs(ms);
+        if (onPause) onPause();
+    }
+    VirtualClock time;
+    std::function<void()> onPause;
+};
+
+TEST_F(ResultDatabaseTest, ALockedDatabaseIsWaitedForBeforeItIsReported) {
+    { ResultDatabase(clock).InitResultDatabase(home.path()); }
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(home.File(kMainDbFile).c_str(), &other), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+
+    LockWaitClock waiting;
+    const int64_t start = waiting.NowMs();
+    {
+        ResultDatabase db(waiting);
+        const std::optional<StoreProblem> problem = db.InitResultDatabase(home.path());
+        ASSERT_TRUE(problem.has_value());
+        EXPECT_EQ(problem->File, home.File(kMainDbFile));
+        EXPECT_EQ(problem->Reason, "database is locked");
+        EXPECT_EQ(waiting.NowMs() - start, 2000) << "waited two seconds for the lock";
+    }
+
+    // The other program ends its transaction during the wait: the start goes on.
+    waiting.onPause = [&] {
+        if (other) sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+    };
+    ResultDatabase db(waiting);
+    EXPECT_FALSE(db.InitResultDatabase(home.path()).has_value());
+    EXPECT_TRUE(db.MainTable.IsOpen());
+    sqlite3_close(other);
 }
 
 }  // namespace

@@ -89,7 +89,7 @@ TEST(AnalyzerSimProgram, RegistersItsPortAnswersAcrossReopensAndUnregistersOnSig
     std::string line = sim.ReadLine();
     ASSERT_EQ(line.rfind("COM7 /dev/", 0), 0u) << line;
     const std::string path = line.substr(5);
-    const VirtualPort port{7, path, true, "Prolific USB-to-Serial Comm Port (COM7)"};
+    const VirtualPort port{7, path, true, "Prolific USB-to-Serial Comm Port (COM7)", sim.pid()};
     EXPECT_EQ(test::ReadWholeFile(PortsFile(home)), keep + FormatPortLine(port) + "\n");
 
     for (int download = 0; download < 2; ++download) {  // each download opens the port anew
@@ -116,7 +116,8 @@ TEST(AnalyzerSimProgram, PacedGreetingAndMeasurementOnSignal) {
     const std::string path = sim.ReadLine();
     ASSERT_EQ(path.rfind("/dev/", 0), 0u) << path;
     EXPECT_NE(test::ReadWholeFile(PortsFile(home))
-                  .find("12\t" + path + "\t1\tProlific USB-to-Serial Comm Port (COM12)\n"),
+                  .find("12\t" + path + "\t1\tProlific USB-to-Serial Comm Port (COM12)\t" +
+                        std::to_string(sim.pid()) + "\n"),
               std::string::npos);
     Port p(path);
     ASSERT_TRUE(p.ok());

@@ -132,6 +132,11 @@ TEST(VirtualPorts, RegisteringReplacesOnlyTheSameComNumber) {
     EXPECT_EQ(after, "# ports\n" + FormatPortLine(mine) +
                          "\n8\t/dev/pts/3\t0\tOther\n17\t/dev/pts/5\t1\tseventeen\n");
 
+    VirtualPort withPid = mine;
+    withPid.pid = 4321;
+    EXPECT_EQ(FormatPortLine(withPid), FormatPortLine(mine) + "\t4321");
+    EXPECT_EQ(ParsePortLine(FormatPortLine(withPid)), withPid);
+
     bool removed = false;
     EXPECT_EQ(WithoutPortLine(after, mine, &removed),
               "# ports\n8\t/dev/pts/3\t0\tOther\n17\t/dev/pts/5\t1\tseventeen\n");

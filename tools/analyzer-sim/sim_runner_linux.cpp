@@ -98,7 +98,8 @@ int RunSimulator(const SimConfig& config, std::vector<std::string> records) {
         return 1;
     }
     const std::string home = PrepareHomeDir(config.home.empty() ? DefaultHomeDir() : config.home);
-    VirtualPort port{config.com, pty->SlavePath(), true, CableFriendlyName(config.com)};
+    VirtualPort port{config.com, pty->SlavePath(), true, CableFriendlyName(config.com),
+                     static_cast<int>(getpid())};
     PortRegistration registration(home, port);
     if (!registration.ok()) {
         std::fprintf(stderr, "analyzer-sim: %s\n", registration.error().c_str());

@@ -214,8 +214,10 @@ std::string UsageText() {
 Plays the HbA1c analyzer on a pseudo-terminal. The terminal is registered as a
 Prolific USB serial port in <home>/virtual_ports.txt while the simulator runs:
   <COM number> TAB <device path> TAB 1 TAB Prolific USB-to-Serial Comm Port (COMn)
+  TAB <process id>
 The line is removed again on exit (Ctrl-C, SIGTERM, SIGHUP); a leftover line
-for the same COM number from a killed run is replaced.
+for the same COM number from a killed run is replaced. The program skips a
+line whose device or process is gone.
 
 At start one line goes to stdout once the port is registered:
   "COMn <slave path>", or with --print-path only "<slave path>".

@@ -34,13 +34,13 @@ std::string CableFriendlyName(int com) {
 }
 
 std::string FormatPortLine(const VirtualPort& p) {
-    return FormatVirtualPortLine(tav::VirtualPort{p.com, p.device, p.usb, p.friendlyName});
+    return FormatVirtualPortLine(tav::VirtualPort{p.com, p.device, p.usb, p.friendlyName, p.pid});
 }
 
 std::optional<VirtualPort> ParsePortLine(const std::string& line) {
     auto p = ParseVirtualPortLine(line);
     if (!p || p->comNumber <= 0) return std::nullopt;
-    return VirtualPort{p->comNumber, p->devicePath, p->usb, p->friendlyName};
+    return VirtualPort{p->comNumber, p->devicePath, p->usb, p->friendlyName, p->ownerPid};
 }
 
 std::string WithPortLine(const std::string& text, const VirtualPort& port, int* replaced) {

@@ -1,6 +1,6 @@
 // Lines of the virtual ports file in the program's home folder, through which
 // the simulator's pseudo-terminal shows up as a serial port:
-//   <COM number> TAB <device path> TAB <usb 0/1> TAB <friendly name>
+//   <COM number> TAB <device path> TAB <usb 0/1> TAB <friendly name> TAB <pid>
 // with '#' comment lines. These functions only edit the text; the program
 // does the locking and the file replacement.
 #pragma once
@@ -15,6 +15,7 @@ struct VirtualPort {
     std::string device;
     bool usb = true;
     std::string friendlyName;
+    int pid = 0;  // the simulator's process, so that a line it left behind is known
     friend bool operator==(const VirtualPort&, const VirtualPort&) = default;
 };
 
