@@ -7,17 +7,17 @@
 #include <memory>
 
 #include "app/frame_interfaces.h"
+#include "app/port_select_dialog.h"
 #include "app/qt_handoff.h"
 #include "core/settings.h"
 #include "core/startup.h"
+#include "link/link_channel.h"
+#include "link/link_state.h"
 #include "link/port_scan.h"
-#include "app/port_select_dialog.h"
 #include "link/serial_port.h"
 #include "platform/clock.h"
 #include "protocol/analyzer_ports.h"
 #include "protocol/download_controller.h"
-#include "link/link_channel.h"
-#include "link/link_state.h"
 #include "protocol/link_worker.h"
 #include "store/result_database.h"
 #include "views/download_sources.h"
@@ -75,6 +75,7 @@ class Application final : public FrameServices, public FrameController {
         void SendLinkCommand(int code) override;
         void ShowMessage(const std::string& text) override;
         void ShowProgress(const std::string& text) override;
+        void ShowProgressCount(int done, int total) override;
         LinkChannel* target = nullptr;
     };
 

@@ -193,6 +193,10 @@ void MessageFraming::HandleManual() {
         return;
     }
     const size_t length = static_cast<size_t>(state_.RecordLength);
+    // The header announced the count: show how many records are in so far.
+    if (count > 0)
+        host_.ShowProgressCount(
+            static_cast<int>(std::min(bodyLength / length, static_cast<size_t>(count))), count);
     if (count > 0 && static_cast<size_t>(count) == bodyLength / length &&
         static_cast<size_t>(count) * length == bodyLength) {
         state_.Receiving = 0;

@@ -13,9 +13,9 @@
 #include <memory>
 
 #include "app/application.h"
+#include "app/checking_dlg.h"
 #include "app/main_frame.h"
 #include "app/message_presenter.h"
-#include "app/checking_dlg.h"
 #include "app/process_dlg.h"
 #include "tests/support/sim_process.h"
 #include "tests/support/temp_dir.h"
@@ -135,6 +135,29 @@ TEST(ApplicationEndToEnd, AManualDownloadStoresTheAnalyzersResultsAndListsThem) 
     EXPECT_EQ(db.MainTable.RowCount(), 3);
     for (int row = 0; row < 3; ++row)
         EXPECT_FALSE(view->List().CellText(row, 3).isEmpty()) << "row " << row;
+}
+
+TEST(ApplicationEndToEnd, ARefusedDownloadSaysWhatToDoAndLeavesTheViewFree) {
+    ApplicationRig rig({"--fast", "--count", "3", "--bad-terminator", "1"});
+    rig.Boxes().QueueAnswer(true);
+    ASSERT_TRUE(rig.App().Start());
+    CMainFrame& frame = rig.Frame();
+    QString preselected;
+    AnswerPortSelect(frame, QStringLiteral("COM7"), &preselected);
+    StartDownloadFromHome(frame);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return rig.Boxes().Boxes().size() == 2 && rig.App().Link().DownloadState == -1; },
+        40'000))
+        << rig.BoxLog() << " progress: " << frame.ProcessDialog()->Message().toStdString();
+
+    EXPECT_EQ(rig.Boxes().Boxes()[1].Text,
+              "Error. cyclic redundancy check : Fail.\r\nPlease download again.");
+    EXPECT_FALSE(frame.ProcessDialog()->isVisible());
+    EXPECT_FALSE(rig.App().Serial().IsOpen());
+    EXPECT_EQ(rig.App().Database().DownloadTable.RowCount(), 0);
+    ASSERT_EQ(frame.ActiveViewIndex(), viewix::kDownload);
+    FindById<QAbstractButton>(frame.View(viewix::kDownload), dlid::kHome)->click();
+    EXPECT_EQ(frame.ActiveViewIndex(), viewix::kHome);
 }
 
 TEST(ApplicationEndToEnd, AutomaticModeStoresTheMeasurementAndGuidesThroughTheCartridge) {

@@ -54,6 +54,18 @@ TEST(ManualDownload, ThreeResultsAreFetchedAndHandedOver) {
     EXPECT_EQ(rig.controller.RequestCount(), 1);
     EXPECT_TRUE(rig.host.messages.empty());
     EXPECT_TRUE(Shown(rig.host, text::kDataTransferred));
+    // The "SU" is judged at the second 500 ms tick after the link check (400 ms
+    // after the first), then "S", 500 ms, "H" go out.
+    int64_t checked = 0, requested = 0;
+    for (const auto& seen : analyzer.model.Commands()) {
+        if (seen.command == sim::HostCommand::LinkCheck) checked = seen.atMs;
+        if (seen.command == sim::HostCommand::DownloadRequest) requested = seen.atMs;
+    }
+    EXPECT_EQ(requested - checked, 300 + 1000 + 500);
+    // The bar counts the records as they come in, from the header's count.
+    EXPECT_EQ(rig.host.countLog,
+              (std::vector<std::string>{"hidden", "0 of 3", "1 of 3", "2 of 3", "3 of 3"}));
+    EXPECT_EQ(rig.host.newResults, 3);
     EXPECT_FALSE(rig.host.TimerRunning(timer::kReceive));
     rig.controller.OnTimer(timer::kAuto);  // any tick refreshes the status bar
     EXPECT_EQ(rig.host.panes[3], "manual");
@@ -86,6 +98,30 @@ TEST(ManualDownload, ExchangeThatEndsEarlyShowsOneMessage) {
         EXPECT_FALSE(rig.host.TimerRunning(timer::kReceive));
         EXPECT_EQ(analyzer.Seen(sim::HostCommand::End), row.silent ? 0 : 2);
     }
+}
+
+// The processing refused the records (it ends the exchange, closes the port
+// and reports 501): the controller is idle with the dialog hidden, and the
+// user can download again.
+TEST(ManualDownload, RefusedRecordsLeaveTheControllerReadyForANewDownload) {
+    ControllerRig rig;
+    ModelPeer analyzer(Memory(kThree));
+    rig.Plug(5, &analyzer);
+    rig.decode = [&] {
+        rig.channel.SendLinkCommand(cmd::kEndAfterDecode);
+        rig.channel.SendLinkCommand(cmd::kClosePort);
+        rig.channel.SendLinkCommand(cmd::kDownloadFailed);
+    };
+    ASSERT_TRUE(Download(rig));
+    EXPECT_FALSE(rig.host.progressVisible);
+    EXPECT_FALSE(rig.link.IsOpen());
+    EXPECT_FALSE(rig.host.TimerRunning(timer::kReceive));
+    EXPECT_EQ(rig.state.LetterFilter, 0);
+
+    rig.decode = [&] { rig.StubDecode(); };
+    ASSERT_TRUE(Download(rig));
+    EXPECT_EQ(rig.payloads.size(), 1u);
+    EXPECT_EQ(rig.host.newResults, 3);
 }
 
 TEST(ManualDownload, PortThatCannotBeOpenedGivesTheReason) {
