@@ -185,7 +185,7 @@ TEST_F(ProcessDownloadTest, AutomaticModeGoesOnToTheCartridgeStepsAfterTheResult
     for (const auto& [record, last] : {std::pair{kA, 500}, {kA.substr(0, 42) + "\x03", 501}}) {
         link.DownloadState = 2;
         Run({record});
-        EXPECT_EQ(channel.Commands(), (std::vector<int>{53, 54, last, 35}));
+        ASSERT_EQ(channel.Commands(), (std::vector<int>{53, 54, last, 35}));
         const auto times = channel.CommandTimes();
         EXPECT_EQ(times[3] - times[2], 100);
         EXPECT_EQ(link.DownloadState.load(), -1);
