@@ -100,30 +100,6 @@ TEST(ManualDownload, ExchangeThatEndsEarlyShowsOneMessage) {
     }
 }
 
-// The processing refused the records (it ends the exchange, closes the port
-// and reports 501): the controller is idle with the dialog hidden, and the
-// user can download again.
-TEST(ManualDownload, RefusedRecordsLeaveTheControllerReadyForANewDownload) {
-    ControllerRig rig;
-    ModelPeer analyzer(Memory(kThree));
-    rig.Plug(5, &analyzer);
-    rig.decode = [&] {
-        rig.channel.SendLinkCommand(cmd::kEndAfterDecode);
-        rig.channel.SendLinkCommand(cmd::kClosePort);
-        rig.channel.SendLinkCommand(cmd::kDownloadFailed);
-    };
-    ASSERT_TRUE(Download(rig));
-    EXPECT_FALSE(rig.host.progressVisible);
-    EXPECT_FALSE(rig.link.IsOpen());
-    EXPECT_FALSE(rig.host.TimerRunning(timer::kReceive));
-    EXPECT_EQ(rig.state.LetterFilter, 0);
-
-    rig.decode = [&] { rig.StubDecode(); };
-    ASSERT_TRUE(Download(rig));
-    EXPECT_EQ(rig.payloads.size(), 1u);
-    EXPECT_EQ(rig.host.newResults, 3);
-}
-
 TEST(ManualDownload, PortThatCannotBeOpenedGivesTheReason) {
     ControllerRig rig;
     rig.StartManual("COM9");
