@@ -20,6 +20,9 @@ void Application::FrameChannel::ShowMessage(const std::string& text) {
 void Application::FrameChannel::ShowProgress(const std::string& text) {
     if (target) target->ShowProgress(text);
 }
+void Application::FrameChannel::ShowProgressCount(int done, int total) {
+    if (target) target->ShowProgressCount(done, total);
+}
 
 Application::Application() = default;
 

@@ -93,6 +93,7 @@ class Application final : public FrameServices, public FrameController {
         void SendLinkCommand(int code) override;
         void ShowMessage(const std::string& text) override;
         void ShowProgress(const std::string& text) override;
+        void ShowProgressCount(int done, int total) override;
         LinkChannel* target = nullptr;
     };
 

@@ -7,10 +7,10 @@
 #include <QStatusBar>
 #include <QTimer>
 
-#include "app/home_view.h"
-#include "core/startup.h"
 #include "app/checking_dlg.h"
+#include "app/home_view.h"
 #include "app/process_dlg.h"
+#include "core/startup.h"
 #include "views/download_view.h"
 
 namespace tav {
@@ -227,6 +227,16 @@ void CMainFrame::ShowProgress(const std::string& text) {
         process_->SetMessage(Q(text));
         if (!process_->isVisible()) process_->show();
     });
+}
+
+void CMainFrame::ShowProgressCount(int done, int total) {
+    handoff_.Invoke([this, done, total] {
+        if (process_) process_->SetCount(done, total);
+    });
+}
+
+void CMainFrame::ShowNewResults(int count) {
+    if (process_) process_->SetNewResults(count);
 }
 
 void CMainFrame::HideProgress() {

@@ -15,12 +15,12 @@
 
 #include "app/frame_interfaces.h"
 #include "app/message_presenter.h"
-#include "app/qt_handoff.h"
 #include "app/port_select_dialog.h"
-#include "platform/clock.h"
-#include "protocol/controller_host.h"
+#include "app/qt_handoff.h"
 #include "link/link_channel.h"
 #include "link/link_state.h"
+#include "platform/clock.h"
+#include "protocol/controller_host.h"
 #include "views/download_source.h"
 #include "views/frame_view.h"
 #include "views/csv_export.h"
@@ -117,6 +117,7 @@ class CMainFrame : public QMainWindow, public ControllerHost, public LinkChannel
     void HideProgress() override;
     void SetProgressButtonText(const std::string& text) override;
     bool ProgressVisible() const override;
+    void ShowNewResults(int count) override;
     void ShowChecking(const std::string& text) override;
     void HideChecking() override;
     bool CheckingVisible() const;
@@ -139,6 +140,7 @@ class CMainFrame : public QMainWindow, public ControllerHost, public LinkChannel
     void SendLinkCommand(int code) override;
     void ShowMessage(const std::string& text) override;
     void ShowProgress(const std::string& text) override;
+    void ShowProgressCount(int done, int total) override;
 
     // ViewHost.
     LinkState& Link() override { return link_; }

@@ -20,6 +20,8 @@ class LinkChannel {
     virtual void ShowMessage(const std::string& text) = 0;
     // Sets the progress dialog's text and shows the dialog if hidden.
     virtual void ShowProgress(const std::string& text) = 0;
+    // Sets the progress dialog's bar to `done` of `total` results.
+    virtual void ShowProgressCount(int /*done*/, int /*total*/) {}
 };
 
 }  // namespace tav

@@ -149,6 +149,7 @@ void SerialPort::Close() {
         session->device->Close();
     }
     JoinRetired(false);
+    if (session) clock_.SleepMs(kClosePauseMs);
 }
 
 void SerialPort::JoinRetired(bool last) {

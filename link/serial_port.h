@@ -21,6 +21,8 @@ class SerialPort final : public SerialLink {
   public:
     // Pause after a successful open before Open returns.
     static constexpr int64_t kSettleMs = 800;
+    // Pause after the watcher of an open line has ended, before Close returns.
+    static constexpr int64_t kClosePauseMs = 200;
     // Silence after a byte that makes the watcher hand over one blank.
     static constexpr int64_t kSilenceMs = 1'000'000;
     // Longest real-time wait of one read; the watcher looks at LinkRunning
@@ -58,6 +60,7 @@ class SerialPort final : public SerialLink {
     // wait for it: that byte is dropped, the line is closed at once and the
     // watcher ends as soon as its hand-off returns, touching nothing but its
     // own state; it is joined by a later Close, Open or the destructor.
+    // Closing an open line then pauses kClosePauseMs; a closed one returns at once.
     void Close() override;
     bool IsOpen() const override;
     size_t Write(const uint8_t* data, size_t count) override;

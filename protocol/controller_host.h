@@ -24,6 +24,12 @@ class ControllerHost {
     virtual void HideProgress() = 0;
     virtual void SetProgressButtonText(const std::string& text) = 0;
     virtual bool ProgressVisible() const = 0;
+    // The progress dialog's bar beside its text: `done` of `total` results
+    // ("n of N"); a total below 1 hides the bar.
+    virtual void ShowProgressCount(int /*done*/, int /*total*/) {}
+    // The line under the bar: how many new results the finished download
+    // stored; a count below 0 hides the line.
+    virtual void ShowNewResults(int /*count*/) {}
     // The checking dialog ("Automatic mode was terminated.").
     virtual void ShowChecking(const std::string& text) = 0;
     virtual void HideChecking() = 0;

@@ -128,6 +128,9 @@ void DownloadController::OnLinkCommand(int code) {
         case cmd::kDownloadFinished:
             FinishDownload();
             break;
+        case cmd::kDownloadFailed:
+            FailDownload();
+            break;
         default:
             break;
     }
@@ -180,7 +183,13 @@ void DownloadController::ManualStart() {
     OnLinkCommand(cmd::kLinkCheck);
 }
 
+void DownloadController::ClearProgressCount() {
+    host_.ShowProgressCount(0, 0);
+    host_.ShowNewResults(-1);
+}
+
 void DownloadController::LinkCheck() {
+    ClearProgressCount();
     host_.ShowProgress(text::kCheckingManual);
     host_.SetProgressButtonText(text::kClose);
     state_.DownloadState = 2;
@@ -207,12 +216,24 @@ void DownloadController::ResultRequest() {
 void DownloadController::FinishDownload() {
     const int stored = newResults_ ? newResults_() : 0;
     if (stored < 1) host_.ShowProgress(text::kNoNewData);
+    host_.ShowNewResults(stored);
     state_.DownloadState = -1;
     if (stored >= 1) host_.RefreshDownloadView();
 }
 
+// The processing refused the records and has closed the line: back to idle
+// with nothing on screen, so the user can download again or leave the view.
+void DownloadController::FailDownload() {
+    host_.KillTimer(timer::kReceive);
+    host_.HideProgress();
+    state_.Receiving = 0;
+    state_.LetterFilter = 0;
+    state_.DownloadState = -1;
+}
+
 void DownloadController::StartAutomatic() {
     host_.KillTimer(timer::kReceive);
+    ClearProgressCount();
     host_.ShowProgress(text::kInitAuto);
     host_.SetProgressButtonText(text::kClose);
     host_.SetStatusPane(3, text::kAutomatic);
@@ -248,6 +269,7 @@ void DownloadController::OpenNextPort() {
 }
 
 void DownloadController::Greeting() {
+    ClearProgressCount();
     host_.ShowProgress(text::kCheckingAuto);
     stallCount_ = 0;
     lastRxCount_ = 0;
@@ -539,6 +561,7 @@ void DownloadController::RunStep() {
             break;
         case 110:
             if (host_.ProgressVisible()) break;
+            ClearProgressCount();
             host_.ShowProgress(text::kRemoveCartridge);
             state_.LinkPhase = 1;
             GoTo(115, false);

@@ -10,11 +10,11 @@
 #include <functional>
 #include <string>
 
+#include "link/link_state.h"
 #include "link/serial_link.h"
 #include "platform/clock.h"
 #include "protocol/analyzer_ports.h"
 #include "protocol/controller_host.h"
-#include "link/link_state.h"
 #include "protocol/message_framing.h"
 
 namespace tav {
@@ -67,6 +67,9 @@ class DownloadController final : public SerialReceiver {
     void Greeting();
     void MeasurementRequest();
     void FinishDownload();
+    void FailDownload();
+    // Hides the result count and the new-results line of the progress dialog.
+    void ClearProgressCount();
 
     void OnLinkCheckTimer();
     void OnReceiveTimer();

@@ -26,6 +26,9 @@ inline constexpr int kEndAfterDecode = 53;
 inline constexpr int kClosePort = 54;
 inline constexpr int kPurge = 65;
 inline constexpr int kDownloadFinished = 500;
+// The download processing refused the records: nothing was stored, the
+// exchange is over and the user may download again.
+inline constexpr int kDownloadFailed = 501;
 }  // namespace cmd
 
 // The link worker's events, in wait order (SignalWorker takes 1 to 3).

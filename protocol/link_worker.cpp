@@ -73,4 +73,8 @@ void HandoffLinkChannel::ShowProgress(const std::string& text) {
     handoff_.Invoke([&] { host_.ShowProgress(text); });
 }
 
+void HandoffLinkChannel::ShowProgressCount(int done, int total) {
+    handoff_.Invoke([&] { host_.ShowProgressCount(done, total); });
+}
+
 }  // namespace tav

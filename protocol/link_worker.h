@@ -8,11 +8,11 @@
 #include <string>
 #include <thread>
 
+#include "link/link_channel.h"
+#include "link/link_state.h"
 #include "platform/event.h"
 #include "platform/handoff.h"
 #include "protocol/controller_host.h"
-#include "link/link_channel.h"
-#include "link/link_state.h"
 
 namespace tav {
 
@@ -68,6 +68,7 @@ class HandoffLinkChannel final : public LinkChannel {
     void SendLinkCommand(int code) override;
     void ShowMessage(const std::string& text) override;
     void ShowProgress(const std::string& text) override;
+    void ShowProgressCount(int done, int total) override;
 
   private:
     Handoff& handoff_;

@@ -157,13 +157,13 @@ void MessageFraming::HandleAutoData() {
     }
     const size_t length = static_cast<size_t>(state_.RecordLength);
     if (StartsWith(rx, "SC") && rx.size() >= length + 2) {
-        std::string record = UpToNul(rx.substr(2, length));
-        if (record.size() == length) {
-            state_.Receiving = 0;
-            HandOver(std::move(record), 1);
-            clock_.SleepMs(50);
-            SendEnd();
-        }
+        // A record cut short by a NUL is handed over too, as in a download
+        // frame: the processing refuses it and ends the exchange, where
+        // waiting for a whole record would hold automatic mode for good.
+        state_.Receiving = 0;
+        HandOver(UpToNul(rx.substr(2, length)), 1);
+        clock_.SleepMs(50);
+        SendEnd();
     }
 }
 
@@ -193,6 +193,10 @@ void MessageFraming::HandleManual() {
         return;
     }
     const size_t length = static_cast<size_t>(state_.RecordLength);
+    // The header announced the count: show how many records are in so far.
+    if (count > 0)
+        host_.ShowProgressCount(
+            static_cast<int>(std::min(bodyLength / length, static_cast<size_t>(count))), count);
     if (count > 0 && static_cast<size_t>(count) == bodyLength / length &&
         static_cast<size_t>(count) * length == bodyLength) {
         state_.Receiving = 0;

@@ -12,6 +12,7 @@ namespace {
 constexpr int kCommandEndExchange = 53;
 constexpr int kCommandClosePort = 54;
 constexpr int kCommandDownloadDone = 500;
+constexpr int kCommandDownloadFailed = 501;
 constexpr int kCommandBackToWaiting = 35;
 
 void MakeDataFolder(const std::string& workDir) {
@@ -25,6 +26,24 @@ void WriteRawCopy(const std::string& path, const std::string& payload) {
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "w+b"),
                                                          &std::fclose);
     if (file && !payload.empty()) std::fwrite(payload.data(), 1, payload.size(), file.get());
+}
+
+// Records that failed their check: nothing is stored, and the analyzer and
+// the window are released as after any other failed download (the exchange
+// ended, the port closed, the controller idle; automatic mode goes on to
+// the cartridge steps).
+void RefuseDownload(LinkState& link, LinkChannel& channel, Clock& clock) {
+    clock.SleepMs(300);
+    channel.SendLinkCommand(kCommandEndExchange);
+    clock.SleepMs(300);
+    channel.SendLinkCommand(kCommandClosePort);
+    channel.ShowMessage(std::string(kRecordCheckFailText) + "\r\n" + kDownloadAgainText);
+    channel.SendLinkCommand(kCommandDownloadFailed);
+    if (link.AutoMode.load() == 1) {
+        clock.SleepMs(100);
+        link.DownloadState = -1;
+        channel.SendLinkCommand(kCommandBackToWaiting);
+    }
 }
 
 void ResetStaging(ResultTable& staging, Clock& clock) {
@@ -92,7 +111,7 @@ DownloadSummary ProcessDownload(LinkState& link, ResultDatabase& db, LinkChannel
             start < payload.size() ? std::string(payload.substr(start, length)) : std::string();
         record.resize(length, '\0');
         if (!RecordTerminatorOk(record)) {
-            channel.ShowMessage(kRecordCheckFailText);
+            RefuseDownload(link, channel, clock);
             summary.outcome = DownloadSummary::Outcome::RecordCheckFailed;
             return summary;
         }
@@ -109,9 +128,12 @@ DownloadSummary ProcessDownload(LinkState& link, ResultDatabase& db, LinkChannel
     const bool stagingOpen = staging.IsOpen();
     bool failed = !accepted.empty() && !main.BeginTransaction();
     if (!failed && stagingOpen && !accepted.empty()) failed = !staging.BeginTransaction();
+    const int total = static_cast<int>(accepted.size());
+    int handled = 0;
     for (const std::string& record : accepted) {
         if (failed) break;
         channel.ShowProgress(kRecordsAcknowledgedText);
+        channel.ShowProgressCount(handled++, total);
         const DecodedRecord r = DecodeRecord(record, link.HandshakeSeen.load(), digits);
         main.filter = DuplicateCondition(r);
         if (main.RequeryNonEmpty()) {
@@ -138,7 +160,10 @@ DownloadSummary ProcessDownload(LinkState& link, ResultDatabase& db, LinkChannel
 
     LoadDefaultView(main);
     LoadDefaultView(staging);
-    if (failed) channel.ShowMessage(kResultsNotSavedText);
+    if (failed)
+        channel.ShowMessage(kResultsNotSavedText);
+    else if (total > 0)
+        channel.ShowProgressCount(total, total);
 
     channel.ShowProgress(kInspectionCompleteText);
     channel.SendLinkCommand(kCommandDownloadDone);

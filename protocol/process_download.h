@@ -5,9 +5,9 @@
 
 #include <string>
 
-#include "platform/clock.h"
 #include "link/link_channel.h"
 #include "link/link_state.h"
+#include "platform/clock.h"
 #include "protocol/record_decoder.h"
 #include "store/result_database.h"
 
@@ -15,6 +15,8 @@ namespace tav {
 
 inline constexpr const char* kRawDataFile = "hr_lowdata.dat";
 inline constexpr const char* kRecordCheckFailText = "Error. cyclic redundancy check : Fail.";
+// What the user is told to do after a refused download.
+inline constexpr const char* kDownloadAgainText = "Please download again.";
 inline constexpr const char* kRecordsCheckedText = "Received data is checked.";
 inline constexpr const char* kRecordsAcknowledgedText = "Received data is acknowledged.";
 inline constexpr const char* kInspectionCompleteText =
@@ -25,7 +27,7 @@ inline constexpr const char* kResultsNotSavedText =
 struct DownloadSummary {
     enum class Outcome {
         Stored,             // every new record stored (possibly none)
-        RecordCheckFailed,  // a terminator was wrong: nothing stored, no command sent
+        RecordCheckFailed,  // a terminator was wrong: nothing stored, the download ended
         StoreFailed,        // storing failed: nothing of this run stored
     };
     Outcome outcome = Outcome::Stored;
@@ -38,7 +40,9 @@ struct DownloadSummary {
 //  1. makes the folder DATA in `workDir` (the current folder when empty);
 //  2. writes the records whole to homeDir/hr_lowdata.dat unless that file is read-only;
 //  3. empties the staging table when it holds rows;
-//  4. tests every record's CR/LF ending (a failure shows kRecordCheckFailText and ends);
+//  4. tests every record's CR/LF ending; on a failure it stores nothing, sends
+//     53 and 54 as in step 5, shows kRecordCheckFailText with kDownloadAgainText
+//     on the next line and sends 501 (and, in automatic mode, the end of step 7);
 //  5. sends commands 53 and 54, 300 ms before each;
 //  6. decodes each record (ids trimmed by link.HandshakeSeen and `digits`), skips
 //     those already in MainTable and inserts the others into MainTable and

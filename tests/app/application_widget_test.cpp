@@ -177,6 +177,29 @@ TEST(ApplicationEndToEnd, AManualDownloadStoresTheAnalyzersResultsAndListsThem) 
     EXPECT_EQ(graph->Series()->count(), 3);
 }
 
+TEST(ApplicationEndToEnd, ARefusedDownloadSaysWhatToDoAndLeavesTheViewFree) {
+    ApplicationRig rig({"--fast", "--count", "3", "--bad-terminator", "1"});
+    rig.Boxes().QueueAnswer(true);
+    ASSERT_TRUE(rig.App().Start());
+    CMainFrame& frame = rig.Frame();
+    QString preselected;
+    AnswerPortSelect(frame, QStringLiteral("COM7"), &preselected);
+    StartDownloadFromHome(frame);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return rig.Boxes().Boxes().size() == 2 && rig.App().Link().DownloadState == -1; },
+        40'000))
+        << rig.BoxLog() << " progress: " << frame.ProcessDialog()->Message().toStdString();
+
+    EXPECT_EQ(rig.Boxes().Boxes()[1].Text,
+              "Error. cyclic redundancy check : Fail.\r\nPlease download again.");
+    EXPECT_FALSE(frame.ProcessDialog()->isVisible());
+    EXPECT_FALSE(rig.App().Serial().IsOpen());
+    EXPECT_EQ(rig.App().Database().DownloadTable.RowCount(), 0);
+    ASSERT_EQ(frame.ActiveViewIndex(), viewix::kDownload);
+    FindById<QAbstractButton>(frame.View(viewix::kDownload), dlid::kHome)->click();
+    EXPECT_EQ(frame.ActiveViewIndex(), viewix::kHome);
+}
+
 TEST(ApplicationEndToEnd, AutomaticModeStoresTheMeasurementAndGuidesThroughTheCartridge) {
     ApplicationRig rig({"--fast", "--count", "2", "--measure-after", "3000"});
     ASSERT_EQ(rig.SimLine().rfind("COM7 ", 0), 0u) << rig.SimLine();

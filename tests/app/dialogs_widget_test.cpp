@@ -36,6 +36,18 @@ TEST(ProcessDlg, ShowsItsTextAndHidesOnItsButtonKeepingTheText) {
     EXPECT_EQ(dlg.ButtonText(), "Cancel");
 
     dlg.show();
+    EXPECT_EQ(dlg.CountText(), "") << "nothing to count yet";
+    EXPECT_EQ(dlg.NewResultsText(), "");
+    dlg.SetCount(2, 500);
+    EXPECT_EQ(dlg.CountText(), "2 of 500");
+    dlg.SetCount(501, 500);
+    EXPECT_EQ(dlg.CountText(), "500 of 500");
+    dlg.SetNewResults(0);
+    EXPECT_EQ(dlg.NewResultsText(), "New results stored: 0");
+    dlg.SetCount(0, 0);
+    dlg.SetNewResults(-1);
+    EXPECT_EQ(dlg.CountText(), "");
+    EXPECT_EQ(dlg.NewResultsText(), "");
     Press(&dlg, kIdProcessButton);
     EXPECT_FALSE(dlg.isVisible());
     EXPECT_EQ(dlg.Message(), "1 Receiving the data\r\nPlease check");

@@ -97,7 +97,11 @@ TEST_F(PortFixture, BytesArriveInOrderWithNulAsBlankAndWritesGoOut) {
 
 TEST_F(PortFixture, CloseReleasesTheWaitingWatcherAndTheLineCanBeOpenedAgain) {
     ASSERT_TRUE(OpenOn(pty.SlavePath()));
+    const int64_t opened = clock.NowMs();
     port.Close();
+    EXPECT_EQ(clock.NowMs() - opened, 200) << "closing an open line pauses";
+    port.Close();
+    EXPECT_EQ(clock.NowMs() - opened, 200) << "closing a closed one does not";
     EXPECT_FALSE(port.IsOpen());
     EXPECT_EQ(port.Watcher(), State::NotStarted);  // nothing left of that open
     EXPECT_EQ(port.Write(&kByte, 1), 0u);

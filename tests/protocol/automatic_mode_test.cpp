@@ -24,12 +24,16 @@ sim::ModelOptions Analyzer(int measurementDelayMs = -1, bool silent = false) {
 class AutomaticMode : public ::testing::Test {
   protected:
     void SetUp() override {
-        // Note the step and the retry count after every tick of the sequencer.
+        // Note the step (with the time of the tick that entered it) and the
+        // retry count after every tick of the sequencer.
         rig.host.onTimer = [this](int id) {
+            const int64_t tick = rig.clock.NowMs();
             rig.controller.OnTimer(id);
             if (id != timer::kAuto) return;
-            if (steps.empty() || steps.back() != rig.state.AutoStep)
+            if (steps.empty() || steps.back() != rig.state.AutoStep) {
                 steps.push_back(rig.state.AutoStep);
+                stepTimes.push_back(tick);
+            }
             if (rig.state.AutoStep <= 20) retries.push_back(rig.controller.PortRetry());
         };
     }
@@ -45,8 +49,17 @@ class AutomaticMode : public ::testing::Test {
             std::count(rig.host.signals.begin(), rig.host.signals.end(), event));
     }
 
+    // Time from entering step `from` to the step after it, at each occurrence.
+    std::vector<int64_t> StepLengths(int from) const {
+        std::vector<int64_t> out;
+        for (size_t i = 0; i + 1 < steps.size(); ++i)
+            if (steps[i] == from) out.push_back(stepTimes[i + 1] - stepTimes[i]);
+        return out;
+    }
+
     ControllerRig rig;
     std::vector<int> steps;
+    std::vector<int64_t> stepTimes;
     std::vector<int> retries;
 };
 
@@ -57,6 +70,9 @@ TEST_F(AutomaticMode, WithoutAnAnalyzerCableItKeepsScanning) {
     ASSERT_GE(steps.size(), 10u);
     EXPECT_EQ(std::vector<int>(steps.begin(), steps.begin() + 10),
               (std::vector<int>{3, 4, 2, 3, 4, 2, 3, 4, 2, 3}));
+    // A scan every 2.5 s, then 1.5 s for the ports to settle (on 1 s ticks).
+    for (int64_t settle : StepLengths(3)) EXPECT_EQ(settle, 2000);
+    for (int64_t rescan : StepLengths(2)) EXPECT_EQ(rescan, 3000);
     EXPECT_TRUE(rig.link.opened.empty());
     EXPECT_GE(Signals(ev::kScanAll), 6);
 }
@@ -66,10 +82,21 @@ TEST_F(AutomaticMode, AnalyzerPortsAreGreetedSixTimesEachInTurn) {
                           ModelPeer(Analyzer(-1, true))};
     for (int i = 0; i < 3; ++i) rig.Plug(5 + i, &silent[i]);
     rig.StartAutomatic();
+    ASSERT_TRUE(rig.RunUntil([&] { return rig.link.opened.size() == 1; }, 10'000));
+    EXPECT_EQ(rig.controller.ScanCount(), 3) << "counted when the first port opens";
     ASSERT_TRUE(rig.RunUntil([&] { return rig.link.opened.size() == 4; }, 1'000'000));
     EXPECT_EQ(rig.link.opened, (std::vector<std::string>{FakeDevice(5), FakeDevice(6),
                                                          FakeDevice(7), FakeDevice(5)}));
     for (auto& analyzer : silent) EXPECT_EQ(analyzer.Seen(sim::HostCommand::Greeting), 6);
+    // Each unanswered greeting is given 7 s and 1.5 s pass before the next
+    // (besides the 1.6 s its letters take and up to two 1 s ticks).
+    std::vector<int64_t> greetings;
+    for (const auto& seen : silent[0].model.Commands())
+        if (seen.command == sim::HostCommand::Greeting) greetings.push_back(seen.atMs);
+    for (size_t i = 1; i < greetings.size(); ++i) {
+        EXPECT_GE(greetings[i] - greetings[i - 1], 7000 + 1500) << i;
+        EXPECT_LE(greetings[i] - greetings[i - 1], 7000 + 1500 + 1600 + 2000) << i;
+    }
     // The retry count runs 0..5 on a port and is back at 0 for the next.
     EXPECT_EQ(*std::max_element(retries.begin(), retries.end()), 5);
     EXPECT_EQ(retries.back(), 0);
@@ -94,6 +121,7 @@ TEST_F(AutomaticMode, MeasurementIsFetchedAndTheCartridgeStepsEndTheMode) {
     EXPECT_EQ(rig.host.questions.size(), asked + 1);
 
     ASSERT_TRUE(RunToStep(110, 60'000));
+    EXPECT_EQ(StepLengths(30), std::vector<int64_t>{2000}) << "2 s before the data request";
     EXPECT_EQ(analyzer.model.ResultFramesSent(), 1);
     EXPECT_EQ(rig.payloads, std::vector<std::string>{MakeRecord("2407011030", "058")});
     EXPECT_FALSE(rig.link.IsOpen());
@@ -123,9 +151,14 @@ TEST_F(AutomaticMode, WatchdogRestartsTheSearchWhenTheCableIsPulled) {
     rig.Plug(5, &analyzer);
     rig.StartAutomatic();
     ASSERT_TRUE(RunToStep(25, 60'000));
+    const int64_t waiting = rig.clock.NowMs();
     rig.clock.Advance(31'000);
     EXPECT_EQ(rig.state.AutoStep, 25);  // the cable is there: the watchdog changes nothing
     EXPECT_GE(Signals(ev::kScanAnalyzer), 2);
+    // No measurement for 400 s: the search starts again, and finds the analyzer.
+    ASSERT_TRUE(RunToStep(6, 410'000));
+    EXPECT_GE(rig.clock.NowMs() - waiting, 400'000);
+    ASSERT_TRUE(RunToStep(25, 60'000));
 
     rig.Unplug(5);
     const int64_t pulled = rig.clock.NowMs();

@@ -54,6 +54,18 @@ TEST(ManualDownload, ThreeResultsAreFetchedAndHandedOver) {
     EXPECT_EQ(rig.controller.RequestCount(), 1);
     EXPECT_TRUE(rig.host.messages.empty());
     EXPECT_TRUE(Shown(rig.host, text::kDataTransferred));
+    // The "SU" is judged at the second 500 ms tick after the link check (400 ms
+    // after the first), then "S", 500 ms, "H" go out.
+    int64_t checked = 0, requested = 0;
+    for (const auto& seen : analyzer.model.Commands()) {
+        if (seen.command == sim::HostCommand::LinkCheck) checked = seen.atMs;
+        if (seen.command == sim::HostCommand::DownloadRequest) requested = seen.atMs;
+    }
+    EXPECT_EQ(requested - checked, 300 + 1000 + 500);
+    // The bar counts the records as they come in, from the header's count.
+    EXPECT_EQ(rig.host.countLog,
+              (std::vector<std::string>{"hidden", "0 of 3", "1 of 3", "2 of 3", "3 of 3"}));
+    EXPECT_EQ(rig.host.newResults, 3);
     EXPECT_FALSE(rig.host.TimerRunning(timer::kReceive));
     rig.controller.OnTimer(timer::kAuto);  // any tick refreshes the status bar
     EXPECT_EQ(rig.host.panes[3], "manual");

@@ -262,18 +262,22 @@ TEST(EndToEndDownload, EmptyMemoryIsReportedAndEndedWithoutStoring) {
     EXPECT_EQ(rig.db.DownloadTable.RowCount(), 0);
 }
 
-TEST(EndToEndDownload, BadRecordEndingStoresNothingAndSendsNoMore) {
+TEST(EndToEndDownload, BadRecordEndingStoresNothingAndEndsTheDownload) {
     Rig rig({"--count", "3", "--seed", "4", "--bad-terminator", "1", "--fast"});
     ASSERT_TRUE(rig.Started()) << rig.device;
-    rig.StartManual();
-    ASSERT_TRUE(rig.RunUntil([&] { return rig.Decodes() == 1; })) << rig.Trace();
-    rig.host.PumpOnce(0);
-    EXPECT_EQ(rig.Summaries()[0].outcome, DownloadSummary::Outcome::RecordCheckFailed);
-    EXPECT_EQ(rig.host.messages, std::vector<std::string>{kRecordCheckFailText});
+    for (size_t run = 1; run <= 2; ++run) {  // the user can download again
+        rig.line.written.clear();
+        ASSERT_TRUE(rig.ManualDownload(run)) << rig.Trace();
+        EXPECT_EQ(rig.Summaries()[run - 1].outcome, DownloadSummary::Outcome::RecordCheckFailed);
+        EXPECT_EQ(rig.host.messages.back(),
+                  std::string(kRecordCheckFailText) + "\r\nPlease download again.");
+        EXPECT_EQ(rig.line.written, kLinkCheck + "SH" + kEnd);
+        EXPECT_FALSE(rig.serial.IsOpen());
+        EXPECT_FALSE(rig.host.ProgressVisible());
+    }
+    EXPECT_EQ(rig.host.messages.size(), 2u);
     EXPECT_EQ(rig.db.MainTable.RowCount(), 0);
     EXPECT_EQ(rig.db.DownloadTable.RowCount(), 0);
-    EXPECT_EQ(rig.line.written, kLinkCheck + "SH");
-    EXPECT_EQ(rig.state.RecordCount, 3);
 }
 
 // At the analyzer's real line speed: about 4.5 s of data on the wire.
@@ -294,6 +298,7 @@ TEST(EndToEndDownload, HundredResultsAtLineSpeedAreStoredExactly) {
     EXPECT_EQ(Rows(rig.db.DownloadTable), Expected(records, 1));
     EXPECT_EQ(rig.line.written, kLinkCheck + "SH" + kEnd);
     EXPECT_EQ(rig.controller.RequestCount(), 1);
+    EXPECT_EQ(rig.host.countText, "100 of 100");
     EXPECT_TRUE(rig.host.messages.empty());
 }
 

@@ -111,6 +111,7 @@ TEST_F(ProcessDownloadTest, NewRecordsGoIntoBothTablesBetweenTheEndCommands) {
     EXPECT_EQ(StagingCount(), 2);
     EXPECT_EQ(channel.Commands(), (std::vector<int>{53, 54, 500}));
     EXPECT_TRUE(channel.Texts(Kind::Message).empty());
+    EXPECT_EQ(channel.Counts(), (std::vector<std::string>{"0 of 2", "1 of 2", "2 of 2"}));
 }
 
 TEST_F(ProcessDownloadTest, SameMemoryTwiceStoresNothingTheSecondTime) {
@@ -133,7 +134,7 @@ TEST_F(ProcessDownloadTest, SameMemoryTwiceStoresNothingTheSecondTime) {
     EXPECT_EQ(StagingCount(), 1);
 }
 
-TEST_F(ProcessDownloadTest, BadRecordEndingStoresNothingAndSendsNoCommand) {
+TEST_F(ProcessDownloadTest, BadRecordEndingStoresNothingAndEndsTheDownload) {
     struct Case {
         const char* name;
         std::string payload;
@@ -154,8 +155,11 @@ TEST_F(ProcessDownloadTest, BadRecordEndingStoresNothingAndSendsNoCommand) {
         const DownloadSummary s = RunPayload(c.payload, c.count);
         EXPECT_EQ(s.outcome, Outcome::RecordCheckFailed);
         EXPECT_EQ(channel.Texts(Kind::Message),
-                  (std::vector<std::string>{"Error. cyclic redundancy check : Fail."}));
-        EXPECT_TRUE(channel.Commands().empty());
+                  (std::vector<std::string>{
+                      "Error. cyclic redundancy check : Fail.\r\nPlease download again."}));
+        // The analyzer gets its end letters, the port closes, the window goes idle.
+        EXPECT_EQ(channel.Commands(), (std::vector<int>{53, 54, 501}));
+        EXPECT_TRUE(channel.Counts().empty());
         EXPECT_EQ(MainCount(), stored);
         EXPECT_EQ(StagingCount(), 0) << "the staging table is emptied before the test";
         EXPECT_EQ(ReadWholeFile(home.File(kRawDataFile)), c.payload);
@@ -176,14 +180,16 @@ TEST_F(ProcessDownloadTest, IdsWithSAndZAndQuotesAreKeptWhole) {
     EXPECT_EQ(MainCount(), 2);
 }
 
-TEST_F(ProcessDownloadTest, AutomaticModeGoesBackToWaitingAfterTheResult) {
+TEST_F(ProcessDownloadTest, AutomaticModeGoesOnToTheCartridgeStepsAfterTheResult) {
     link.AutoMode = 1;
-    link.DownloadState = 2;
-    Run({kA});
-    EXPECT_EQ(channel.Commands(), (std::vector<int>{53, 54, 500, 35}));
-    const auto times = channel.CommandTimes();
-    EXPECT_EQ(times[3] - times[2], 100);
-    EXPECT_EQ(link.DownloadState.load(), -1);
+    for (const auto& [record, last] : {std::pair{kA, 500}, {kA.substr(0, 42) + "\x03", 501}}) {
+        link.DownloadState = 2;
+        Run({record});
+        ASSERT_EQ(channel.Commands(), (std::vector<int>{53, 54, last, 35}));
+        const auto times = channel.CommandTimes();
+        EXPECT_EQ(times[3] - times[2], 100);
+        EXPECT_EQ(link.DownloadState.load(), -1);
+    }
 }
 
 TEST_F(ProcessDownloadTest, FailedInsertStoresNoneOfTheRunAndSaysSo) {

@@ -69,6 +69,8 @@ TEST_F(ResultDatabaseTest, FirstStartMakesBothDatabasesAndBothIniFiles) {
     EXPECT_EQ(Ini(users, "User Count", "cnt"), "1");
     EXPECT_EQ(Ini(users, "User Count", "current_user"), "TAVRINA1cExpert.sqlite");
     EXPECT_EQ(Ini(users, "User Set", "no1"), "TAVRINA1cExpert.sqlite");
+    const std::string userLines = test::ReadWholeFile(users);
+    EXPECT_LT(userLines.find("current_user="), userLines.find("cnt=")) << userLines;
     const std::string tables = home.File("TAVRINA1cExpert.ini");
     EXPECT_EQ(Ini(tables, "Table Count", "cnt"), "1");
     EXPECT_EQ(Ini(tables, "Table Count", "current_table"), "HospitalTlb");

@@ -198,6 +198,10 @@ TEST_F(SqlTableTest, OlderTableGainsTheMissingColumnsAndFillsThemOnceReopened) {
     EXPECT_EQ(r.DATE.str(), "20240102");
     EXPECT_EQ(Query(r, "SELECT quote(PID) || quote(P_AGE) || quote(P_MEMO) FROM HospitalTlb"),
               (Strings{"''0''"}));
+    EXPECT_EQ(Query(r,
+                    "SELECT instr(sql, '[PID] TEXT') > 0 AND instr(sql, '[P_AGE] Integer') > 0 "
+                    "FROM sqlite_master WHERE name = 'HospitalTlb'"),
+              (Strings{"1"}));
     ASSERT_TRUE(r.AddNew());
     r.PID = "P1";
     r.P_AGE = 42;
@@ -209,6 +213,16 @@ TEST_F(SqlTableTest, OlderTableGainsTheMissingColumnsAndFillsThemOnceReopened) {
     ASSERT_TRUE(r.MoveTo(2));
     EXPECT_EQ(r.PID.str(), "P1");
     EXPECT_EQ(r.P_AGE, 42);
+
+    // The fill names the table bare, so under a name that needs brackets the
+    // added columns are left unfilled.
+    MakeOlderTable("Old Data", {"CREATE TABLE [Old Data] ([DATE] TEXT)",
+                                "INSERT INTO [Old Data] VALUES('20240102')"});
+    ResultTable old(clock);
+    old.SetTableName("Old Data");
+    ASSERT_TRUE(old.Open(path));
+    EXPECT_EQ(Query(old, "SELECT quote(PID) || quote(P_AGE) FROM [Old Data]"),
+              (Strings{"NULLNULL"}));
 }
 
 TEST_F(SqlTableTest, ExtraOrReorderedStoredColumnsKeepEveryValueIncludingQuotes) {

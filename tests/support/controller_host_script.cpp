@@ -19,6 +19,12 @@ void ScriptedHost::ShowProgress(const std::string& text) {
     progressVisible = true;
 }
 
+void ScriptedHost::ShowProgressCount(int done, int total) {
+    const std::string shown =
+        total < 1 ? "hidden" : std::to_string(done) + " of " + std::to_string(total);
+    if (countLog.empty() || countLog.back() != shown) countLog.push_back(shown);
+}
+
 void ScriptedHost::ShowChecking(const std::string& text) {
     checkingText = text;
     checkingVisible = true;

@@ -39,6 +39,8 @@ class ScriptedHost final : public ControllerHost {
     std::string progressText;
     std::string buttonText;
     bool progressVisible = false;
+    std::vector<std::string> countLog;  // every change of the bar, "n of N" or "hidden"
+    int newResults = -1;                // the new-results line; -1 hidden
     std::string checkingText;
     bool checkingVisible = false;
     std::vector<int> signals;
@@ -61,6 +63,8 @@ class ScriptedHost final : public ControllerHost {
     void HideProgress() override { progressVisible = false; }
     void SetProgressButtonText(const std::string& text) override { buttonText = text; }
     bool ProgressVisible() const override { return progressVisible; }
+    void ShowProgressCount(int done, int total) override;
+    void ShowNewResults(int count) override { newResults = count; }
     void ShowChecking(const std::string& text) override;
     void HideChecking() override { checkingVisible = false; }
     bool CheckingVisible() const override { return checkingVisible; }

@@ -45,6 +45,7 @@ class RealtimeHost final : public ControllerHost {
     std::string progressText;
     std::vector<int> signals;
     int downloadRefreshes = 0;
+    std::string countText;  // the bar, "n of N"; empty when hidden
     bool Shown(const std::string& text) const;
     bool TimerRunning(int id) const { return timers_.count(id) != 0; }
 
@@ -54,6 +55,9 @@ class RealtimeHost final : public ControllerHost {
     void HideProgress() override { progressVisible_ = false; }
     void SetProgressButtonText(const std::string&) override {}
     bool ProgressVisible() const override { return progressVisible_; }
+    void ShowProgressCount(int done, int total) override {
+        countText = total < 1 ? "" : std::to_string(done) + " of " + std::to_string(total);
+    }
     void ShowChecking(const std::string&) override { checkingVisible_ = true; }
     void HideChecking() override { checkingVisible_ = false; }
     bool CheckingVisible() const override { return checkingVisible_; }

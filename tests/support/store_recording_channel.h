@@ -7,19 +7,20 @@
 #include <string>
 #include <vector>
 
-#include "platform/clock.h"
 #include "link/link_channel.h"
+#include "platform/clock.h"
 
 namespace tav::test {
 
 class RecordingLinkChannel : public LinkChannel {
   public:
-    enum class Kind { Command, Message, Progress };
+    enum class Kind { Command, Message, Progress, Count };
     struct Call {
         Kind kind;
-        int code = 0;      // Command
+        int code = 0;      // Command; Count: done
         std::string text;  // Message, Progress
         int64_t atMs = 0;
+        int total = 0;  // Count
     };
 
     explicit RecordingLinkChannel(const Clock& clock) : clock_(clock) {}
@@ -30,6 +31,9 @@ class RecordingLinkChannel : public LinkChannel {
     }
     void ShowProgress(const std::string& text) override {
         Record({Kind::Progress, 0, text, clock_.NowMs()});
+    }
+    void ShowProgressCount(int done, int total) override {
+        Record({Kind::Count, done, {}, clock_.NowMs(), total});
     }
 
     std::vector<int> Commands() const {
@@ -49,6 +53,14 @@ class RecordingLinkChannel : public LinkChannel {
         std::vector<std::string> out;
         for (const Call& c : calls)
             if (c.kind == kind) out.push_back(c.text);
+        return out;
+    }
+    // Every count as "n of N", in order.
+    std::vector<std::string> Counts() const {
+        std::vector<std::string> out;
+        for (const Call& c : calls)
+            if (c.kind == Kind::Count)
+                out.push_back(std::to_string(c.code) + " of " + std::to_string(c.total));
         return out;
     }
     void Clear() { calls.clear(); }
