@@ -1,5 +1,6 @@
 #include "app/application.h"
 
+#include <QCoreApplication>
 #include <ctime>
 
 #include "app/app_profile.h"
@@ -51,8 +52,7 @@ bool Application::Start() {
     channel_.target = frame_.get();
 
     controller_ = std::make_unique<DownloadController>(
-        link_, serial_, clock_, *frame_, analyzerPorts_,
-        [this] { return static_cast<int>(database_.DownloadTable.RowCount()); },
+        link_, serial_, clock_, *frame_, analyzerPorts_, [this] { return lastStored_.load(); },
         [] {
             std::time_t now = std::time(nullptr);
             std::tm local{};
@@ -72,12 +72,28 @@ bool Application::Start() {
 }
 
 void Application::Decode() {
+    DownloadObserver observer;
+    observer.finished = [this](const DownloadSummary& s) { lastStored_ = s.stored; };
+    lastStored_ = 0;
     ProcessDownload(link_, database_, *frame_, clock_, paths_.HomeDir,
-                    IdDigits{settings_.PID_Digit, settings_.OPID_Digit});
+                    IdDigits{settings_.PID_Digit, settings_.OPID_Digit}, std::string(), observer);
 }
 
 void Application::OpenStore() {
+    // An older file gains its duplicate index at its first start here; on a
+    // large file that takes seconds, so the window shows how far it is and
+    // keeps painting (user input waits until the store is open).
+    bool shown = false;
+    database_.OnIndexProgress = [this, &shown](int percent) {
+        if (!frame_) return;
+        frame_->ShowProgress("Preparing the stored results for faster downloads... " +
+                             std::to_string(percent) + " %");
+        shown = true;
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    };
     database_.InitResultDatabase(paths_.HomeDir);
+    database_.OnIndexProgress = nullptr;
+    if (shown && frame_) frame_->HideProgress();
 }
 
 void Application::LoadSettings() {

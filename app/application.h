@@ -4,20 +4,21 @@
 #pragma once
 
 #include <QSettings>
+#include <atomic>
 #include <memory>
 
 #include "app/frame_interfaces.h"
+#include "app/port_select_dialog.h"
 #include "app/qt_handoff.h"
 #include "core/settings.h"
 #include "core/startup.h"
+#include "link/link_channel.h"
+#include "link/link_state.h"
 #include "link/port_scan.h"
-#include "app/port_select_dialog.h"
 #include "link/serial_port.h"
 #include "platform/clock.h"
 #include "protocol/analyzer_ports.h"
 #include "protocol/download_controller.h"
-#include "link/link_channel.h"
-#include "link/link_state.h"
 #include "protocol/link_worker.h"
 #include "store/result_database.h"
 #include "views/download_sources.h"
@@ -100,6 +101,8 @@ class Application final : public FrameServices, public FrameController {
     std::unique_ptr<LinkWorker> worker_;
     std::unique_ptr<CMainFrame> frame_;
     bool workerStopped_ = false;
+    // Results the last download stored: what command 500 reports as new.
+    std::atomic<int> lastStored_{0};
 };
 
 }  // namespace tav

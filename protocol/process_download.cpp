@@ -27,17 +27,6 @@ void WriteRawCopy(const std::string& path, const std::string& payload) {
     if (file && !payload.empty()) std::fwrite(payload.data(), 1, payload.size(), file.get());
 }
 
-void ResetStaging(ResultTable& staging, Clock& clock) {
-    staging.MoveFirst();
-    if (staging.RowCount() <= 0) return;
-    staging.SetTableName(kDownloadTableName);
-    staging.DropTable();
-    clock.SleepMs(200);
-    staging.SetTableName(kDownloadTableName);
-    staging.CreateTable();
-    LoadDefaultView(staging);
-}
-
 bool Insert(ResultTable& t, const DecodedRecord& r, bool mainTable) {
     if (!t.AddNew()) return false;
     t.DATE = r.DATE;
@@ -65,7 +54,7 @@ bool Insert(ResultTable& t, const DecodedRecord& r, bool mainTable) {
 
 DownloadSummary ProcessDownload(LinkState& link, ResultDatabase& db, LinkChannel& channel,
                                 Clock& clock, const std::string& homeDir, IdDigits digits,
-                                const std::string& workDir) {
+                                const std::string& workDir, const DownloadObserver& observer) {
     DownloadSummary summary;
     ResultTable& main = db.MainTable;
     ResultTable& staging = db.DownloadTable;
@@ -77,7 +66,7 @@ DownloadSummary ProcessDownload(LinkState& link, ResultDatabase& db, LinkChannel
 
     MakeDataFolder(workDir);
     WriteRawCopy(JoinPath(homeDir, kRawDataFile), received);
-    ResetStaging(staging, clock);
+    db.ResetStaging();
 
     // The records end at the first NUL; what is missing reads as NUL and so
     // fails the terminator test.
@@ -109,9 +98,15 @@ DownloadSummary ProcessDownload(LinkState& link, ResultDatabase& db, LinkChannel
     const bool stagingOpen = staging.IsOpen();
     bool failed = !accepted.empty() && !main.BeginTransaction();
     if (!failed && stagingOpen && !accepted.empty()) failed = !staging.BeginTransaction();
-    for (const std::string& record : accepted) {
-        if (failed) break;
+    const int total = static_cast<int>(accepted.size());
+    int lastPercent = -1;
+    for (int n = 1; n <= total && !failed; ++n) {
+        const std::string& record = accepted[static_cast<size_t>(n - 1)];
         channel.ShowProgress(kRecordsAcknowledgedText);
+        const int percent = static_cast<int>(int64_t{n} * 100 / total);
+        if (observer.storing && (n == 1 || n == total || percent != lastPercent))
+            observer.storing(n, total);
+        lastPercent = percent;
         const DecodedRecord r = DecodeRecord(record, link.HandshakeSeen.load(), digits);
         main.filter = DuplicateCondition(r);
         if (main.RequeryNonEmpty()) {
@@ -139,6 +134,7 @@ DownloadSummary ProcessDownload(LinkState& link, ResultDatabase& db, LinkChannel
     LoadDefaultView(main);
     LoadDefaultView(staging);
     if (failed) channel.ShowMessage(kResultsNotSavedText);
+    if (observer.finished) observer.finished(summary);
 
     channel.ShowProgress(kInspectionCompleteText);
     channel.SendLinkCommand(kCommandDownloadDone);

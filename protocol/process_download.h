@@ -3,11 +3,12 @@
 // link worker; reports to the window thread only through the LinkChannel.
 #pragma once
 
+#include <functional>
 #include <string>
 
-#include "platform/clock.h"
 #include "link/link_channel.h"
 #include "link/link_state.h"
+#include "platform/clock.h"
 #include "protocol/record_decoder.h"
 #include "store/result_database.h"
 
@@ -34,6 +35,16 @@ struct DownloadSummary {
     int duplicates = 0;  // records already in the main table
 };
 
+// What a run tells its caller besides the channel; both are called on the
+// thread that runs ProcessDownload and either may be empty.
+struct DownloadObserver {
+    // Storing has reached record n of total (1-based): called for the first
+    // and the last record and whenever the whole percentage changes.
+    std::function<void(int n, int total)> storing;
+    // The run's outcome, just before command 500 is sent.
+    std::function<void(const DownloadSummary&)> finished;
+};
+
 // Processes link.RxPayload / link.RecordCount:
 //  1. makes the folder DATA in `workDir` (the current folder when empty);
 //  2. writes the records whole to homeDir/hr_lowdata.dat unless that file is read-only;
@@ -43,10 +54,11 @@ struct DownloadSummary {
 //  6. decodes each record (ids trimmed by link.HandshakeSeen and `digits`), skips
 //     those already in MainTable and inserts the others into MainTable and
 //     DownloadTable, all in one transaction per database file;
-//  7. restores both tables' default view, sends 500 and, in automatic mode,
-//     after 100 ms sets DownloadState -1 and sends 35.
+//  7. restores both tables' default view, tells observer.finished, sends 500
+//     and, in automatic mode, after 100 ms sets DownloadState -1 and sends 35.
 DownloadSummary ProcessDownload(LinkState& link, ResultDatabase& db, LinkChannel& channel,
                                 Clock& clock, const std::string& homeDir, IdDigits digits,
-                                const std::string& workDir = std::string());
+                                const std::string& workDir = std::string(),
+                                const DownloadObserver& observer = {});
 
 }  // namespace tav

@@ -1,5 +1,8 @@
 #include "store/result_database.h"
 
+#include <sqlite3.h>
+
+#include <algorithm>
 #include <cstdlib>
 
 #include "platform/ini.h"
@@ -24,7 +27,45 @@ void WriteIni(const char* section, const char* key, const std::string& value,
     WriteProfileString(section, key, value.c_str(), path.c_str());
 }
 
+// Virtual-machine steps between two progress reports while an index is built,
+// and the steps an index build takes per row (measured, for the estimate).
+constexpr int kIndexProgressSteps = 100000;
+constexpr int64_t kIndexStepsPerRow = 60;
+
+struct IndexProgress {
+    const std::function<void(int)>* report = nullptr;
+    int64_t expectedTicks = 1;
+    int64_t ticks = 0;
+    int lastPercent = -1;
+};
+
+int OnIndexProgressTick(void* context) {
+    auto* p = static_cast<IndexProgress*>(context);
+    const int percent =
+        static_cast<int>(std::min<int64_t>(99, ++p->ticks * 100 / p->expectedTicks));
+    if (percent != p->lastPercent) {
+        p->lastPercent = percent;
+        (*p->report)(percent);
+    }
+    return 0;
+}
+
+bool QueryHasRow(sqlite3* db, const std::string& sql, int64_t* value = nullptr) {
+    sqlite3_stmt* stmt = nullptr;
+    bool row = false;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK) {
+        row = sqlite3_step(stmt) == SQLITE_ROW;
+        if (row && value) *value = sqlite3_column_int64(stmt, 0);
+    }
+    sqlite3_finalize(stmt);
+    return row;
+}
+
 }  // namespace
+
+std::string DuplicateIndexName(const std::string& tableName) {
+    return tableName + "_Duplicates";
+}
 
 std::string TableSetIniPath(const std::string& homeDir, const std::string& dbFileName) {
     const size_t keep = dbFileName.size() > 7 ? dbFileName.size() - 7 : 0;
@@ -36,6 +77,66 @@ ResultDatabase::ResultDatabase(Clock& clock)
 
 void ResultDatabase::Close() {
     MainTable.Close();
+    DownloadTable.Close();
+}
+
+void ResultDatabase::ResetStaging() {
+    ResultTable& staging = DownloadTable;
+    staging.MoveFirst();
+    if (staging.RowCount() <= 0) return;
+    const bool inTransaction = staging.BeginTransaction();
+    staging.SetTableName(kDownloadTableName);
+    staging.DropTable();
+    clock_.SleepMs(200);
+    staging.SetTableName(kDownloadTableName);
+    staging.CreateTable();
+    if (inTransaction && !staging.CommitTransaction()) staging.RollbackTransaction();
+    LoadDefaultView(staging);
+}
+
+void ResultDatabase::EnsureDuplicateIndex(const std::string& dbPath, const std::string& table) {
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(dbPath.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        return;
+    }
+    const std::string index = DuplicateIndexName(table);
+    const std::string exists =
+        "SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = '" + index + "'";
+    const std::string isTable =
+        "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = '" + table + "'";
+    // Names with a quote are not ours: leave such a file alone.
+    if (table.find_first_of("'[]") == std::string::npos && QueryHasRow(db, isTable) &&
+        !QueryHasRow(db, exists)) {
+        IndexProgress progress;
+        if (OnIndexProgress) {
+            int64_t rows = 0;
+            QueryHasRow(db, "SELECT max(ROWID) FROM [" + table + "]", &rows);
+            progress.report = &OnIndexProgress;
+            progress.expectedTicks =
+                std::max<int64_t>(1, rows * kIndexStepsPerRow / kIndexProgressSteps);
+            sqlite3_progress_handler(db, kIndexProgressSteps, OnIndexProgressTick, &progress);
+            OnIndexProgress(0);
+        }
+        const std::string create = "CREATE INDEX IF NOT EXISTS [" + index + "] ON [" + table +
+                                   "] ([DATE],[TIME],[HbA1c_VALUE],[PID],[OPID])";
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(db, create.c_str(), -1, &stmt, nullptr) == SQLITE_OK)
+            sqlite3_step(stmt);
+        sqlite3_finalize(stmt);
+        sqlite3_progress_handler(db, 0, nullptr, nullptr);
+        if (OnIndexProgress) OnIndexProgress(100);
+    }
+    sqlite3_close(db);
+}
+
+void ResultDatabase::OpenStaging() {
+    DownloadTable.SetTableName(kDownloadTableName);
+    if (DownloadTable.Open(DownloadDbPath) || !IsReadable(DownloadDbPath)) return;
+    // The file is there but its table is not (a reset cut short by an older
+    // version): make the table again so that downloads can list their results.
+    DownloadTable.Close();
+    if (DownloadTable.Create(DownloadDbPath) && DownloadTable.Requery()) return;
     DownloadTable.Close();
 }
 
@@ -58,6 +159,7 @@ void ResultDatabase::FirstStart(const std::string& homeDir) {
     Close();
     MainTable.SetTableName(kMainTableName);
     if (!MainTable.Create(MainDbPath)) return;
+    EnsureDuplicateIndex(MainDbPath, kMainTableName);
 
     // The file just created, by name: its table-set INI goes with it.
     const std::string createdFile = CurrentUser == "-1" ? kMainDbFile : CurrentUser;
@@ -109,13 +211,13 @@ void ResultDatabase::LaterStart(const std::string& homeDir) {
     const std::string tableIni = TableSetIniPath(homeDir, CurrentUser);
     CurrentTable = ReadIni("Table Count", "current_table", tableIni);
 
+    EnsureDuplicateIndex(MainDbPath, CurrentTable);
     MainTable.SetTableName(CurrentTable);
     MainTable.Open(MainDbPath);
     DatabaseReady = 1;
     LoadDefaultView(MainTable);
 
-    DownloadTable.SetTableName(kDownloadTableName);
-    DownloadTable.Open(DownloadDbPath);
+    OpenStaging();
     LoadDefaultView(DownloadTable);
 }
 

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
@@ -139,6 +140,8 @@ bool SqlTable::Create(const std::string& path) {
 }
 
 bool SqlTable::Close() {
+    FinishRowIds();
+    ForgetStatements();
     if (open_ || db_) {
         sqlite3_close(db_);
         db_ = nullptr;
@@ -190,6 +193,8 @@ bool SqlTable::CreateTable() {
 
 bool SqlTable::DropTable() {
     if (!IsOpen()) return false;
+    LoadAllRowIds();
+    ForgetStatements();
     const std::string name = GetTableName();
     Composer del, drop;
     del.Piece("DELETE FROM [%s]", name.c_str());
@@ -203,6 +208,8 @@ bool SqlTable::DropTable() {
 
 bool SqlTable::MapColumns() {
     if (!ReadyForBindings()) return false;
+    LoadAllRowIds();
+    ForgetStatements();
     {
         Statement probe(db_, BuildSelect(false, true, true).c_str());
         if (!probe.ok()) return false;
@@ -285,6 +292,7 @@ int32_t SqlTable::CountRows() {
 bool SqlTable::RequeryRows(bool& anyRows) {
     anyRows = false;
     if (!IsOpen()) return false;
+    FinishRowIds();
     loadedCount_ = 0;
     if (!columnsMapped_ && !MapColumns()) return false;
     rowCount_ = CountRows();
@@ -292,14 +300,10 @@ bool SqlTable::RequeryRows(bool& anyRows) {
     rowIdCapacity_ = rowCount_ + kRowIdSpare;
     rowIds_ = std::make_unique<int32_t[]>(static_cast<size_t>(rowIdCapacity_));
     if (rowCount_ > 0) {
-        {
-            Statement stmt(db_, BuildSelect(true, true, true).c_str());
-            int rc = stmt.Step();
-            while (loadedCount_ < rowCount_ && rc == SQLITE_ROW) {
-                rowIds_[static_cast<size_t>(loadedCount_++)] = sqlite3_column_int(stmt.get(), 0);
-                rc = stmt.Step();
-            }
-        }
+        // The ids are read as rows are visited (LoadRowIds).
+        if (sqlite3_prepare_v2(db_, BuildSelect(true, true, true).c_str(), -1, &rowIdQuery_,
+                               nullptr) != SQLITE_OK)
+            FinishRowIds();
         MoveTo(1);
     }
     anyRows = rowCount_ > 0;
@@ -316,20 +320,71 @@ bool SqlTable::RequeryNonEmpty() {
     return RequeryRows(anyRows) && anyRows;
 }
 
-int32_t SqlTable::RowIdAt(int32_t i) const {
+int32_t SqlTable::RowIdAt(int32_t i) {
     if (!rowIds_ || i < 0 || i >= rowIdCapacity_) return 0;
+    if (rowIdQuery_ && i >= loadedCount_) LoadRowIds(i + 1);
     return rowIds_[static_cast<size_t>(i)];
+}
+
+void SqlTable::LoadRowIds(int32_t count) {
+    // While the query is pending nothing has been appended: the row count is
+    // the count of the requery.
+    const int32_t want = std::min(count, rowCount_);
+    while (rowIdQuery_ && loadedCount_ < want) {
+        if (sqlite3_step(rowIdQuery_) != SQLITE_ROW) {
+            FinishRowIds();
+            break;
+        }
+        rowIds_[static_cast<size_t>(loadedCount_++)] = sqlite3_column_int(rowIdQuery_, 0);
+    }
+    if (loadedCount_ >= rowCount_) FinishRowIds();
+}
+
+void SqlTable::FinishRowIds() {
+    sqlite3_finalize(rowIdQuery_);
+    rowIdQuery_ = nullptr;
+}
+
+void SqlTable::ForgetStatements() {
+    sqlite3_finalize(readRow_);
+    sqlite3_finalize(insertRow_);
+    readRow_ = insertRow_ = nullptr;
+    readRowSql_.clear();
+    insertRowSql_.clear();
+}
+
+sqlite3_stmt* SqlTable::Reused(sqlite3_stmt*& slot, std::string& slotSql, const std::string& sql) {
+    if (slot && slotSql == sql) {
+        sqlite3_reset(slot);
+        sqlite3_clear_bindings(slot);
+        return slot;
+    }
+    sqlite3_finalize(slot);
+    slot = nullptr;
+    slotSql.clear();
+    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &slot, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(slot);
+        slot = nullptr;
+        return nullptr;
+    }
+    slotSql = sql;
+    return slot;
 }
 
 bool SqlTable::MoveTo(int32_t row) {
     if (!IsOpen() || !rowIds_ || pendingRowId_ != 0 || adding_ || row <= 0) return false;
     if (rowCount_ == 0) return true;
     if (row <= rowCount_) {
-        Composer c;
-        c.Text(BuildSelect(false, false, false)).Piece(" WHERE ROWID = %d", RowIdAt(row - 1));
-        Statement stmt(db_, c.sql());
-        bool hasRow = stmt.ok() && stmt.Step() == SQLITE_ROW;
-        ReadRow(stmt.get(), hasRow);
+        const int32_t id = RowIdAt(row - 1);
+        sqlite3_stmt* stmt =
+            Reused(readRow_, readRowSql_, BuildSelect(false, false, false) + " WHERE ROWID = ?");
+        bool hasRow = false;
+        if (stmt) {
+            sqlite3_bind_int(stmt, 1, id);
+            hasRow = sqlite3_step(stmt) == SQLITE_ROW;
+        }
+        ReadRow(stmt, hasRow);
+        if (stmt) sqlite3_reset(stmt);
     }
     position_ = row;
     return true;
@@ -445,6 +500,7 @@ bool SqlTable::Commit() {
     if (GetColumnCount() < storedColumnCount_ && adding_) return InsertNamed();
     if (!ReadyForBindings() || !adding_) return false;
     if (!PositionalInsertFits()) return InsertNamed();
+    LoadAllRowIds();
 
     Composer c;
     c.Piece("INSERT INTO [%s] VALUES(", GetTableName().c_str());
@@ -454,12 +510,11 @@ bool SqlTable::Commit() {
     c.Text(") ");
     int rc = SQLITE_ERROR;
     if (c.ok()) {
-        Statement stmt(db_, c.sql());
-        if (stmt.ok()) {
-            BindAll(stmt.get());
-            rc = stmt.Step();
+        if (sqlite3_stmt* stmt = Reused(insertRow_, insertRowSql_, c.sql())) {
+            BindAll(stmt);
+            rc = sqlite3_step(stmt);
+            sqlite3_reset(stmt);
         }
-        stmt.Reset();
     }
     adding_ = false;
     if (rc != SQLITE_DONE) return false;
@@ -473,6 +528,7 @@ bool SqlTable::Commit() {
 bool SqlTable::InsertNamed() {
     if (!adding_ || !ReadyForBindings()) return false;
     adding_ = false;
+    LoadAllRowIds();
     Composer c;
     c.Piece("INSERT INTO [%s] (", GetTableName().c_str());
     int items = 0;
@@ -521,6 +577,7 @@ bool SqlTable::InsertNamed() {
 
 bool SqlTable::UpdateWhere(std::string_view condition) {
     if (!ReadyForBindings() || adding_) return false;
+    LoadAllRowIds();
     Composer c;
     c.Piece("UPDATE [%s] SET ", GetTableName().c_str());
     int items = 0;
@@ -544,6 +601,7 @@ bool SqlTable::UpdateWhere(std::string_view condition) {
 
 int SqlTable::DeleteWhere() {
     if (!open_ && !db_) return 0;
+    LoadAllRowIds();
     std::string sql = "DELETE FROM [" + GetTableName() + "]";
     if (!filter.IsEmptyText()) sql += " WHERE " + filter.str();
     Statement stmt(db_, sql.c_str());
@@ -581,6 +639,7 @@ bool SqlTable::CommitTransaction() {
     return InTransaction() && Execute("COMMIT");
 }
 bool SqlTable::RollbackTransaction() {
+    LoadAllRowIds();
     return InTransaction() && Execute("ROLLBACK");
 }
 bool SqlTable::InTransaction() const {

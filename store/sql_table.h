@@ -4,6 +4,13 @@
 // `filter` in `orderBy` order, and copies one row at a time into the bound
 // members. Operations report success as a boolean and never show anything.
 // A table is used by one thread at a time.
+//
+// A requery counts the matching rows and starts the ordered row-id query; the
+// ids are read from it only as far as rows are visited, so a requery over a
+// large table costs the count and the first rows, not a walk over every row.
+// The rest are read before anything is written through the table, so the
+// list stays the snapshot of the requery. Reading one row and inserting one
+// row reuse their compiled statements.
 #pragma once
 
 #include <cstdint>
@@ -100,8 +107,8 @@ class SqlTable {
     bool ColumnsMapped() const { return columnsMapped_; }
     int32_t RowIdCapacity() const { return rowIdCapacity_; }
     int32_t LoadedCount() const { return loadedCount_; }
-    // Entry i of the row-id list (0 outside the list).
-    int32_t RowIdAt(int32_t i) const;
+    // Entry i of the row-id list (0 outside the list); reads the ids up to i.
+    int32_t RowIdAt(int32_t i);
     bool IsAdding() const { return adding_; }
     const ColumnBinding& Binding(int i) const { return bindings_[static_cast<size_t>(i)]; }
     // The connection, for callers that need what the table does not offer.
@@ -124,6 +131,15 @@ class SqlTable {
     bool PositionalInsertFits() const;
     bool InsertNamed();
     void AppendRowId(int32_t id);
+    // Reads row ids from the pending requery until `count` are held.
+    void LoadRowIds(int32_t count);
+    // Reads every remaining row id (before a write through this table).
+    void LoadAllRowIds() { LoadRowIds(rowCount_); }
+    // Ends the pending requery and forgets the reused statements.
+    void FinishRowIds();
+    void ForgetStatements();
+    // A compiled statement kept for reuse while `sql` stays the same.
+    sqlite3_stmt* Reused(sqlite3_stmt*& slot, std::string& slotSql, const std::string& sql);
 
     Clock& clock_;
     sqlite3* db_ = nullptr;
@@ -141,6 +157,12 @@ class SqlTable {
     int32_t loadedCount_ = 0;
     int32_t pendingRowId_ = 0;
     bool adding_ = false;
+    // The ordered row-id query of the last requery while ids remain unread.
+    sqlite3_stmt* rowIdQuery_ = nullptr;
+    sqlite3_stmt* readRow_ = nullptr;
+    std::string readRowSql_;
+    sqlite3_stmt* insertRow_ = nullptr;
+    std::string insertRowSql_;
 };
 
 }  // namespace tav
