@@ -14,6 +14,11 @@ constexpr int kCommandClosePort = 54;
 constexpr int kCommandDownloadDone = 500;
 constexpr int kCommandBackToWaiting = 35;
 
+// A stored copy of a record: the same five texts, trailing blanks included.
+// The main table's duplicate index covers these fields.
+constexpr const char* kDuplicateTest =
+    "[DATE]=?1 AND [TIME]=?2 AND [HbA1c_VALUE]=?3 AND [PID]=?4 AND [OPID]=?5";
+
 void MakeDataFolder(const std::string& workDir) {
     const std::string data = JoinPath(workDir.empty() ? CurrentDir() : workDir, "DATA");
     if (!IsDirectory(data)) MakeDir(data);
@@ -94,6 +99,9 @@ DownloadSummary ProcessDownload(LinkState& link, ResultDatabase& db, LinkChannel
     clock.SleepMs(300);
     channel.SendLinkCommand(kCommandClosePort);
 
+    // The main table's list is requeried at the end; until then inserts
+    // append to an empty list instead of reading the ids of the last view.
+    main.ClearRowIds();
     // All of this run's results go in, or none of them.
     const bool stagingOpen = staging.IsOpen();
     bool failed = !accepted.empty() && !main.BeginTransaction();
@@ -108,8 +116,7 @@ DownloadSummary ProcessDownload(LinkState& link, ResultDatabase& db, LinkChannel
             observer.storing(n, total);
         lastPercent = percent;
         const DecodedRecord r = DecodeRecord(record, link.HandshakeSeen.load(), digits);
-        main.filter = DuplicateCondition(r);
-        if (main.RequeryNonEmpty()) {
+        if (main.HasRowWhere(kDuplicateTest, {r.DATE, r.TIME, r.HbA1c_VALUE, r.PID, r.OPID})) {
             ++summary.duplicates;
             continue;
         }

@@ -30,7 +30,7 @@ void WriteIni(const char* section, const char* key, const std::string& value,
 // Virtual-machine steps between two progress reports while an index is built,
 // and the steps an index build takes per row (measured, for the estimate).
 constexpr int kIndexProgressSteps = 100000;
-constexpr int64_t kIndexStepsPerRow = 60;
+constexpr int64_t kIndexStepsPerRow = 13;
 
 struct IndexProgress {
     const std::function<void(int)>* report = nullptr;

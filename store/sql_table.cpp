@@ -348,9 +348,11 @@ void SqlTable::FinishRowIds() {
 void SqlTable::ForgetStatements() {
     sqlite3_finalize(readRow_);
     sqlite3_finalize(insertRow_);
-    readRow_ = insertRow_ = nullptr;
+    sqlite3_finalize(hasRow_);
+    readRow_ = insertRow_ = hasRow_ = nullptr;
     readRowSql_.clear();
     insertRowSql_.clear();
+    hasRowSql_.clear();
 }
 
 sqlite3_stmt* SqlTable::Reused(sqlite3_stmt*& slot, std::string& slotSql, const std::string& sql) {
@@ -630,6 +632,29 @@ void SqlTable::AppendRowId(int32_t id) {
     }
     rowIds_[static_cast<size_t>(rowCount_)] = id;
     ++rowCount_;
+}
+
+bool SqlTable::HasRowWhere(const std::string& condition,
+                           std::initializer_list<std::string_view> texts) {
+    if (!IsOpen()) return false;
+    sqlite3_stmt* stmt =
+        Reused(hasRow_, hasRowSql_, "SELECT 1 FROM [" + GetTableName() + "] WHERE " + condition);
+    if (!stmt) return false;
+    int k = 1;
+    for (std::string_view text : texts)
+        sqlite3_bind_text(stmt, k++, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
+    const bool found = sqlite3_step(stmt) == SQLITE_ROW;
+    sqlite3_reset(stmt);
+    return found;
+}
+
+void SqlTable::ClearRowIds() {
+    FinishRowIds();
+    loadedCount_ = 0;
+    rowCount_ = 0;
+    position_ = 1;
+    rowIdCapacity_ = kRowIdSpare;
+    rowIds_ = std::make_unique<int32_t[]>(static_cast<size_t>(rowIdCapacity_));
 }
 
 bool SqlTable::BeginTransaction() {

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -87,6 +88,17 @@ class SqlTable {
     // Step result of the delete (101 on success), 0 when it did not run.
     int DeleteWhere();
     bool DeleteFiltered();
+
+    // True when a row matches `condition`, whose parameters ?1, ?2, ... take
+    // `texts` in order, compared as stored texts. Leaves the row-id list, the
+    // filter and the bound members as they are; the statement is reused while
+    // the condition stays the same.
+    bool HasRowWhere(const std::string& condition, std::initializer_list<std::string_view> texts);
+
+    // Empties the row-id list without a query, as a requery matching no row
+    // would: for a writer that requeries when it is done, so that its inserts
+    // need not read the ids of the last requery first.
+    void ClearRowIds();
 
     // One transaction on this table's database file.
     bool BeginTransaction();
@@ -163,6 +175,8 @@ class SqlTable {
     std::string readRowSql_;
     sqlite3_stmt* insertRow_ = nullptr;
     std::string insertRowSql_;
+    sqlite3_stmt* hasRow_ = nullptr;
+    std::string hasRowSql_;
 };
 
 }  // namespace tav
