@@ -14,11 +14,6 @@ constexpr int kCommandClosePort = 54;
 constexpr int kCommandDownloadDone = 500;
 constexpr int kCommandBackToWaiting = 35;
 
-// A stored copy of a record: the same five texts, trailing blanks included.
-// The main table's duplicate index covers these fields.
-constexpr const char* kDuplicateTest =
-    "[DATE]=?1 AND [TIME]=?2 AND [HbA1c_VALUE]=?3 AND [PID]=?4 AND [OPID]=?5";
-
 void MakeDataFolder(const std::string& workDir) {
     const std::string data = JoinPath(workDir.empty() ? CurrentDir() : workDir, "DATA");
     if (!IsDirectory(data)) MakeDir(data);

@@ -23,6 +23,12 @@ inline constexpr const char* kInspectionCompleteText =
 inline constexpr const char* kResultsNotSavedText =
     "Error. The received data could not be saved.\r\nPlease download again.";
 
+// A stored copy of a record: the same five texts (DATE, TIME, HbA1c_VALUE,
+// PID, OPID as ?1 to ?5), trailing blanks included. The main table's
+// duplicate index covers these fields.
+inline constexpr const char* kDuplicateTest =
+    "[DATE]=?1 AND [TIME]=?2 AND [HbA1c_VALUE]=?3 AND [PID]=?4 AND [OPID]=?5";
+
 struct DownloadSummary {
     enum class Outcome {
         Stored,             // every new record stored (possibly none)

@@ -108,10 +108,12 @@ void ResultDatabase::EnsureDuplicateIndex(const std::string& dbPath, const std::
     // Names with a quote are not ours: leave such a file alone.
     if (table.find_first_of("'[]") == std::string::npos && QueryHasRow(db, isTable) &&
         !QueryHasRow(db, exists)) {
+        // An empty table is indexed at once; only a filled one reports.
+        int64_t rows = 0;
+        QueryHasRow(db, "SELECT max(ROWID) FROM [" + table + "]", &rows);
+        const bool report = OnIndexProgress && rows > 0;
         IndexProgress progress;
-        if (OnIndexProgress) {
-            int64_t rows = 0;
-            QueryHasRow(db, "SELECT max(ROWID) FROM [" + table + "]", &rows);
+        if (report) {
             progress.report = &OnIndexProgress;
             progress.expectedTicks =
                 std::max<int64_t>(1, rows * kIndexStepsPerRow / kIndexProgressSteps);
@@ -125,7 +127,7 @@ void ResultDatabase::EnsureDuplicateIndex(const std::string& dbPath, const std::
             sqlite3_step(stmt);
         sqlite3_finalize(stmt);
         sqlite3_progress_handler(db, 0, nullptr, nullptr);
-        if (OnIndexProgress) OnIndexProgress(100);
+        if (report) OnIndexProgress(100);
     }
     sqlite3_close(db);
 }

@@ -145,6 +145,54 @@ TEST_F(SqlTableTest, RowIdListGrowsByFiveThousandWhenFull) {
     }
 }
 
+// A requery reads its row ids as rows are visited; every write through the
+// table keeps the list the requery's snapshot with new rows appended.
+TEST_F(SqlTableTest, RequeryStaysASnapshotThroughWritesAndClose) {
+    ASSERT_TRUE(t.Create(path));
+    for (int i = 1; i <= 6; ++i) ASSERT_TRUE(AddSample(t, "r" + std::to_string(i), i));
+    t.orderBy = "[B] DESC";
+    ASSERT_TRUE(t.Requery());
+    ASSERT_TRUE(t.MoveTo(2));
+    EXPECT_EQ(t.b, 5);
+    ASSERT_TRUE(AddSample(t, "r0", 0));
+    ASSERT_TRUE(AddSample(t, "r9", 9));
+    EXPECT_EQ(Walk(t, t.a), (Strings{"r6", "r5", "r4", "r3", "r2", "r1", "r0", "r9"}));
+
+    ASSERT_TRUE(t.Requery());
+    t.filter = "[B] = 9";
+    EXPECT_EQ(t.DeleteWhere(), SQLITE_DONE);
+    t.filter = "";
+    EXPECT_EQ(Walk(t, t.a), (Strings{"", "r6", "r5", "r4", "r3", "r2", "r1", "r0"}))
+        << "the deleted row reads empty in place";
+
+    // A closed table holds no statement: the file can be written and reopened.
+    ASSERT_TRUE(t.Requery());
+    ASSERT_TRUE(t.Close());
+    {
+        SampleTable other(clock);
+        ASSERT_TRUE(other.Open(path));
+        ASSERT_TRUE(other.Execute("DELETE FROM [T] WHERE [B] < 3"));
+    }
+    ASSERT_TRUE(t.Open(path));
+    ASSERT_TRUE(t.Requery());
+    EXPECT_EQ(t.RowCount(), 4);
+}
+
+TEST_F(SqlTableTest, HasRowWhereComparesStoredTextsAndLeavesTheCursor) {
+    ASSERT_TRUE(t.Create(path));
+    for (const char* a : {"1234 ", "O'NEIL", "x"}) ASSERT_TRUE(AddSample(t, a, 1));
+    ASSERT_TRUE(t.Requery());
+    ASSERT_TRUE(t.MoveTo(2));
+    const std::string condition = "[A] = ?1 AND [B] = 1";
+    EXPECT_TRUE(t.HasRowWhere(condition, {"1234 "}));
+    EXPECT_FALSE(t.HasRowWhere(condition, {"1234"}));
+    EXPECT_FALSE(t.HasRowWhere(condition, {"1234  "}));
+    EXPECT_TRUE(t.HasRowWhere(condition, {"O'NEIL"}));
+    EXPECT_EQ(t.Position(), 2);
+    EXPECT_EQ(t.a.str(), "O'NEIL");
+    EXPECT_EQ(t.RowCount(), 3);
+}
+
 TEST_F(SqlTableTest, UpdateWhereRefusesAnOverlongConditionInsteadOfTruncatingIt) {
     ASSERT_TRUE(t.Create(path));
     ASSERT_TRUE(AddSample(t, "one", 1));
