@@ -142,6 +142,7 @@ bool SqlTable::Create(const std::string& path) {
 bool SqlTable::Close() {
     FinishRowIds();
     ForgetStatements();
+    countStamp_ = CountStamp{};
     if (open_ || db_) {
         sqlite3_close(db_);
         db_ = nullptr;
@@ -295,7 +296,15 @@ bool SqlTable::RequeryRows(bool& anyRows) {
     FinishRowIds();
     loadedCount_ = 0;
     if (!columnsMapped_ && !MapColumns()) return false;
-    rowCount_ = CountRows();
+    // A whole-table count walks the table: reuse it while nothing changed.
+    const CountStamp stamp = Stamp();
+    if (!InTransaction() && stamp == countStamp_) {
+        rowCount_ = countCached_;
+    } else {
+        rowCount_ = CountRows();
+        countCached_ = rowCount_;
+        countStamp_ = InTransaction() ? CountStamp{} : stamp;
+    }
     position_ = 1;
     rowIdCapacity_ = rowCount_ + kRowIdSpare;
     rowIds_ = std::make_unique<int32_t[]>(static_cast<size_t>(rowIdCapacity_));
@@ -304,6 +313,7 @@ bool SqlTable::RequeryRows(bool& anyRows) {
         if (sqlite3_prepare_v2(db_, BuildSelect(true, true, true).c_str(), -1, &rowIdQuery_,
                                nullptr) != SQLITE_OK)
             FinishRowIds();
+        LoadRowIds(kFirstRowIds);
         MoveTo(1);
     }
     anyRows = rowCount_ > 0;
@@ -646,6 +656,18 @@ bool SqlTable::HasRowWhere(const std::string& condition,
     const bool found = sqlite3_step(stmt) == SQLITE_ROW;
     sqlite3_reset(stmt);
     return found;
+}
+
+SqlTable::CountStamp SqlTable::Stamp() {
+    CountStamp stamp;
+    stamp.sql = GetTableName() + "\n" + filter.str();
+    stamp.changes = sqlite3_total_changes64(db_);
+    for (auto [pragma, value] : {std::pair{"PRAGMA data_version", &stamp.dataVersion},
+                                 std::pair{"PRAGMA schema_version", &stamp.schemaVersion}}) {
+        Statement stmt(db_, pragma);
+        if (stmt.ok() && stmt.Step() == SQLITE_ROW) *value = sqlite3_column_int64(stmt.get(), 0);
+    }
+    return stamp;
 }
 
 void SqlTable::ClearRowIds() {

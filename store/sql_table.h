@@ -5,9 +5,10 @@
 // members. Operations report success as a boolean and never show anything.
 // A table is used by one thread at a time.
 //
-// A requery counts the matching rows and starts the ordered row-id query; the
-// ids are read from it only as far as rows are visited, so a requery over a
-// large table costs the count and the first rows, not a walk over every row.
+// A requery counts the matching rows (a count of unchanged rows is reused)
+// and reads the first row ids of the ordered query; the rest are read only as
+// far as rows are visited, so a requery over a large table costs the count
+// and the first rows, not a walk over every row.
 // The rest are read before anything is written through the table, so the
 // list stays the snapshot of the requery. Reading one row and inserting one
 // row reuse their compiled statements.
@@ -45,6 +46,10 @@ class SqlTable {
   public:
     // Entries added to the row-id list at every requery and every growth.
     static constexpr int32_t kRowIdSpare = 5000;
+    // Row ids a requery reads at once; past them the query stays pending
+    // (holding the file's read lock) until the rows are visited, the table
+    // is written through, requeried or closed.
+    static constexpr int32_t kFirstRowIds = 1000;
 
     explicit SqlTable(Clock& clock) : clock_(clock) {}
     virtual ~SqlTable();
@@ -177,6 +182,18 @@ class SqlTable {
     std::string insertRowSql_;
     sqlite3_stmt* hasRow_ = nullptr;
     std::string hasRowSql_;
+    // The last count outside a transaction and what it was taken on: a
+    // requery of the same rows with nothing changed since reuses it.
+    struct CountStamp {
+        std::string sql;
+        int64_t changes = -1;
+        int64_t dataVersion = -1;
+        int64_t schemaVersion = -1;
+        friend bool operator==(const CountStamp&, const CountStamp&) = default;
+    };
+    CountStamp Stamp();
+    CountStamp countStamp_;
+    int32_t countCached_ = 0;
 };
 
 }  // namespace tav
