@@ -1,10 +1,12 @@
 #include "app/application.h"
 
 #include <QCoreApplication>
+#include <QPushButton>
 #include <ctime>
 
 #include "app/app_profile.h"
 #include "app/main_frame.h"
+#include "app/process_dlg.h"
 #include "protocol/process_download.h"
 
 namespace tav {
@@ -82,18 +84,25 @@ void Application::Decode() {
 void Application::OpenStore() {
     // An older file gains its duplicate index at its first start here; on a
     // large file that takes seconds, so the window shows how far it is and
-    // keeps painting (user input waits until the store is open).
-    bool shown = false;
-    database_.OnIndexProgress = [this, &shown](int percent) {
-        if (!frame_) return;
+    // keeps painting. User input waits until the store is open, so the
+    // dialog's button is hidden meanwhile rather than shown dead.
+    QPushButton* button = nullptr;
+    database_.OnIndexProgress = [this, &button](int percent) {
+        if (!frame_ || !frame_->ProcessDialog()) return;
+        if (!button) {
+            button = frame_->ProcessDialog()->findChild<QPushButton*>();
+            if (button) button->hide();
+        }
         frame_->ShowProgress("Preparing the stored results for faster downloads... " +
                              std::to_string(percent) + " %");
-        shown = true;
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     };
     database_.InitResultDatabase(paths_.HomeDir);
     database_.OnIndexProgress = nullptr;
-    if (shown && frame_) frame_->HideProgress();
+    if (button) {
+        button->show();
+        frame_->HideProgress();
+    }
 }
 
 void Application::LoadSettings() {
