@@ -1,10 +1,13 @@
 #include "app/application.h"
 
+#include <QCoreApplication>
+#include <QPushButton>
 #include <cstdio>
 #include <ctime>
 
 #include "app/app_profile.h"
 #include "app/main_frame.h"
+#include "app/process_dlg.h"
 #include "protocol/process_download.h"
 #include "views/settings_dlg.h"
 #include "reports/graph_view.h"
@@ -65,8 +68,7 @@ bool Application::Start() {
     channel_.target = frame_.get();
 
     controller_ = std::make_unique<DownloadController>(
-        link_, serial_, clock_, *frame_, analyzerPorts_,
-        [this] { return static_cast<int>(database_.DownloadTable.RowCount()); },
+        link_, serial_, clock_, *frame_, analyzerPorts_, [this] { return lastStored_.load(); },
         [] {
             std::time_t now = std::time(nullptr);
             std::tm local{};
@@ -100,12 +102,35 @@ bool Application::OpenSettingsDialog(QWidget* parent) {
 }
 
 void Application::Decode() {
+    DownloadObserver observer;
+    observer.finished = [this](const DownloadSummary& s) { lastStored_ = s.stored; };
+    lastStored_ = 0;
     ProcessDownload(link_, database_, *frame_, clock_, paths_.HomeDir,
-                    IdDigits{settings_.PID_Digit, settings_.OPID_Digit});
+                    IdDigits{settings_.PID_Digit, settings_.OPID_Digit}, std::string(), observer);
 }
 
 void Application::OpenStore() {
+    // An older file gains its duplicate index at its first start here; on a
+    // large file that takes seconds, so the window shows how far it is and
+    // keeps painting. User input waits until the store is open, so the
+    // dialog's button is hidden meanwhile rather than shown dead.
+    QPushButton* button = nullptr;
+    database_.OnIndexProgress = [this, &button](int percent) {
+        if (!frame_ || !frame_->ProcessDialog()) return;
+        if (!button) {
+            button = frame_->ProcessDialog()->findChild<QPushButton*>();
+            if (button) button->hide();
+        }
+        frame_->ShowProgress("Preparing the stored results for faster downloads... " +
+                             std::to_string(percent) + " %");
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    };
     storeProblem_ = database_.InitResultDatabase(paths_.HomeDir);
+    database_.OnIndexProgress = nullptr;
+    if (button) {
+        button->show();
+        frame_->HideProgress();
+    }
 }
 
 void Application::LoadSettings() {

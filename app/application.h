@@ -121,6 +121,8 @@ class Application final : public FrameServices, public FrameController {
     std::unique_ptr<CMainFrame> frame_;
     std::optional<StoreProblem> storeProblem_;
     bool workerStopped_ = false;
+    // Results the last download stored: what command 500 reports as new.
+    std::atomic<int> lastStored_{0};
 };
 
 }  // namespace tav

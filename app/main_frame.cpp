@@ -114,6 +114,10 @@ void CMainFrame::AddView(int index, FrameView* view) {
 void CMainFrame::DeferredInit() {
     if (initialised_) return;
     initialised_ = true;
+    // The progress dialog exists before the store opens: an older file's
+    // first start reports there while its index is built.
+    process_ = new CProcessDlg(this);
+    process_->hide();
     services_.OpenStore();
     link_.AutoStep = -1;
     link_.LinkPhase = -1;
@@ -142,9 +146,7 @@ void CMainFrame::DeferredInit() {
     for (int index = viewix::kHome; index <= viewix::kGraph; ++index)
         views_[index]->OnInitialUpdate();
 
-    process_ = new CProcessDlg(this);
     checking_ = new CCheckingDlg(this);
-    process_->hide();
     checking_->hide();
 
     services_.LoadSettings();

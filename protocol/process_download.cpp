@@ -46,17 +46,6 @@ void RefuseDownload(LinkState& link, LinkChannel& channel, Clock& clock) {
     }
 }
 
-void ResetStaging(ResultTable& staging, Clock& clock) {
-    staging.MoveFirst();
-    if (staging.RowCount() <= 0) return;
-    staging.SetTableName(kDownloadTableName);
-    staging.DropTable();
-    clock.SleepMs(200);
-    staging.SetTableName(kDownloadTableName);
-    staging.CreateTable();
-    LoadDefaultView(staging);
-}
-
 bool Insert(ResultTable& t, const DecodedRecord& r, bool mainTable) {
     if (!t.AddNew()) return false;
     t.DATE = r.DATE;
@@ -84,7 +73,7 @@ bool Insert(ResultTable& t, const DecodedRecord& r, bool mainTable) {
 
 DownloadSummary ProcessDownload(LinkState& link, ResultDatabase& db, LinkChannel& channel,
                                 Clock& clock, const std::string& homeDir, IdDigits digits,
-                                const std::string& workDir) {
+                                const std::string& workDir, const DownloadObserver& observer) {
     DownloadSummary summary;
     ResultTable& main = db.MainTable;
     ResultTable& staging = db.DownloadTable;
@@ -96,7 +85,7 @@ DownloadSummary ProcessDownload(LinkState& link, ResultDatabase& db, LinkChannel
 
     MakeDataFolder(workDir);
     WriteRawCopy(JoinPath(homeDir, kRawDataFile), received);
-    ResetStaging(staging, clock);
+    db.ResetStaging();
 
     // The records end at the first NUL; what is missing reads as NUL and so
     // fails the terminator test.
@@ -124,19 +113,27 @@ DownloadSummary ProcessDownload(LinkState& link, ResultDatabase& db, LinkChannel
     clock.SleepMs(300);
     channel.SendLinkCommand(kCommandClosePort);
 
+    // The main table's list is requeried at the end; until then inserts
+    // append to an empty list instead of reading the ids of the last view.
+    main.ClearRowIds();
     // All of this run's results go in, or none of them.
     const bool stagingOpen = staging.IsOpen();
     bool failed = !accepted.empty() && !main.BeginTransaction();
     if (!failed && stagingOpen && !accepted.empty()) failed = !staging.BeginTransaction();
     const int total = static_cast<int>(accepted.size());
-    int handled = 0;
-    for (const std::string& record : accepted) {
-        if (failed) break;
+    int lastPercent = -1;
+    for (int n = 1; n <= total && !failed; ++n) {
+        const std::string& record = accepted[static_cast<size_t>(n - 1)];
         channel.ShowProgress(kRecordsAcknowledgedText);
-        channel.ShowProgressCount(handled++, total);
+        const int percent = static_cast<int>(int64_t{n} * 100 / total);
+        if (n == 1 || n == total || percent != lastPercent) {
+            // Reports go through the hand-off: at most one per whole percent.
+            channel.ShowProgressCount(n - 1, total);
+            if (observer.storing) observer.storing(n, total);
+        }
+        lastPercent = percent;
         const DecodedRecord r = DecodeRecord(record, link.HandshakeSeen.load(), digits);
-        main.filter = DuplicateCondition(r);
-        if (main.RequeryNonEmpty()) {
+        if (main.HasRowWhere(kDuplicateTest, {r.DATE, r.TIME, r.HbA1c_VALUE, r.PID, r.OPID})) {
             ++summary.duplicates;
             continue;
         }
@@ -164,6 +161,7 @@ DownloadSummary ProcessDownload(LinkState& link, ResultDatabase& db, LinkChannel
         channel.ShowMessage(kResultsNotSavedText);
     else if (total > 0)
         channel.ShowProgressCount(total, total);
+    if (observer.finished) observer.finished(summary);
 
     channel.ShowProgress(kInspectionCompleteText);
     channel.SendLinkCommand(kCommandDownloadDone);

@@ -3,6 +3,7 @@
 // link worker; reports to the window thread only through the LinkChannel.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "link/link_channel.h"
@@ -24,6 +25,12 @@ inline constexpr const char* kInspectionCompleteText =
 inline constexpr const char* kResultsNotSavedText =
     "Error. The received data could not be saved.\r\nPlease download again.";
 
+// A stored copy of a record: the same five texts (DATE, TIME, HbA1c_VALUE,
+// PID, OPID as ?1 to ?5), trailing blanks included. The main table's
+// duplicate index covers these fields.
+inline constexpr const char* kDuplicateTest =
+    "[DATE]=?1 AND [TIME]=?2 AND [HbA1c_VALUE]=?3 AND [PID]=?4 AND [OPID]=?5";
+
 struct DownloadSummary {
     enum class Outcome {
         Stored,             // every new record stored (possibly none)
@@ -34,6 +41,16 @@ struct DownloadSummary {
     int accepted = 0;    // records that passed the terminator test
     int stored = 0;      // new records inserted into both tables
     int duplicates = 0;  // records already in the main table
+};
+
+// What a run tells its caller besides the channel; both are called on the
+// thread that runs ProcessDownload and either may be empty.
+struct DownloadObserver {
+    // Storing has reached record n of total (1-based): called for the first
+    // and the last record and whenever the whole percentage changes.
+    std::function<void(int n, int total)> storing;
+    // The run's outcome, just before command 500 is sent.
+    std::function<void(const DownloadSummary&)> finished;
 };
 
 // Processes link.RxPayload / link.RecordCount:
@@ -47,10 +64,11 @@ struct DownloadSummary {
 //  6. decodes each record (ids trimmed by link.HandshakeSeen and `digits`), skips
 //     those already in MainTable and inserts the others into MainTable and
 //     DownloadTable, all in one transaction per database file;
-//  7. restores both tables' default view, sends 500 and, in automatic mode,
-//     after 100 ms sets DownloadState -1 and sends 35.
+//  7. restores both tables' default view, tells observer.finished, sends 500
+//     and, in automatic mode, after 100 ms sets DownloadState -1 and sends 35.
 DownloadSummary ProcessDownload(LinkState& link, ResultDatabase& db, LinkChannel& channel,
                                 Clock& clock, const std::string& homeDir, IdDigits digits,
-                                const std::string& workDir = std::string());
+                                const std::string& workDir = std::string(),
+                                const DownloadObserver& observer = {});
 
 }  // namespace tav

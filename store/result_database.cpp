@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "platform/paths.h"
@@ -33,7 +34,45 @@ bool IsMissingTable(const std::string& reason) {
     return reason.rfind("no such table", 0) == 0;
 }
 
+// Virtual-machine steps between two progress reports while an index is built,
+// and the steps an index build takes per row (measured, for the estimate).
+constexpr int kIndexProgressSteps = 100000;
+constexpr int64_t kIndexStepsPerRow = 13;
+
+struct IndexProgress {
+    const std::function<void(int)>* report = nullptr;
+    int64_t expectedTicks = 1;
+    int64_t ticks = 0;
+    int lastPercent = -1;
+};
+
+int OnIndexProgressTick(void* context) {
+    auto* p = static_cast<IndexProgress*>(context);
+    const int percent =
+        static_cast<int>(std::min<int64_t>(99, ++p->ticks * 100 / p->expectedTicks));
+    if (percent != p->lastPercent) {
+        p->lastPercent = percent;
+        (*p->report)(percent);
+    }
+    return 0;
+}
+
+bool QueryHasRow(sqlite3* db, const std::string& sql, int64_t* value = nullptr) {
+    sqlite3_stmt* stmt = nullptr;
+    bool row = false;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK) {
+        row = sqlite3_step(stmt) == SQLITE_ROW;
+        if (row && value) *value = sqlite3_column_int64(stmt, 0);
+    }
+    sqlite3_finalize(stmt);
+    return row;
+}
+
 }  // namespace
+
+std::string DuplicateIndexName(const std::string& tableName) {
+    return tableName + "_Duplicates";
+}
 
 std::string TableSetIniPath(const std::string& homeDir, const std::string& dbFileName) {
     const size_t keep = dbFileName.size() > 7 ? dbFileName.size() - 7 : 0;
@@ -50,6 +89,68 @@ ResultDatabase::ResultDatabase(Clock& clock)
 
 void ResultDatabase::Close() {
     MainTable.Close();
+    DownloadTable.Close();
+}
+
+void ResultDatabase::ResetStaging() {
+    ResultTable& staging = DownloadTable;
+    staging.MoveFirst();
+    if (staging.RowCount() <= 0) return;
+    const bool inTransaction = staging.BeginTransaction();
+    staging.SetTableName(kDownloadTableName);
+    staging.DropTable();
+    clock_.SleepMs(200);
+    staging.SetTableName(kDownloadTableName);
+    staging.CreateTable();
+    if (inTransaction && !staging.CommitTransaction()) staging.RollbackTransaction();
+    LoadDefaultView(staging);
+}
+
+void ResultDatabase::EnsureDuplicateIndex(const std::string& dbPath, const std::string& table) {
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(dbPath.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        return;
+    }
+    const std::string index = DuplicateIndexName(table);
+    const std::string exists =
+        "SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = '" + index + "'";
+    const std::string isTable =
+        "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = '" + table + "'";
+    // Names with a quote are not ours: leave such a file alone.
+    if (table.find_first_of("'[]") == std::string::npos && QueryHasRow(db, isTable) &&
+        !QueryHasRow(db, exists)) {
+        // An empty table is indexed at once; only a filled one reports.
+        int64_t rows = 0;
+        QueryHasRow(db, "SELECT max(ROWID) FROM [" + table + "]", &rows);
+        const bool report = OnIndexProgress && rows > 0;
+        IndexProgress progress;
+        if (report) {
+            progress.report = &OnIndexProgress;
+            progress.expectedTicks =
+                std::max<int64_t>(1, rows * kIndexStepsPerRow / kIndexProgressSteps);
+            sqlite3_progress_handler(db, kIndexProgressSteps, OnIndexProgressTick, &progress);
+            OnIndexProgress(0);
+        }
+        const std::string create = "CREATE INDEX IF NOT EXISTS [" + index + "] ON [" + table +
+                                   "] ([DATE],[TIME],[HbA1c_VALUE],[PID],[OPID])";
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(db, create.c_str(), -1, &stmt, nullptr) == SQLITE_OK)
+            sqlite3_step(stmt);
+        sqlite3_finalize(stmt);
+        sqlite3_progress_handler(db, 0, nullptr, nullptr);
+        if (report) OnIndexProgress(100);
+    }
+    sqlite3_close(db);
+}
+
+void ResultDatabase::OpenStaging() {
+    DownloadTable.SetTableName(kDownloadTableName);
+    if (DownloadTable.Open(DownloadDbPath) || !IsReadable(DownloadDbPath)) return;
+    // The file is there but its table is not (a reset cut short by an older
+    // version): make the table again so that downloads can list their results.
+    DownloadTable.Close();
+    if (DownloadTable.Create(DownloadDbPath) && DownloadTable.Requery()) return;
     DownloadTable.Close();
 }
 
@@ -84,6 +185,7 @@ std::optional<StoreProblem> ResultDatabase::FirstStart(const std::string& homeDi
     Close();
     MainTable.SetTableName(kMainTableName);
     if (!MainTable.Create(MainDbPath)) return StoreProblem{MainDbPath, MainTable.LastError()};
+    EnsureDuplicateIndex(MainDbPath, kMainTableName);
 
     // The file just created, by name: its table-set INI goes with it.
     const std::string createdFile = CurrentUser == "-1" ? kMainDbFile : CurrentUser;
@@ -144,14 +246,14 @@ std::optional<StoreProblem> ResultDatabase::LaterStart(const std::string& homeDi
     const std::string tableIni = TableSetIniPath(homeDir, CurrentUser);
     CurrentTable = ReadIni(ProfileFile(tableIni), "Table Count", "current_table");
 
+    EnsureDuplicateIndex(MainDbPath, CurrentTable);
     MainTable.SetTableName(CurrentTable);
     MainTable.Open(MainDbPath);
     if (auto problem = CheckMainTable(tableIni)) return problem;
     DatabaseReady = 1;
     LoadDefaultView(MainTable);
 
-    DownloadTable.SetTableName(kDownloadTableName);
-    DownloadTable.Open(DownloadDbPath);
+    OpenStaging();
     if (auto problem = CheckStaging()) return problem;
     LoadDefaultView(DownloadTable);
     return std::nullopt;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <optional>
+#include <functional>
 #include <string>
 
 #include "platform/clock.h"
@@ -33,6 +34,11 @@ struct StoreProblem {
     std::string Reason;
 };
 
+// The index that backs a download's duplicate test: the five fields it
+// compares, on the main result table. Added for speed only; the table and its
+// rows are as they were, and readers that do not know it still open the file.
+std::string DuplicateIndexName(const std::string& tableName);
+
 // Created once by the application and handed to everyone who reads or
 // writes results. Not locked: one thread at a time.
 class ResultDatabase {
@@ -51,6 +57,16 @@ class ResultDatabase {
     // Closes both tables.
     void Close();
 
+    // Empties the staging table of the last download by dropping and
+    // re-creating it, in one transaction: a program stopped half-way leaves
+    // the table as it was. Does nothing while the table holds no rows.
+    void ResetStaging();
+
+    // Told how far the duplicate index of an older file has been built
+    // (0 to 100, an estimate) while the start-up builds it; it is called on
+    // the thread that runs InitResultDatabase. May be empty.
+    std::function<void(int percent)> OnIndexProgress;
+
     ResultTable MainTable;
     ResultTable DownloadTable;
     std::string CurrentUser;
@@ -65,6 +81,11 @@ class ResultDatabase {
     std::optional<StoreProblem> LaterStart(const std::string& homeDir);
     std::optional<StoreProblem> CheckMainTable(const std::string& tableIni) const;
     std::optional<StoreProblem> CheckStaging() const;
+    // Creates the duplicate index of `table` in `dbPath` when it is missing.
+    void EnsureDuplicateIndex(const std::string& dbPath, const std::string& table);
+    // Opens the staging table, re-creating it in its file when the file
+    // exists but the table was lost.
+    void OpenStaging();
 
     Clock& clock_;
 };

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdlib>
 #include <cstring>
@@ -173,6 +174,9 @@ bool SqlTable::Create(const std::string& path) {
 }
 
 bool SqlTable::Close() {
+    FinishRowIds();
+    ForgetStatements();
+    countStamp_ = CountStamp{};
     if (open_ || db_) {
         sqlite3_close(db_);
         db_ = nullptr;
@@ -224,6 +228,8 @@ bool SqlTable::CreateTable() {
 
 bool SqlTable::DropTable() {
     if (!IsOpen()) return false;
+    LoadAllRowIds();
+    ForgetStatements();
     const std::string name = GetTableName();
     Composer del, drop;
     del.Piece("DELETE FROM [%s]", name.c_str());
@@ -237,6 +243,8 @@ bool SqlTable::DropTable() {
 
 bool SqlTable::MapColumns() {
     if (!ReadyForBindings()) return false;
+    LoadAllRowIds();
+    ForgetStatements();
     {
         Statement probe(db_, BuildSelect(false, true, true).c_str());
         if (!probe.ok()) {
@@ -322,21 +330,27 @@ int32_t SqlTable::CountRows() {
 bool SqlTable::RequeryRows(bool& anyRows) {
     anyRows = false;
     if (!IsOpen()) return false;
+    FinishRowIds();
     loadedCount_ = 0;
     if (!columnsMapped_ && !MapColumns()) return false;
-    rowCount_ = CountRows();
+    // A whole-table count walks the table: reuse it while nothing changed.
+    const CountStamp stamp = Stamp();
+    if (!InTransaction() && stamp == countStamp_) {
+        rowCount_ = countCached_;
+    } else {
+        rowCount_ = CountRows();
+        countCached_ = rowCount_;
+        countStamp_ = InTransaction() ? CountStamp{} : stamp;
+    }
     position_ = 1;
     rowIdCapacity_ = rowCount_ + kRowIdSpare;
     rowIds_ = std::make_unique<int32_t[]>(static_cast<size_t>(rowIdCapacity_));
     if (rowCount_ > 0) {
-        {
-            Statement stmt(db_, BuildSelect(true, true, true).c_str());
-            int rc = stmt.Step();
-            while (loadedCount_ < rowCount_ && rc == SQLITE_ROW) {
-                rowIds_[static_cast<size_t>(loadedCount_++)] = sqlite3_column_int(stmt.get(), 0);
-                rc = stmt.Step();
-            }
-        }
+        // The ids are read as rows are visited (LoadRowIds).
+        if (sqlite3_prepare_v2(db_, BuildSelect(true, true, true).c_str(), -1, &rowIdQuery_,
+                               nullptr) != SQLITE_OK)
+            FinishRowIds();
+        LoadRowIds(kFirstRowIds);
         MoveTo(1);
     }
     anyRows = rowCount_ > 0;
@@ -353,20 +367,73 @@ bool SqlTable::RequeryNonEmpty() {
     return RequeryRows(anyRows) && anyRows;
 }
 
-int32_t SqlTable::RowIdAt(int32_t i) const {
+int32_t SqlTable::RowIdAt(int32_t i) {
     if (!rowIds_ || i < 0 || i >= rowIdCapacity_) return 0;
+    if (rowIdQuery_ && i >= loadedCount_) LoadRowIds(i + 1);
     return rowIds_[static_cast<size_t>(i)];
+}
+
+void SqlTable::LoadRowIds(int32_t count) {
+    // While the query is pending nothing has been appended: the row count is
+    // the count of the requery.
+    const int32_t want = std::min(count, rowCount_);
+    while (rowIdQuery_ && loadedCount_ < want) {
+        if (sqlite3_step(rowIdQuery_) != SQLITE_ROW) {
+            FinishRowIds();
+            break;
+        }
+        rowIds_[static_cast<size_t>(loadedCount_++)] = sqlite3_column_int(rowIdQuery_, 0);
+    }
+    if (loadedCount_ >= rowCount_) FinishRowIds();
+}
+
+void SqlTable::FinishRowIds() {
+    sqlite3_finalize(rowIdQuery_);
+    rowIdQuery_ = nullptr;
+}
+
+void SqlTable::ForgetStatements() {
+    sqlite3_finalize(readRow_);
+    sqlite3_finalize(insertRow_);
+    sqlite3_finalize(hasRow_);
+    readRow_ = insertRow_ = hasRow_ = nullptr;
+    readRowSql_.clear();
+    insertRowSql_.clear();
+    hasRowSql_.clear();
+}
+
+sqlite3_stmt* SqlTable::Reused(sqlite3_stmt*& slot, std::string& slotSql, const std::string& sql) {
+    if (slot && slotSql == sql) {
+        sqlite3_reset(slot);
+        sqlite3_clear_bindings(slot);
+        return slot;
+    }
+    sqlite3_finalize(slot);
+    slot = nullptr;
+    slotSql.clear();
+    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &slot, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(slot);
+        slot = nullptr;
+        return nullptr;
+    }
+    slotSql = sql;
+    return slot;
 }
 
 bool SqlTable::MoveTo(int32_t row) {
     if (!IsOpen() || !rowIds_ || pendingRowId_ != 0 || adding_ || row <= 0) return false;
     if (rowCount_ == 0) return true;
     if (row <= rowCount_) {
-        Composer c;
-        c.Text(BuildSelect(false, false, false)).Piece(" WHERE ROWID = %d", RowIdAt(row - 1));
-        Statement stmt(db_, c.sql());
-        bool hasRow = stmt.ok() && stmt.Step() == SQLITE_ROW;
-        ReadRow(stmt.get(), hasRow);
+        const int32_t id = RowIdAt(row - 1);
+        sqlite3_stmt* stmt =
+            Reused(readRow_, readRowSql_, BuildSelect(false, false, false) + " WHERE ROWID = ?");
+        bool hasRow = false;
+        if (stmt) {
+            sqlite3_bind_int(stmt, 1, id);
+            hasRow = sqlite3_step(stmt) == SQLITE_ROW;
+        }
+        ReadRow(stmt, hasRow);
+        if (stmt) sqlite3_reset(stmt);
     }
     position_ = row;
     return true;
@@ -482,6 +549,7 @@ bool SqlTable::Commit() {
     if (GetColumnCount() < storedColumnCount_ && adding_) return InsertNamed();
     if (!ReadyForBindings() || !adding_) return false;
     if (!PositionalInsertFits()) return InsertNamed();
+    LoadAllRowIds();
 
     Composer c;
     c.Piece("INSERT INTO [%s] VALUES(", GetTableName().c_str());
@@ -491,12 +559,11 @@ bool SqlTable::Commit() {
     c.Text(") ");
     int rc = SQLITE_ERROR;
     if (c.ok()) {
-        Statement stmt(db_, c.sql());
-        if (stmt.ok()) {
-            BindAll(stmt.get());
-            rc = stmt.Step();
+        if (sqlite3_stmt* stmt = Reused(insertRow_, insertRowSql_, c.sql())) {
+            BindAll(stmt);
+            rc = sqlite3_step(stmt);
+            sqlite3_reset(stmt);
         }
-        stmt.Reset();
     }
     adding_ = false;
     if (rc != SQLITE_DONE) return false;
@@ -510,6 +577,7 @@ bool SqlTable::Commit() {
 bool SqlTable::InsertNamed() {
     if (!adding_ || !ReadyForBindings()) return false;
     adding_ = false;
+    LoadAllRowIds();
     Composer c;
     c.Piece("INSERT INTO [%s] (", GetTableName().c_str());
     int items = 0;
@@ -558,6 +626,7 @@ bool SqlTable::InsertNamed() {
 
 bool SqlTable::UpdateWhere(std::string_view condition) {
     if (!ReadyForBindings() || adding_) return false;
+    LoadAllRowIds();
     Composer c;
     c.Piece("UPDATE [%s] SET ", GetTableName().c_str());
     int items = 0;
@@ -581,6 +650,7 @@ bool SqlTable::UpdateWhere(std::string_view condition) {
 
 int SqlTable::DeleteWhere() {
     if (!open_ && !db_) return 0;
+    LoadAllRowIds();
     std::string sql = "DELETE FROM [" + GetTableName() + "]";
     if (!filter.IsEmptyText()) sql += " WHERE " + filter.str();
     Statement stmt(db_, sql.c_str());
@@ -611,6 +681,41 @@ void SqlTable::AppendRowId(int32_t id) {
     ++rowCount_;
 }
 
+bool SqlTable::HasRowWhere(const std::string& condition,
+                           std::initializer_list<std::string_view> texts) {
+    if (!IsOpen()) return false;
+    sqlite3_stmt* stmt =
+        Reused(hasRow_, hasRowSql_, "SELECT 1 FROM [" + GetTableName() + "] WHERE " + condition);
+    if (!stmt) return false;
+    int k = 1;
+    for (std::string_view text : texts)
+        sqlite3_bind_text(stmt, k++, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
+    const bool found = sqlite3_step(stmt) == SQLITE_ROW;
+    sqlite3_reset(stmt);
+    return found;
+}
+
+SqlTable::CountStamp SqlTable::Stamp() {
+    CountStamp stamp;
+    stamp.sql = GetTableName() + "\n" + filter.str();
+    stamp.changes = sqlite3_total_changes64(db_);
+    for (auto [pragma, value] : {std::pair{"PRAGMA data_version", &stamp.dataVersion},
+                                 std::pair{"PRAGMA schema_version", &stamp.schemaVersion}}) {
+        Statement stmt(db_, pragma);
+        if (stmt.ok() && stmt.Step() == SQLITE_ROW) *value = sqlite3_column_int64(stmt.get(), 0);
+    }
+    return stamp;
+}
+
+void SqlTable::ClearRowIds() {
+    FinishRowIds();
+    loadedCount_ = 0;
+    rowCount_ = 0;
+    position_ = 1;
+    rowIdCapacity_ = kRowIdSpare;
+    rowIds_ = std::make_unique<int32_t[]>(static_cast<size_t>(rowIdCapacity_));
+}
+
 bool SqlTable::BeginTransaction() {
     return IsOpen() && !InTransaction() && Execute("BEGIN");
 }
@@ -618,6 +723,7 @@ bool SqlTable::CommitTransaction() {
     return InTransaction() && Execute("COMMIT");
 }
 bool SqlTable::RollbackTransaction() {
+    LoadAllRowIds();
     return InTransaction() && Execute("ROLLBACK");
 }
 bool SqlTable::InTransaction() const {

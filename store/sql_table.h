@@ -4,9 +4,18 @@
 // `filter` in `orderBy` order, and copies one row at a time into the bound
 // members. Operations report success as a boolean and never show anything.
 // A table is used by one thread at a time.
+//
+// A requery counts the matching rows (a count of unchanged rows is reused)
+// and reads the first row ids of the ordered query; the rest are read only as
+// far as rows are visited, so a requery over a large table costs the count
+// and the first rows, not a walk over every row.
+// The rest are read before anything is written through the table, so the
+// list stays the snapshot of the requery. Reading one row and inserting one
+// row reuse their compiled statements.
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -41,6 +50,10 @@ class SqlTable {
     // in pauses of kBusyPauseMs, before it fails with "database is locked".
     static constexpr int kBusyWaitMs = 2000;
     static constexpr int kBusyPauseMs = 50;
+    // Row ids a requery reads at once; past them the query stays pending
+    // (holding the file's read lock) until the rows are visited, the table
+    // is written through, requeried or closed.
+    static constexpr int32_t kFirstRowIds = 1000;
 
     explicit SqlTable(Clock& clock) : clock_(clock) {}
     virtual ~SqlTable();
@@ -85,6 +98,17 @@ class SqlTable {
     int DeleteWhere();
     bool DeleteFiltered();
 
+    // True when a row matches `condition`, whose parameters ?1, ?2, ... take
+    // `texts` in order, compared as stored texts. Leaves the row-id list, the
+    // filter and the bound members as they are; the statement is reused while
+    // the condition stays the same.
+    bool HasRowWhere(const std::string& condition, std::initializer_list<std::string_view> texts);
+
+    // Empties the row-id list without a query, as a requery matching no row
+    // would: for a writer that requeries when it is done, so that its inserts
+    // need not read the ids of the last requery first.
+    void ClearRowIds();
+
     // One transaction on this table's database file.
     bool BeginTransaction();
     bool CommitTransaction();
@@ -104,8 +128,8 @@ class SqlTable {
     bool ColumnsMapped() const { return columnsMapped_; }
     int32_t RowIdCapacity() const { return rowIdCapacity_; }
     int32_t LoadedCount() const { return loadedCount_; }
-    // Entry i of the row-id list (0 outside the list).
-    int32_t RowIdAt(int32_t i) const;
+    // Entry i of the row-id list (0 outside the list); reads the ids up to i.
+    int32_t RowIdAt(int32_t i);
     bool IsAdding() const { return adding_; }
     const ColumnBinding& Binding(int i) const { return bindings_[static_cast<size_t>(i)]; }
     // The connection, for callers that need what the table does not offer.
@@ -132,6 +156,15 @@ class SqlTable {
     bool PositionalInsertFits() const;
     bool InsertNamed();
     void AppendRowId(int32_t id);
+    // Reads row ids from the pending requery until `count` are held.
+    void LoadRowIds(int32_t count);
+    // Reads every remaining row id (before a write through this table).
+    void LoadAllRowIds() { LoadRowIds(rowCount_); }
+    // Ends the pending requery and forgets the reused statements.
+    void FinishRowIds();
+    void ForgetStatements();
+    // A compiled statement kept for reuse while `sql` stays the same.
+    sqlite3_stmt* Reused(sqlite3_stmt*& slot, std::string& slotSql, const std::string& sql);
 
     void NoteError();
 
@@ -152,6 +185,26 @@ class SqlTable {
     int32_t loadedCount_ = 0;
     int32_t pendingRowId_ = 0;
     bool adding_ = false;
+    // The ordered row-id query of the last requery while ids remain unread.
+    sqlite3_stmt* rowIdQuery_ = nullptr;
+    sqlite3_stmt* readRow_ = nullptr;
+    std::string readRowSql_;
+    sqlite3_stmt* insertRow_ = nullptr;
+    std::string insertRowSql_;
+    sqlite3_stmt* hasRow_ = nullptr;
+    std::string hasRowSql_;
+    // The last count outside a transaction and what it was taken on: a
+    // requery of the same rows with nothing changed since reuses it.
+    struct CountStamp {
+        std::string sql;
+        int64_t changes = -1;
+        int64_t dataVersion = -1;
+        int64_t schemaVersion = -1;
+        friend bool operator==(const CountStamp&, const CountStamp&) = default;
+    };
+    CountStamp Stamp();
+    CountStamp countStamp_;
+    int32_t countCached_ = 0;
 };
 
 // SQLite's message for the connection's last error, followed by the system's

@@ -4,6 +4,7 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -208,7 +209,148 @@ TEST_F(ProcessDownloadTest, FailedInsertStoresNoneOfTheRunAndSaysSo) {
     EXPECT_FALSE(db->MainTable.InTransaction());
 }
 
+TEST_F(ProcessDownloadTest, WithAndWithoutTheIndexTheSameDuplicatesAreSkipped) {
+    const std::string idText = Record("2406010800", "061", "1234 5", "OP 1");
+    const std::string zeros = Record("2406010900", "062", std::string(14, '0'), "OP 1");
+    struct Step {
+        int handshake;
+        std::vector<std::string> records;
+        std::pair<int, int> storedAndSkipped;
+    };
+    // The ids are stored as trimmed: "1234 " after a handshake, the whole
+    // field with its trailing blanks without one, so those do not match.
+    const Step steps[] = {
+        {1, {idText, zeros, kB}, {3, 0}}, {1, {idText, zeros, kB, idText}, {0, 4}},
+        {0, {idText, zeros}, {2, 0}},     {0, {idText, kB}, {1, 1}},
+        {1, {kC, idText}, {1, 1}},
+    };
+    std::vector<std::vector<std::string>> tables;
+    for (const bool indexed : {true, false}) {
+        SCOPED_TRACE(indexed ? "with the index" : "without the index");
+        TempDir fresh;
+        ResultDatabase store(clock);
+        store.InitResultDatabase(fresh.path());
+        if (!indexed) {
+            const std::string drop = "DROP INDEX [" + DuplicateIndexName("HospitalTlb") + "]";
+            ASSERT_TRUE(store.MainTable.Execute(drop));
+        }
+        for (const Step& step : steps) {
+            link.HandshakeSeen = step.handshake;
+            link.RxPayload.clear();
+            for (const std::string& r : step.records) link.RxPayload += r;
+            link.RecordCount = static_cast<int>(step.records.size());
+            const DownloadSummary s =
+                ProcessDownload(link, store, channel, clock, fresh.path(), {}, work.path());
+            EXPECT_EQ(std::make_pair(s.stored, s.duplicates), step.storedAndSkipped);
+        }
+        // Results that tie on date, time and value may list in another order.
+        tables.push_back(Rows(store.MainTable));
+        std::sort(tables.back().begin(), tables.back().end());
+    }
+    EXPECT_EQ(tables[0], tables[1]);
+    EXPECT_EQ(tables[0].size(), 7u);
+}
+
+TEST_F(ProcessDownloadTest, DuplicateTestIsAnIndexLookup) {
+    sqlite3_stmt* stmt = nullptr;
+    const std::string sql =
+        std::string("EXPLAIN QUERY PLAN SELECT 1 FROM [HospitalTlb] WHERE ") + kDuplicateTest;
+    ASSERT_EQ(sqlite3_prepare_v2(db->MainTable.Handle(), sql.c_str(), -1, &stmt, nullptr),
+              SQLITE_OK);
+    std::string plan;
+    while (sqlite3_step(stmt) == SQLITE_ROW)
+        plan += reinterpret_cast<const char*>(sqlite3_column_text(stmt, 3));
+    sqlite3_finalize(stmt);
+    EXPECT_NE(plan.find("USING COVERING INDEX HospitalTlb_Duplicates"), std::string::npos) << plan;
+}
+
+TEST_F(ProcessDownloadTest, ObserverHearsHowFarStoringIsAndWhatWasStoredBeforeTheEnd) {
+    std::vector<std::string> memory;
+    for (int i = 0; i < 250; ++i)
+        memory.push_back(Record("2407" + std::to_string(100000 + i).substr(0, 6), "061", "P", "O"));
+    memory.push_back(memory[0]);
+    std::vector<std::pair<int, int>> reached;
+    size_t commandsAtFinish = 99;
+    DownloadSummary told;
+    DownloadObserver observer;
+    observer.storing = [&](int n, int total) { reached.emplace_back(n, total); };
+    observer.finished = [&](const DownloadSummary& s) {
+        told = s;
+        commandsAtFinish = channel.Commands().size();
+    };
+    link.RxPayload.clear();
+    for (const std::string& r : memory) link.RxPayload += r;
+    link.RecordCount = static_cast<int>(memory.size());
+    ProcessDownload(link, *db, channel, clock, home.path(), {}, work.path(), observer);
+    EXPECT_EQ(told.stored, 250);
+    EXPECT_EQ(told.duplicates, 1);
+    EXPECT_EQ(commandsAtFinish, 2u) << "told after 53 and 54, before 500";
+    ASSERT_FALSE(reached.empty());
+    EXPECT_EQ(reached.front(), std::make_pair(1, 251));
+    EXPECT_EQ(reached.back(), std::make_pair(251, 251));
+    EXPECT_TRUE(std::is_sorted(reached.begin(), reached.end()));
+    EXPECT_LE(reached.size(), 102u) << "at most one report per percent";
+}
+
 using ProcessDownloadDeathTest = ProcessDownloadTest;
+
+// A clock that ends the process in the pause between dropping and re-creating
+// the staging table.
+class DyingInTheReset final : public Clock {
+  public:
+    int64_t NowMs() const override { return inner.NowMs(); }
+    int64_t Ticks() const override { return inner.Ticks(); }
+    double TicksPerMs() const override { return inner.TicksPerMs(); }
+    void SleepMs(int64_t ms) override {
+        if (ms == 200) _exit(9);
+        inner.SleepMs(ms);
+    }
+    VirtualClock inner;
+};
+
+TEST_F(ProcessDownloadDeathTest, StagingTableSurvivesADeathInItsResetOrIsMadeAgainAtStart) {
+    enum class Loss { KilledInTheReset, DroppedByAnOlderVersion };
+    for (const Loss loss : {Loss::KilledInTheReset, Loss::DroppedByAnOlderVersion}) {
+        SCOPED_TRACE(loss == Loss::KilledInTheReset ? "killed" : "dropped");
+        const std::string first = Record("2408010800", "061", "P" + std::to_string(int(loss)), "O");
+        const std::string next = Record("2408020800", "062", "Q" + std::to_string(int(loss)), "O");
+        Run({first});
+        ASSERT_EQ(StagingCount(), 1);
+        db->Close();
+        if (loss == Loss::KilledInTheReset) {
+            EXPECT_EXIT(
+                {
+                    DyingInTheReset dying;
+                    ResultDatabase child(dying);
+                    child.InitResultDatabase(home.path());
+                    link.RxPayload = next;
+                    link.RecordCount = 1;
+                    ProcessDownload(link, child, channel, dying, home.path(), {}, work.path());
+                    _exit(0);
+                },
+                ::testing::ExitedWithCode(9), "");
+        } else {
+            sqlite3* raw = nullptr;
+            ASSERT_EQ(sqlite3_open(db->DownloadDbPath.c_str(), &raw), SQLITE_OK);
+            ASSERT_EQ(sqlite3_exec(raw, "DROP TABLE [DownLoadData]", nullptr, nullptr, nullptr),
+                      SQLITE_OK);
+            sqlite3_close(raw);
+        }
+        OpenDatabase();
+        ASSERT_TRUE(db->DownloadTable.IsOpen());
+        // A reset cut short is undone; a table lost for good is made again.
+        EXPECT_EQ(StagingCount(), loss == Loss::KilledInTheReset ? 1 : 0);
+        int told = -1;
+        DownloadObserver observer;
+        observer.finished = [&](const DownloadSummary& s) { told = s.stored; };
+        link.RxPayload = next;
+        link.RecordCount = 1;
+        ProcessDownload(link, *db, channel, clock, home.path(), {}, work.path(), observer);
+        EXPECT_EQ(told, 1);
+        EXPECT_EQ(Rows(db->DownloadTable).size(), 1u) << "the download lists its result";
+        EXPECT_EQ(Rows(db->DownloadTable)[0].substr(0, 17), "20240802 0800 062");
+    }
+}
 
 TEST_F(ProcessDownloadDeathTest, RunKilledHalfWayLeavesTheDatabaseAsItWas) {
     Run({kC});

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <string>
@@ -144,6 +145,48 @@ TEST_F(ResultDatabaseTest, NewUserFileNamedInTheUserListOpensAgainOnTheNextStart
     db.InitResultDatabase(home.path());
     EXPECT_EQ(db.CurrentTable, "HospitalTlb");
     EXPECT_EQ(Dates(db.MainTable), (Strings{"20240101 0800"}));
+}
+
+// The index's columns in order, "" when the index is missing.
+std::string IndexColumns(sqlite3* db, const std::string& index) {
+    sqlite3_stmt* stmt = nullptr;
+    std::string columns;
+    const std::string sql = "SELECT name FROM pragma_index_info('" + index + "') ORDER BY seqno";
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK)
+        while (sqlite3_step(stmt) == SQLITE_ROW)
+            columns +=
+                std::string(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0))) + " ";
+    sqlite3_finalize(stmt);
+    return columns;
+}
+
+TEST_F(ResultDatabaseTest, OlderFileGainsTheDuplicateIndexAtItsNextStartAndReportsProgress) {
+    const std::string index = DuplicateIndexName("HospitalTlb");
+    std::vector<int> progress;
+    std::string createText;
+    {
+        ResultDatabase first(clock);
+        first.OnIndexProgress = [&](int percent) { progress.push_back(percent); };
+        first.InitResultDatabase(home.path());
+        EXPECT_TRUE(progress.empty()) << "an empty table is indexed without a report";
+        createText = CreateStatement(first.MainTable);
+        AddResult(first.MainTable, "20240101", "0800");
+        AddResult(first.MainTable, "20240301", "0700");
+        // What an older version left: the same table without the index.
+        ASSERT_TRUE(first.MainTable.Execute("DROP INDEX [" + index + "]"));
+        ASSERT_EQ(IndexColumns(first.MainTable.Handle(), index), "");
+    }
+    ResultDatabase db(clock);
+    db.OnIndexProgress = [&](int percent) { progress.push_back(percent); };
+    db.InitResultDatabase(home.path());
+    EXPECT_EQ(IndexColumns(db.MainTable.Handle(), index), "DATE TIME HbA1c_VALUE PID OPID ");
+    EXPECT_EQ(IndexColumns(db.DownloadTable.Handle(), DuplicateIndexName("DownLoadData")), "");
+    EXPECT_EQ(CreateStatement(db.MainTable), createText);
+    EXPECT_EQ(Dates(db.MainTable), (Strings{"20240301 0700", "20240101 0800"}));
+    ASSERT_GE(progress.size(), 2u);
+    EXPECT_EQ(progress.front(), 0);
+    EXPECT_EQ(progress.back(), 100);
+    EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
 }
 
 TEST_F(ResultDatabaseTest, MissingStagingFileLeavesOnlyTheDownloadTableClosed) {

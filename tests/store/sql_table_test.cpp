@@ -145,6 +145,88 @@ TEST_F(SqlTableTest, RowIdListGrowsByFiveThousandWhenFull) {
     }
 }
 
+// A requery reads its row ids as rows are visited; every write through the
+// table keeps the list the requery's snapshot with new rows appended.
+TEST_F(SqlTableTest, RequeryStaysASnapshotThroughWritesAndClose) {
+    ASSERT_TRUE(t.Create(path));
+    // More rows than a requery reads at once, so the rest stay pending.
+    const int rows = SqlTable::kFirstRowIds + 3;
+    ASSERT_TRUE(t.BeginTransaction());
+    for (int i = 1; i <= rows; ++i) ASSERT_TRUE(AddSample(t, "r" + std::to_string(i), i));
+    ASSERT_TRUE(t.CommitTransaction());
+    t.orderBy = "[B] DESC";
+    ASSERT_TRUE(t.Requery());
+    ASSERT_TRUE(t.MoveTo(2));
+    EXPECT_EQ(t.b, rows - 1);
+    ASSERT_TRUE(AddSample(t, "new", 0));
+    ASSERT_TRUE(AddSample(t, "newer", rows + 1));
+    Strings seen = Walk(t, t.a);
+    ASSERT_EQ(seen.size(), static_cast<size_t>(rows + 2));
+    EXPECT_EQ(Strings(seen.end() - 4, seen.end()), (Strings{"r2", "r1", "new", "newer"}));
+
+    ASSERT_TRUE(t.Requery());
+    t.filter = "[B] = 1";
+    EXPECT_EQ(t.DeleteWhere(), SQLITE_DONE);
+    t.filter = "";
+    seen = Walk(t, t.a);
+    ASSERT_EQ(seen.size(), static_cast<size_t>(rows + 2));
+    EXPECT_EQ(seen.front(), "newer");
+    EXPECT_EQ(Strings(seen.end() - 3, seen.end()), (Strings{"r2", "", "new"}))
+        << "the deleted row reads empty in its place";
+
+    // A closed table holds no statement: the file can be written and reopened.
+    ASSERT_TRUE(t.Requery());
+    ASSERT_TRUE(t.Close());
+    {
+        SampleTable other(clock);
+        ASSERT_TRUE(other.Open(path));
+        ASSERT_TRUE(other.Execute("DELETE FROM [T] WHERE [B] > 2"));
+    }
+    ASSERT_TRUE(t.Open(path));
+    ASSERT_TRUE(t.Requery());
+    EXPECT_EQ(t.RowCount(), 2);
+}
+
+// Requeries reuse an unchanged count; any change, by this connection (also
+// one rolled back) or another, counts again.
+TEST_F(SqlTableTest, RowCountFollowsEveryChange) {
+    ASSERT_TRUE(t.Create(path));
+    for (int i = 1; i <= 3; ++i) ASSERT_TRUE(AddSample(t, "r", i));
+    ASSERT_TRUE(t.Requery());
+    ASSERT_TRUE(t.Requery());
+    EXPECT_EQ(t.RowCount(), 3);
+    SampleTable other(clock);
+    ASSERT_TRUE(other.Open(path));
+    ASSERT_TRUE(other.Execute("INSERT INTO [T] (B) VALUES (4)"));
+    ASSERT_TRUE(t.Requery());
+    EXPECT_EQ(t.RowCount(), 4);
+    ASSERT_TRUE(t.BeginTransaction());
+    ASSERT_TRUE(AddSample(t, "r", 5));
+    ASSERT_TRUE(t.Requery());
+    EXPECT_EQ(t.RowCount(), 5);
+    ASSERT_TRUE(t.RollbackTransaction());
+    ASSERT_TRUE(t.Requery());
+    EXPECT_EQ(t.RowCount(), 4);
+    t.filter = "[B] > 2";
+    ASSERT_TRUE(t.Requery());
+    EXPECT_EQ(t.RowCount(), 2);
+}
+
+TEST_F(SqlTableTest, HasRowWhereComparesStoredTextsAndLeavesTheCursor) {
+    ASSERT_TRUE(t.Create(path));
+    for (const char* a : {"1234 ", "O'NEIL", "x"}) ASSERT_TRUE(AddSample(t, a, 1));
+    ASSERT_TRUE(t.Requery());
+    ASSERT_TRUE(t.MoveTo(2));
+    const std::string condition = "[A] = ?1 AND [B] = 1";
+    EXPECT_TRUE(t.HasRowWhere(condition, {"1234 "}));
+    EXPECT_FALSE(t.HasRowWhere(condition, {"1234"}));
+    EXPECT_FALSE(t.HasRowWhere(condition, {"1234  "}));
+    EXPECT_TRUE(t.HasRowWhere(condition, {"O'NEIL"}));
+    EXPECT_EQ(t.Position(), 2);
+    EXPECT_EQ(t.a.str(), "O'NEIL");
+    EXPECT_EQ(t.RowCount(), 3);
+}
+
 TEST_F(SqlTableTest, UpdateWhereRefusesAnOverlongConditionInsteadOfTruncatingIt) {
     ASSERT_TRUE(t.Create(path));
     ASSERT_TRUE(AddSample(t, "one", 1));
