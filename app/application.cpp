@@ -3,8 +3,10 @@
 #include <ctime>
 
 #include "app/app_profile.h"
+#include "app/list_view_wiring.h"
 #include "app/main_frame.h"
 #include "protocol/process_download.h"
+#include "views/all_data_list_view.h"
 
 namespace tav {
 
@@ -30,6 +32,7 @@ void Application::Shutdown() {
     // Closing runs the window's close steps; its destruction then the worker's end.
     if (frame_ && frame_->isVisible()) frame_->close();
     frame_.reset();
+    listPrompts_.reset();
     StopWorker();
     database_.Close();
 }
@@ -49,6 +52,11 @@ bool Application::Start() {
     frame_ = std::make_unique<CMainFrame>(context);
     frame_->SetMessagePresenter(options_.Presenter);
     channel_.target = frame_.get();
+    listPrompts_ = std::make_unique<FrameListPrompts>(*frame_);
+    frame_->SetViewFactory(viewix::kAllData, [this](ViewHost& host, QWidget* parent) {
+        return new CHbA1c720AllDataListView(host, database_, settings_, *listPrompts_, *profile_,
+                                            searchActive_, parent);
+    });
 
     controller_ = std::make_unique<DownloadController>(
         link_, serial_, clock_, *frame_, analyzerPorts_,

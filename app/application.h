@@ -7,17 +7,17 @@
 #include <memory>
 
 #include "app/frame_interfaces.h"
+#include "app/port_select_dialog.h"
 #include "app/qt_handoff.h"
 #include "core/settings.h"
 #include "core/startup.h"
+#include "link/link_channel.h"
+#include "link/link_state.h"
 #include "link/port_scan.h"
-#include "app/port_select_dialog.h"
 #include "link/serial_port.h"
 #include "platform/clock.h"
 #include "protocol/analyzer_ports.h"
 #include "protocol/download_controller.h"
-#include "link/link_channel.h"
-#include "link/link_state.h"
 #include "protocol/link_worker.h"
 #include "store/result_database.h"
 #include "views/download_sources.h"
@@ -25,6 +25,7 @@
 namespace tav {
 
 class CMainFrame;
+class FrameListPrompts;
 class MessagePresenter;
 
 // How the application starts; the program uses the defaults.
@@ -55,6 +56,9 @@ class Application final : public FrameServices, public FrameController {
     LinkState& Link() { return link_; }
     SerialPort& Serial() { return serial_; }
     const LinkWorker* Worker() const { return worker_.get(); }
+    // SearchActive: 1 while the all-data list (or the graph) shows a period
+    // or search result.
+    int& SearchActive() { return searchActive_; }
 
     // FrameServices
     void OpenStore() override;
@@ -99,6 +103,8 @@ class Application final : public FrameServices, public FrameController {
     std::unique_ptr<DownloadController> controller_;
     std::unique_ptr<LinkWorker> worker_;
     std::unique_ptr<CMainFrame> frame_;
+    std::unique_ptr<FrameListPrompts> listPrompts_;
+    int searchActive_ = 0;
     bool workerStopped_ = false;
 };
 

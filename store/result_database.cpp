@@ -4,6 +4,7 @@
 
 #include "platform/ini.h"
 #include "platform/paths.h"
+#include "store/result_list_reader.h"
 
 namespace tav {
 namespace {
@@ -50,6 +51,7 @@ void ResultDatabase::InitResultDatabase(const std::string& homeDir) {
     else
         LaterStart(homeDir);
 
+    EnsureResultListIndexes(MainTable);
     LoadDefaultView(MainTable);
     LoadDefaultView(DownloadTable);
 }
