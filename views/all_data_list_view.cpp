@@ -24,7 +24,7 @@ constexpr int kListColumns = 7;
 constexpr int kPeriodWeeks = 12;
 // Rows listed before the fill first returns, and per later slice.
 constexpr size_t kFirstRows = 2000;
-constexpr size_t kSliceRows = 10000;
+constexpr size_t kSliceRows = 5000;
 
 QString Q(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -61,6 +61,7 @@ QDate StoredDate(const std::string& text) {
 void CHbA1c720AllDataListView::IdCombo::Reset() {
     combo->clear();
     keys.clear();
+    seen.clear();
     pending.clear();
     combo->addItem(QString::fromLatin1(kAllIdsItem));
     keys.insert(Fold(kAllIdsItem));
@@ -70,6 +71,8 @@ void CHbA1c720AllDataListView::IdCombo::Reset() {
 // ("AB" is not added after "ABC"). The folded items are kept sorted, so the
 // items beginning with an id start at its lower bound.
 void CHbA1c720AllDataListView::IdCombo::Note(std::string_view id) {
+    // An id met before is covered already: the items only grow.
+    if (!seen.emplace(id).second) return;
     std::string key = Fold(id);
     auto found = keys.lower_bound(key);
     if (found != keys.end() && found->compare(0, key.size(), key) == 0) return;

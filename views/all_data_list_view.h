@@ -10,6 +10,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <unordered_set>
 
 #include "core/settings.h"
 #include "store/result_database.h"
@@ -120,8 +121,9 @@ class CHbA1c720AllDataListView : public FrameView {
   private:
     struct IdCombo {
         QComboBox* combo = nullptr;
-        std::set<std::string> keys;  // folded item texts, for the prefix test
-        QStringList pending;         // items found by the current slice
+        std::set<std::string> keys;            // folded item texts, for the prefix test
+        std::unordered_set<std::string> seen;  // every id noted since the reset
+        QStringList pending;                   // items found by the current slice
         void Reset();
         void Note(std::string_view id);
         void Flush();
