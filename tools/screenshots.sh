@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes the pictures in docs/screenshots/ (home.png, port-select.png,
-# downloading.png, download-view.png) of the real window under Xvfb, with a
-# manual download from analyzer-sim. Builds tav-screenshots and analyzer-sim
+# downloading.png, download-view.png, list-view.png, list-search.png,
+# data-modify.png) of the real window under Xvfb, with a manual download from
+# analyzer-sim. Builds tav-screenshots and analyzer-sim
 # into $BUILD_DIR (default build/) if needed.
 #
 #   tools/screenshots.sh [OUT_DIR]

@@ -66,6 +66,8 @@ CRecordDlg::CRecordDlg(const RecordSlot& selected, const AppSettings& settings,
     auto readOnlyLine = [&](const std::string& text) {
         auto* line = new QLineEdit(Q(text), this);
         line->setReadOnly(true);
+        // Shown as fixed text, unlike the fields the user may change.
+        line->setStyleSheet(QStringLiteral("QLineEdit { background: palette(window); }"));
         return line;
     };
 
