@@ -72,7 +72,9 @@ void CHbA1c720AllDataListView::IdCombo::Reset() {
 // items beginning with an id start at its lower bound.
 void CHbA1c720AllDataListView::IdCombo::Note(std::string_view id) {
     // An id met before is covered already: the items only grow.
-    if (!seen.emplace(id).second) return;
+    std::string raw(id);
+    if (seen.find(raw) != seen.end()) return;
+    seen.insert(std::move(raw));
     std::string key = Fold(id);
     auto found = keys.lower_bound(key);
     if (found != keys.end() && found->compare(0, key.size(), key) == 0) return;
@@ -132,10 +134,13 @@ CHbA1c720AllDataListView::CHbA1c720AllDataListView(ViewHost& host, ResultDatabas
         connect(button(v.id), &QAbstractButton::clicked, this,
                 [this, command = v.command] { host_.SendLinkCommand(command); });
     connect(button(alid::kAutomatic), &QAbstractButton::clicked, this, [this] { OnAutomatic(); });
+    // Export and print read every row: the rows still to come are listed first.
     connect(button(alid::kExport), &QAbstractButton::clicked, this, [this] {
+        FinishFill();
         if (exportAction_) exportAction_();
     });
     connect(button(alid::kPrint), &QAbstractButton::clicked, this, [this] {
+        FinishFill();
         if (printAction_) printAction_();
     });
     connect(button(alid::kSettings), &QAbstractButton::clicked, this, [this] {
