@@ -3,10 +3,12 @@
 // view, each figure beside the record-set cursor that prepares one statement
 // per row (MoveTo), measured on the same file in the same run.
 //
-//   QT_QPA_PLATFORM=offscreen tav_list_bench [--rows=N] [google-benchmark flags]
+//   tav_list_bench [--rows=N] [google-benchmark flags]
+//   tav_list_bench [--rows=N] --program    the program's resident size with the list open
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QComboBox>
@@ -25,6 +27,9 @@
 #include <string>
 #include <vector>
 
+#include "app/application.h"
+#include "app/main_frame.h"
+#include "app/message_presenter.h"
 #include "core/result_format.h"
 #include "views/all_data_list_view.h"
 #include "views/list_view_prompts.h"
@@ -71,6 +76,44 @@ long ResidentMb() {
     return -1;
 }
 
+// Fills the main table with gRows results over six years from 20,000
+// patients and 200 operators; notes a patient and the day of one result.
+void Populate(ResultTable& table, std::string& somePid, QDate& someDay) {
+    sqlite3* handle = table.Handle();
+    sqlite3_exec(handle, "BEGIN", nullptr, nullptr, nullptr);
+    sqlite3_stmt* insert = nullptr;
+    sqlite3_prepare_v2(handle,
+                       "INSERT INTO [HospitalTlb] VALUES(?,?,?,?,?,?,'','19000101',0,0,0,'','')",
+                       -1, &insert, nullptr);
+    // Results arrive about in the order they were measured: rows are
+    // stored by date, with random times, values and ids.
+    std::mt19937 random(7);
+    std::vector<int> days(static_cast<size_t>(gRows));
+    for (int& day : days) day = static_cast<int>(random() % (6 * 365));
+    std::sort(days.begin(), days.end());
+    char date[16], time[8], value[8], pid[16], opid[16];
+    for (int i = 0; i < gRows; ++i) {
+        const QDate taken = QDate(2020, 1, 1).addDays(days[static_cast<size_t>(i)]);
+        std::snprintf(date, sizeof date, "%04d%02d%02d", taken.year(), taken.month(), taken.day());
+        std::snprintf(time, sizeof time, "%02d%02d", static_cast<int>(random() % 24),
+                      static_cast<int>(random() % 60));
+        std::snprintf(value, sizeof value, "%03d", 40 + static_cast<int>(random() % 100));
+        std::snprintf(pid, sizeof pid, "P%07d", static_cast<int>(random() % 20000));
+        std::snprintf(opid, sizeof opid, "OP%03d", static_cast<int>(random() % 200));
+        const char* texts[] = {date, time, value, pid, opid, "OK"};
+        for (int k = 0; k < 6; ++k)
+            sqlite3_bind_text(insert, k + 1, texts[k], -1, SQLITE_TRANSIENT);
+        sqlite3_step(insert);
+        sqlite3_reset(insert);
+        if (i == gRows / 2) {
+            somePid = pid;
+            someDay = taken;
+        }
+    }
+    sqlite3_finalize(insert);
+    sqlite3_exec(handle, "COMMIT", nullptr, nullptr, nullptr);
+}
+
 // A home folder whose main table holds gRows results over six years, from
 // 20,000 patients and 200 operators, and the view over it.
 class Fixture {
@@ -103,7 +146,7 @@ class Fixture {
         char templ[] = "/tmp/tav-list-bench-XXXXXX";
         home_ = mkdtemp(templ);
         db.InitResultDatabase(home_);
-        Populate();
+        Populate(db.MainTable, somePid, someDay);
         // Reopen: the indexes are made at start-up, as for an older file.
         db.Close();
         db.InitResultDatabase(home_);
@@ -115,42 +158,6 @@ class Fixture {
         view = std::make_unique<CHbA1c720AllDataListView>(host, db, settings, host, *profile,
                                                           searchActive);
         view->OnInitialUpdate();
-    }
-    void Populate() {
-        sqlite3* handle = db.MainTable.Handle();
-        sqlite3_exec(handle, "BEGIN", nullptr, nullptr, nullptr);
-        sqlite3_stmt* insert = nullptr;
-        sqlite3_prepare_v2(
-            handle, "INSERT INTO [HospitalTlb] VALUES(?,?,?,?,?,?,'','19000101',0,0,0,'','')", -1,
-            &insert, nullptr);
-        // Results arrive about in the order they were measured: rows are
-        // stored by date, with random times, values and ids.
-        std::mt19937 random(7);
-        std::vector<int> days(static_cast<size_t>(gRows));
-        for (int& day : days) day = static_cast<int>(random() % (6 * 365));
-        std::sort(days.begin(), days.end());
-        char date[16], time[8], value[8], pid[16], opid[16];
-        for (int i = 0; i < gRows; ++i) {
-            const QDate taken = QDate(2020, 1, 1).addDays(days[static_cast<size_t>(i)]);
-            std::snprintf(date, sizeof date, "%04d%02d%02d", taken.year(), taken.month(),
-                          taken.day());
-            std::snprintf(time, sizeof time, "%02d%02d", static_cast<int>(random() % 24),
-                          static_cast<int>(random() % 60));
-            std::snprintf(value, sizeof value, "%03d", 40 + static_cast<int>(random() % 100));
-            std::snprintf(pid, sizeof pid, "P%07d", static_cast<int>(random() % 20000));
-            std::snprintf(opid, sizeof opid, "OP%03d", static_cast<int>(random() % 200));
-            const char* texts[] = {date, time, value, pid, opid, "OK"};
-            for (int k = 0; k < 6; ++k)
-                sqlite3_bind_text(insert, k + 1, texts[k], -1, SQLITE_TRANSIENT);
-            sqlite3_step(insert);
-            sqlite3_reset(insert);
-            if (i == gRows / 2) {
-                somePid = pid;
-                someDay = taken;
-            }
-        }
-        sqlite3_finalize(insert);
-        sqlite3_exec(handle, "COMMIT", nullptr, nullptr, nullptr);
     }
 
     static inline std::unique_ptr<Fixture> instance_;
@@ -355,11 +362,63 @@ BENCHMARK(BM_HeaderSort)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealT
 }  // namespace
 }  // namespace tav
 
+namespace tav {
+namespace {
+
+// The whole program with the list open on gRows results: its resident size.
+int MeasureProgram() {
+    char templ[] = "/tmp/tav-list-program-XXXXXX";
+    const std::string root = mkdtemp(templ);
+    const std::string home = root + "/home";
+    // The program makes its DATA folder in the current folder.
+    if (chdir(root.c_str()) != 0 || !std::filesystem::create_directory(home)) return 1;
+    {
+        VirtualClock clock;
+        ResultDatabase db(clock);
+        db.InitResultDatabase(home);
+        std::string pid;
+        QDate day;
+        Populate(db.MainTable, pid, day);
+        db.Close();
+    }
+    const long before = ResidentMb();
+    ScriptedMessagePresenter boxes;
+    ApplicationOptions options;
+    options.HomeDir = home;
+    options.Presenter = &boxes;
+    options.ProfileFile = QString::fromStdString(root + "/profile.ini");
+    long listed = 0, rows = 0;
+    double openMs = 0;
+    {
+        Application app(options);
+        app.Start();
+        QElapsedTimer timer;
+        timer.start();
+        app.Frame()->SendLinkCommand(cmd::kShowList);
+        auto* view = dynamic_cast<CHbA1c720AllDataListView*>(app.Frame()->View(viewix::kAllData));
+        while (view && view->FillRunning()) QCoreApplication::processEvents();
+        openMs = timer.nsecsElapsed() / 1e6;
+        rows = view ? view->List().RowCount() : 0;
+        listed = ResidentMb();
+    }
+    std::filesystem::remove_all(root);
+    std::printf(
+        "program with %ld results listed (%.0f ms to the last row): resident %ld MB "
+        "(%ld MB before the program started)\n",
+        rows, openMs, listed, before);
+    return 0;
+}
+
+}  // namespace
+}  // namespace tav
+
 int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
         if (std::strncmp(argv[i], "--rows=", 7) == 0) tav::gRows = std::atoi(argv[i] + 7);
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--program") == 0) return tav::MeasureProgram();
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
