@@ -6,11 +6,15 @@
 #include <ctime>
 
 #include "app/app_profile.h"
+#include "app/list_view_wiring.h"
 #include "app/main_frame.h"
 #include "app/process_dlg.h"
 #include "protocol/process_download.h"
-#include "views/settings_dlg.h"
 #include "reports/graph_view.h"
+#include "reports/print_data_list.h"
+#include "views/all_data_list_view.h"
+#include "views/csv_export.h"
+#include "views/settings_dlg.h"
 
 namespace tav {
 
@@ -39,6 +43,7 @@ void Application::Shutdown() {
     // Closing runs the window's close steps; its destruction then the worker's end.
     if (frame_ && frame_->isVisible()) frame_->close();
     frame_.reset();
+    listPrompts_.reset();
     StopWorker();
     database_.Close();
 }
@@ -66,6 +71,24 @@ bool Application::Start() {
             host, GraphSources{database_, settings_, SearchActive, {}}, parent);
     });
     channel_.target = frame_.get();
+    listPrompts_ = std::make_unique<FrameListPrompts>(*frame_);
+    frame_->SetViewFactory(viewix::kAllData, [this](ViewHost& host, QWidget* parent) {
+        auto* view = new CHbA1c720AllDataListView(host, database_, settings_, *listPrompts_,
+                                                  *profile_, SearchActive, parent);
+        view->SetExportAction([this, view] {
+            CsvExportRequest request;
+            request.Question = QString::fromLatin1(kAskExportAllText);
+            request.FolderAfter = QString::fromStdString(exporter_->HomeDir());
+            exporter_->ExportListCsv(view->List(), request, view);
+        });
+        view->SetPrintAction([this, view] {
+            RunDataListPrint(view->List(), FindControl(view, 1167), [this](const QString& text) {
+                frame_->ShowMessage(text.toStdString());
+            });
+        });
+        view->SetSettingsAction([this, view] { OpenSettingsDialog(view); });
+        return view;
+    });
 
     controller_ = std::make_unique<DownloadController>(
         link_, serial_, clock_, *frame_, analyzerPorts_, [this] { return lastStored_.load(); },

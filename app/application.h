@@ -28,6 +28,7 @@
 namespace tav {
 
 class CMainFrame;
+class FrameListPrompts;
 class MessagePresenter;
 
 // How the application starts; the program uses the defaults.
@@ -120,6 +121,7 @@ class Application final : public FrameServices, public FrameController {
     std::unique_ptr<LinkWorker> worker_;
     std::unique_ptr<CMainFrame> frame_;
     std::optional<StoreProblem> storeProblem_;
+    std::unique_ptr<FrameListPrompts> listPrompts_;
     bool workerStopped_ = false;
     // Results the last download stored: what command 500 reports as new.
     std::atomic<int> lastStored_{0};

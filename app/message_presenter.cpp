@@ -26,6 +26,12 @@ bool QtMessagePresenter::Ask(QWidget* parent, const QString& caption, const QStr
     return box.exec() == QMessageBox::Yes;
 }
 
+bool QtMessagePresenter::AskOkCancel(QWidget* parent, const QString& caption, const QString& text) {
+    QMessageBox box(QMessageBox::Question, caption, DisplayText(text),
+                    QMessageBox::Ok | QMessageBox::Cancel, parent);
+    return box.exec() == QMessageBox::Ok;
+}
+
 std::vector<QString> ScriptedMessagePresenter::Texts() const {
     std::vector<QString> texts;
     for (const Box& box : boxes_) texts.push_back(box.Text);

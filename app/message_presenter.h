@@ -18,6 +18,11 @@ class MessagePresenter {
     virtual void Inform(QWidget* parent, const QString& caption, const QString& text) = 0;
     // A Yes/No question, brought to the front and kept on top. True on Yes.
     virtual bool Ask(QWidget* parent, const QString& caption, const QString& text) = 0;
+    // An OK/Cancel question. True on OK. Presenters without their own answer
+    // it as a Yes/No question.
+    virtual bool AskOkCancel(QWidget* parent, const QString& caption, const QString& text) {
+        return Ask(parent, caption, text);
+    }
 };
 
 // Modal QMessageBox windows.
@@ -25,6 +30,7 @@ class QtMessagePresenter final : public MessagePresenter {
   public:
     void Inform(QWidget* parent, const QString& caption, const QString& text) override;
     bool Ask(QWidget* parent, const QString& caption, const QString& text) override;
+    bool AskOkCancel(QWidget* parent, const QString& caption, const QString& text) override;
 };
 
 // Records every box and answers questions from a queue (No when it runs dry,

@@ -4,8 +4,11 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <utility>
+#include <vector>
 
 #include "platform/paths.h"
+#include "store/result_list_reader.h"
 
 namespace tav {
 namespace {
@@ -107,19 +110,30 @@ void ResultDatabase::ResetStaging() {
 }
 
 void ResultDatabase::EnsureDuplicateIndex(const std::string& dbPath, const std::string& table) {
+    // Names with a quote are not ours: leave such a file alone.
+    if (table.find_first_of("'[]") != std::string::npos) return;
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(dbPath.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
         sqlite3_close(db);
         return;
     }
-    const std::string index = DuplicateIndexName(table);
-    const std::string exists =
-        "SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = '" + index + "'";
     const std::string isTable =
         "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = '" + table + "'";
-    // Names with a quote are not ours: leave such a file alone.
-    if (table.find_first_of("'[]") == std::string::npos && QueryHasRow(db, isTable) &&
-        !QueryHasRow(db, exists)) {
+    // The duplicate test's index, then the result list's.
+    std::vector<std::string> missing;
+    if (QueryHasRow(db, isTable)) {
+        std::vector<std::pair<std::string, std::string>> wanted = {
+            {DuplicateIndexName(table), "[DATE],[TIME],[HbA1c_VALUE],[PID],[OPID]"}};
+        for (const ListIndex& index : kResultListIndexes)
+            wanted.emplace_back(table + "_" + index.Suffix, index.Columns);
+        for (const auto& [name, columns] : wanted) {
+            if (!QueryHasRow(db, "SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = '" +
+                                     name + "'"))
+                missing.push_back("CREATE INDEX IF NOT EXISTS [" + name + "] ON [" + table + "] (" +
+                                  columns + ")");
+        }
+    }
+    if (!missing.empty()) {
         // An empty table is indexed at once; only a filled one reports.
         int64_t rows = 0;
         QueryHasRow(db, "SELECT max(ROWID) FROM [" + table + "]", &rows);
@@ -127,17 +141,18 @@ void ResultDatabase::EnsureDuplicateIndex(const std::string& dbPath, const std::
         IndexProgress progress;
         if (report) {
             progress.report = &OnIndexProgress;
-            progress.expectedTicks =
-                std::max<int64_t>(1, rows * kIndexStepsPerRow / kIndexProgressSteps);
+            progress.expectedTicks = std::max<int64_t>(1, rows * kIndexStepsPerRow *
+                                                              static_cast<int64_t>(missing.size()) /
+                                                              kIndexProgressSteps);
             sqlite3_progress_handler(db, kIndexProgressSteps, OnIndexProgressTick, &progress);
             OnIndexProgress(0);
         }
-        const std::string create = "CREATE INDEX IF NOT EXISTS [" + index + "] ON [" + table +
-                                   "] ([DATE],[TIME],[HbA1c_VALUE],[PID],[OPID])";
-        sqlite3_stmt* stmt = nullptr;
-        if (sqlite3_prepare_v2(db, create.c_str(), -1, &stmt, nullptr) == SQLITE_OK)
-            sqlite3_step(stmt);
-        sqlite3_finalize(stmt);
+        for (const std::string& create : missing) {
+            sqlite3_stmt* stmt = nullptr;
+            if (sqlite3_prepare_v2(db, create.c_str(), -1, &stmt, nullptr) == SQLITE_OK)
+                sqlite3_step(stmt);
+            sqlite3_finalize(stmt);
+        }
         sqlite3_progress_handler(db, 0, nullptr, nullptr);
         if (report) OnIndexProgress(100);
     }

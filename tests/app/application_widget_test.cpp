@@ -2,11 +2,14 @@
 // pseudo-terminal: a manual download, an automatic-mode measurement and
 // closing the window while the link is busy.
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 #include <unistd.h>
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QDateEdit>
+#include <QLineEdit>
 #include <QTest>
 #include <QTimer>
 #include <QtCharts/QScatterSeries>
@@ -22,6 +25,7 @@
 #include "reports/graph_view.h"
 #include "tests/support/sim_process.h"
 #include "tests/support/temp_dir.h"
+#include "views/all_data_list_view.h"
 #include "views/download_view.h"
 
 namespace tav {
@@ -198,6 +202,126 @@ TEST(ApplicationEndToEnd, ARefusedDownloadSaysWhatToDoAndLeavesTheViewFree) {
     ASSERT_EQ(frame.ActiveViewIndex(), viewix::kDownload);
     FindById<QAbstractButton>(frame.View(viewix::kDownload), dlid::kHome)->click();
     EXPECT_EQ(frame.ActiveViewIndex(), viewix::kHome);
+}
+
+// Every stored row as "rowid date time value pid opid name", by row id.
+std::vector<std::string> StoredRows(ResultDatabase& db) {
+    std::vector<std::string> rows;
+    sqlite3_stmt* stmt = nullptr;
+    const std::string sql = "SELECT ROWID, DATE, TIME, HbA1c_VALUE, PID, OPID, p_NAME FROM [" +
+                            db.MainTable.GetTableName() + "] ORDER BY ROWID";
+    if (sqlite3_prepare_v2(db.MainTable.Handle(), sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK)
+        return rows;
+    while (sqlite3_step(stmt) == SQLITE_ROW) {
+        std::string row;
+        for (int c = 0; c < 7; ++c) {
+            const unsigned char* text = sqlite3_column_text(stmt, c);
+            row += (c ? " " : "") + std::string(text ? reinterpret_cast<const char*>(text) : "");
+        }
+        rows.push_back(row);
+    }
+    sqlite3_finalize(stmt);
+    return rows;
+}
+
+// The first display row whose patient id cell begins with `pid`; -1 when none.
+int RowOfPatient(CHbA1c720AllDataListView& view, const QString& pid) {
+    for (int r = 0; r < view.List().RowCount(); ++r)
+        if (view.List().CellText(r, 4).trimmed() == pid) return r;
+    return -1;
+}
+
+TEST(ApplicationEndToEnd, TheListShowsTheDownloadSearchesModifiesAndDeletes) {
+    test::TempDir data;
+    // Two results share date, time and value but not the patient.
+    test::WriteWholeFile(data.File("results.txt"),
+                         "2024-03-15 09:30 6.5 O'NEIL OP7\n"
+                         "2024-03-15 09:30 6.5 P2 OP7\n"
+                         "2024-03-14 10:00 7.1 P2 OP8\n"
+                         "2024-03-01 08:15 5.9 P3 OP7\n"
+                         "2024-02-20 11:45 8.2 P2 OP7\n");
+    ApplicationRig rig({"--fast", "--load", data.File("results.txt")});
+    rig.Boxes().QueueAnswer(true);  // "COM7 is connected. Do you want to download ...?"
+    ASSERT_TRUE(rig.App().Start());
+    CMainFrame& frame = rig.Frame();
+    QString preselected;
+    AnswerPortSelect(frame, QStringLiteral("COM7"), &preselected);
+    StartDownloadFromHome(frame);
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return frame.DownloadView()->List().RowCount() == 5; }, 40'000))
+        << rig.BoxLog();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return rig.App().Link().DownloadState == -1; }, 10'000));
+    FindById<QAbstractButton>(frame.ProcessDialog(), kIdProcessButton)->click();
+
+    FindById<QAbstractButton>(frame.View(viewix::kDownload), dlid::kAllData)->click();
+    ASSERT_EQ(frame.ActiveViewIndex(), viewix::kAllData);
+    auto* view = dynamic_cast<CHbA1c720AllDataListView*>(frame.View(viewix::kAllData));
+    ASSERT_NE(view, nullptr);
+    view->FinishFill();
+    ASSERT_EQ(view->List().RowCount(), 5);
+    EXPECT_EQ(view->List().CellText(0, 1), "2024-03-15");
+    EXPECT_EQ(view->List().CellText(4, 1), "2024-02-20");
+    ResultDatabase& db = rig.App().Database();
+    const std::vector<std::string> before = StoredRows(db);
+    ASSERT_EQ(before.size(), 5u);
+
+    // Search: P2 from 15 February to 15 March.
+    auto* pids = FindById<QComboBox>(view, alid::kPid);
+    int p2 = -1;
+    for (int i = 0; i < pids->count(); ++i)
+        if (pids->itemText(i).trimmed() == "P2") p2 = i;
+    ASSERT_GT(p2, 0);
+    pids->setCurrentIndex(p2);
+    FindById<QDateEdit>(view, alid::kStart)->setDate(QDate(2024, 2, 15));
+    FindById<QDateEdit>(view, alid::kEnd)->setDate(QDate(2024, 3, 15));
+    FindById<QAbstractButton>(view, alid::kSearch)->click();
+    view->FinishFill();
+    EXPECT_EQ(view->List().RowCount(), 3);
+    for (int r = 0; r < view->List().RowCount(); ++r)
+        EXPECT_EQ(view->List().CellText(r, 4).trimmed(), "P2") << r;
+    EXPECT_EQ(rig.App().SearchActive.load(), 1);
+
+    // Back to every result with the period "ALL".
+    auto* period = FindById<QComboBox>(view, alid::kPeriod);
+    period->setCurrentIndex(0);
+    emit period->activated(0);
+    view->FinishFill();
+    ASSERT_EQ(view->List().RowCount(), 5);
+    EXPECT_EQ(rig.App().SearchActive.load(), 0);
+
+    // Modify: a right click selects O'NEIL's result, Data Modify changes the name.
+    const int oneil = RowOfPatient(*view, "O'NEIL");
+    ASSERT_GE(oneil, 0);
+    CListCtrlExt& list = view->List();
+    const QPoint oneilAt = list.visualRect(list.model()->index(oneil, 1)).center();
+    QTest::mouseClick(list.viewport(), Qt::RightButton, {}, oneilAt);
+    ASSERT_EQ(QString::fromStdString(view->SelectedRecord().PID).trimmed(), "O'NEIL");
+    rig.Boxes().QueueAnswer(true);  // "Do you Want data Change?"
+    QTimer::singleShot(0, &frame, [&frame] {
+        auto dialogs = frame.findChildren<CDataModifyDlg*>();
+        ASSERT_EQ(dialogs.size(), 1);
+        dialogs[0]->NameEdit()->setText(QStringLiteral("Lee"));
+        FindById<QAbstractButton>(dialogs[0], recid::kChange)->click();
+    });
+    view->ModifyResult();
+    std::vector<std::string> expected = before;
+    for (std::string& row : expected)
+        if (row.find(" O'NEIL") != std::string::npos) row += "Lee";
+    EXPECT_EQ(StoredRows(db), expected) << rig.BoxLog();
+
+    // Delete: a double click on P3's result removes exactly that row.
+    view->FinishFill();
+    const int p3 = RowOfPatient(*view, "P3");
+    ASSERT_GE(p3, 0);
+    rig.Boxes().QueueAnswer(true);  // "Do you want to delete the selected data?"
+    const QPoint p3At = list.visualRect(list.model()->index(p3, 1)).center();
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, p3At);
+    QTest::mouseDClick(list.viewport(), Qt::LeftButton, {}, p3At);
+    std::erase_if(expected,
+                  [](const std::string& row) { return row.find(" P3") != std::string::npos; });
+    EXPECT_EQ(StoredRows(db), expected) << rig.BoxLog();
+    view->FinishFill();
+    EXPECT_EQ(view->List().RowCount(), 4);
 }
 
 TEST(ApplicationEndToEnd, AutomaticModeStoresTheMeasurementAndGuidesThroughTheCartridge) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/ini.h"
+#include "store/result_list_reader.h"
 #include "tests/support/temp_dir.h"
 
 namespace tav {
@@ -287,6 +288,70 @@ TEST_F(ResultDatabaseTest, ALockedDatabaseIsWaitedForBeforeItIsReported) {
     EXPECT_FALSE(db.InitResultDatabase(home.path()).has_value());
     EXPECT_TRUE(db.MainTable.IsOpen());
     sqlite3_close(other);
+}
+
+}  // namespace
+}  // namespace tav
+
+namespace tav {
+namespace {
+
+TEST(ResultListReader, OneStatementReadsTheFilteredRowsInOrderIntoTheCompactArray) {
+    VirtualClock clock;
+    test::TempDir home;
+    ResultDatabase db(clock);
+    db.InitResultDatabase(home.path());
+    ResultTable& t = db.MainTable;
+    const std::string createdAs = CreateStatement(t);
+    struct Row {
+        const char *date, *pid, *remark;
+        int diagnose;
+    } rows[] = {{"20240301", "O'NEIL", "", 2},
+                {"20240315", "P2", "r\xC3\xA9mark", 0},
+                {"20240310", "", "x", 4}};
+    for (const Row& r : rows) {
+        ASSERT_TRUE(t.AddNew());
+        t.DATE = r.date;
+        t.PID = r.pid;
+        t.Remark = r.remark;
+        t.P_DIAGNOSE = r.diagnose;
+        ASSERT_TRUE(t.Commit());
+    }
+    EXPECT_TRUE(EnsureResultListIndexes(t)) << "again: they exist already";
+    EXPECT_EQ(CreateStatement(t), createdAs);
+
+    t.orderBy = kDefaultResultOrder;
+    t.filter = "DATE between '20240305' and '20240331'";
+    ResultRowArray array;
+    {
+        ResultListReader reader(t);
+        ListRowView row;
+        while (reader.Next(row)) array.Append(row);
+        EXPECT_TRUE(reader.Finished());
+        EXPECT_FALSE(reader.Next(row));
+    }
+    ASSERT_EQ(array.Size(), 2u);
+    EXPECT_EQ(array.At(0).DATE, "20240315");
+    EXPECT_EQ(array.At(0).Remark, "r\xC3\xA9mark");
+    EXPECT_EQ(array.At(1).PID, "");
+    EXPECT_EQ(array.At(1).Remark, "x");
+    EXPECT_EQ(array.At(1).P_DIAGNOSE, 4);
+    EXPECT_EQ(array.At(1).RowId, 3);
+    EXPECT_EQ(array.At(2).DATE, "") << "outside the array";
+
+    t.filter = "[PID]='O''NEIL'";
+    ResultListReader quoted(t);
+    ListRowView row;
+    ASSERT_TRUE(quoted.Next(row));
+    EXPECT_EQ(row.PID, "O'NEIL");
+    EXPECT_EQ(row.P_DIAGNOSE, 2);
+
+    t.filter = "no such column = 1";
+    ResultListReader broken(t);
+    EXPECT_TRUE(broken.Finished()) << "a failed statement reads as no rows";
+    t.Close();
+    ResultListReader closed(t);
+    EXPECT_FALSE(closed.Next(row));
 }
 
 }  // namespace

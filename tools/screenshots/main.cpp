@@ -2,10 +2,11 @@
 // against analyzer-sim and saves PNG pictures of it at four moments of a
 // manual download: home.png, port-select.png, downloading.png and
 // download-view.png; the settings dialog over the download view
-// (settings.png); then the downloaded results in the graph view
-// (graph-view.png), the printed data list in the print preview
-// (print-preview.png) and its first page as written to a PDF file and drawn
-// by pdftoppm (printed-page.png).
+// (settings.png); the downloaded results in the graph view (graph-view.png),
+// the printed data list in the print preview (print-preview.png) and its
+// first page as written to a PDF file and drawn by pdftoppm
+// (printed-page.png); then the all-data list: list-view.png, list-search.png
+// and data-modify.png.
 //
 //   tav-screenshots --sim PATH --out DIR
 #include <unistd.h>
@@ -13,8 +14,10 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QDateEdit>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QLineEdit>
 #include <QPainter>
 #include <QPrintPreviewDialog>
 #include <QPrinter>
@@ -32,6 +35,7 @@
 #include "core/settings.h"
 #include "reports/graph_view.h"
 #include "reports/print_data_list.h"
+#include "views/all_data_list_view.h"
 #include "views/download_view.h"
 
 namespace {
@@ -233,6 +237,39 @@ int main(int argc, char** argv) {
             status = Fail("pdftoppm could not draw the PDF (install poppler-utils)");
         else
             std::printf("%s.png\n", qPrintable(page));
+
+        // The all-data list with every result, then one patient's results.
+        FindById<QAbstractButton>(view, dlid::kAllData)->click();
+        auto* list = dynamic_cast<CHbA1c720AllDataListView*>(frame.View(viewix::kAllData));
+        if (!list || frame.ActiveViewIndex() != viewix::kAllData) return Fail("no list view");
+        Settle(800);
+        if (!Save(frame.grab(), out, "list-view.png")) status = 1;
+
+        auto* pids = FindById<QComboBox>(list, alid::kPid);
+        const QString patient = list->List().CellText(0, 4);
+        pids->setCurrentIndex(pids->findText(patient));
+        auto* end = FindById<QDateEdit>(list, alid::kEnd);
+        FindById<QDateEdit>(list, alid::kStart)->setDate(end->date().addDays(-180));
+        FindById<QAbstractButton>(list, alid::kSearch)->click();
+        Settle(800);
+        if (!Save(frame.grab(), out, "list-search.png")) status = 1;
+
+        // Data Modify over the list, for the newest result.
+        auto* period = FindById<QComboBox>(list, alid::kPeriod);
+        period->setCurrentIndex(0);
+        emit period->activated(0);
+        Settle(300);
+        list->SelectRecord(0);
+        QTimer::singleShot(800, &frame, [&] {
+            const auto dialogs = frame.findChildren<CDataModifyDlg*>();
+            if (dialogs.isEmpty()) return;
+            dialogs[0]->NameEdit()->setText(QStringLiteral("Kim Minji"));
+            QTimer::singleShot(300, dialogs[0], [&, dialog = dialogs[0]] {
+                if (!Save(Picture(frame, {dialog}), out, "data-modify.png")) status = 1;
+                dialog->reject();
+            });
+        });
+        list->ModifyResult();
     }
     analyzer.terminate();
     analyzer.waitForFinished(10'000);

@@ -1,0 +1,532 @@
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <atomic>
+#include <memory>
+
+#include "tests/support/temp_dir.h"
+#include "views/all_data_list_view.h"
+#include "views/list_view_prompts.h"
+
+namespace tav {
+namespace {
+
+struct FakeHost : ViewHost, ListViewPrompts {
+    void SendLinkCommand(int code) override { log.push_back("cmd " + std::to_string(code)); }
+    bool AskYesNo(const std::string& text) override {
+        log.push_back("ask " + text);
+        return answer;
+    }
+    void SignalWorker(int) override {}
+    void ShowProgress(const std::string&) override {}
+    void HideProgress() override {}
+    bool ProgressVisible() const override { return false; }
+    LinkState& Link() override { return link; }
+    void PauseMs(int) override {}
+    void ShowMessage(const std::string& text) override { log.push_back("message " + text); }
+
+    void Inform(const std::string& text) override { log.push_back("inform " + text); }
+    bool AskOkCancel(const std::string& text) override {
+        log.push_back("okcancel " + text);
+        return okAnswer;
+    }
+    int RunDialog(QDialog& dialog) override {
+        log.push_back("dialog " + dialog.windowTitle().toStdString());
+        if (onDialog) onDialog(static_cast<CRecordDlg&>(dialog));
+        return dialog.result();
+    }
+
+    LinkState link;
+    std::vector<std::string> log;
+    bool answer = true;
+    bool okAnswer = true;
+    std::function<void(CRecordDlg&)> onDialog;
+};
+
+struct Stored {
+    const char* date;
+    const char* time;
+    const char* value;
+    const char* pid;
+    const char* opid;
+    const char* eq = "ok";
+};
+
+class AllDataListViewTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(dir_.isValid());
+        database_.InitResultDatabase(home_.path());
+        settings_.unit = 0;
+        settings_.Date = 0;
+        settings_.time = 1;
+        profile_ = std::make_unique<QSettings>(dir_.filePath("profile.ini"), QSettings::IniFormat);
+        view_ = std::make_unique<CHbA1c720AllDataListView>(host_, database_, settings_, host_,
+                                                           *profile_, searchActive_);
+        view_->SetToday([] { return QDate(2024, 3, 20); });
+        view_->OnInitialUpdate();
+    }
+
+    void Add(const Stored& r, int age = 0, const char* memo = "") {
+        ResultTable& t = database_.MainTable;
+        ASSERT_TRUE(t.AddNew());
+        t.DATE = r.date;
+        t.TIME = r.time;
+        t.HbA1c_VALUE = r.value;
+        t.PID = r.pid;
+        t.OPID = r.opid;
+        t.EQ_TYPE = r.eq;
+        t.P_AGE = age;
+        t.P_MEMO = memo;
+        ASSERT_TRUE(t.Commit());
+    }
+
+    void Activate() {
+        view_->OnActivateView();
+        view_->FinishFill();
+    }
+
+    template <typename W>
+    W* Control(int id) {
+        return qobject_cast<W*>(FindControl(view_.get(), id));
+    }
+
+    std::vector<std::string> Column(int column) {
+        std::vector<std::string> cells;
+        for (int r = 0; r < view_->List().RowCount(); ++r)
+            cells.push_back(view_->List().CellText(r, column).toStdString());
+        return cells;
+    }
+
+    std::vector<std::string> Items(int comboId) {
+        std::vector<std::string> items;
+        QComboBox* combo = Control<QComboBox>(comboId);
+        for (int i = 0; i < combo->count(); ++i) items.push_back(combo->itemText(i).toStdString());
+        return items;
+    }
+
+    // Every stored row as "date time value pid opid", newest first.
+    std::vector<std::string> StoredRows() {
+        ResultTable& t = database_.MainTable;
+        LoadDefaultView(t);
+        std::vector<std::string> rows;
+        for (t.MoveFirst(); !t.IsEOF(); t.MoveNext())
+            rows.push_back(t.DATE.str() + " " + t.TIME.str() + " " + t.HbA1c_VALUE.str() + " " +
+                           t.PID.str() + " " + t.OPID.str());
+        return rows;
+    }
+
+    void Search(QDate from, QDate to, int pid = 0, int opid = 0) {
+        Control<QDateEdit>(alid::kStart)->setDate(from);
+        Control<QDateEdit>(alid::kEnd)->setDate(to);
+        Control<QComboBox>(alid::kPid)->setCurrentIndex(pid);
+        Control<QComboBox>(alid::kOpid)->setCurrentIndex(opid);
+        view_->SearchResults();
+        view_->FinishFill();
+    }
+
+    test::TempDir home_;
+    QTemporaryDir dir_;
+    VirtualClock clock_;
+    ResultDatabase database_{clock_};
+    AppSettings settings_;
+    std::unique_ptr<QSettings> profile_;
+    FakeHost host_;
+    std::atomic<int> searchActive_{0};
+    std::unique_ptr<CHbA1c720AllDataListView> view_;
+};
+
+TEST_F(AllDataListViewTest, ListsEveryResultNewestFirstWithOneComboItemPerIdPrefix) {
+    Add({"20240314", "0930", "041", "ABC", "op1", "Analyzer Tilted"});
+    Add({"20240315", "2105", "065", "AB", "OP1"});
+    Add({"20240315", "0800", "140", "abc", "op2"});
+    Add({"20240101", "0700", "039", "P'1", "op1"});
+    searchActive_ = 1;
+    Activate();
+
+    EXPECT_EQ(searchActive_, 0);
+    const std::vector<std::pair<const char*, int>> columns = {
+        {"No.", 60},          {"Date", 140},         {"Time", 80}, {"Result.", 130},
+        {"Patient ID.", 140}, {"Operator ID.", 140}, {"Note", 150}};
+    for (int c = 0; c < 7; ++c) {
+        EXPECT_EQ(view_->List().ColumnTitle(c), columns[c].first);
+        EXPECT_EQ(view_->List().ColumnWidth(c), columns[c].second);
+    }
+    EXPECT_EQ(Column(0), (std::vector<std::string>{"1", "2", "3", "4"}));
+    EXPECT_EQ(Column(1),
+              (std::vector<std::string>{"2024-03-15", "2024-03-15", "2024-03-14", "2024-01-01"}));
+    EXPECT_EQ(Column(2), (std::vector<std::string>{"21:05", "08:00", "09:30", "07:00"}));
+    EXPECT_EQ(Column(3), (std::vector<std::string>{"6.5 %", "> 14 %", "4.1 %", "< 4 %"}));
+    EXPECT_EQ(Column(6), (std::vector<std::string>{"ok", "ok", "Analyzer Tilted", "ok"}));
+    EXPECT_EQ(view_->NewestDate(), "20240315");
+    EXPECT_EQ(view_->ResultRows().Size(), 4u);
+    EXPECT_EQ(view_->ResultRows().At(2).PID, "ABC");
+    // "ABC" and "abc" come after "AB", so both are listed; "op2" is new.
+    EXPECT_EQ(Items(alid::kPid), (std::vector<std::string>{"ALL Data", "AB", "abc", "P'1"}));
+    EXPECT_EQ(Items(alid::kOpid), (std::vector<std::string>{"ALL Data", "OP1", "op2"}));
+    EXPECT_EQ(view_->List().currentIndex().row(), 0);
+    // The default range: the eight days ending with the newest result.
+    EXPECT_EQ(Control<QDateEdit>(alid::kEnd)->date(), QDate(2024, 3, 15));
+    EXPECT_EQ(Control<QDateEdit>(alid::kStart)->date(), QDate(2024, 3, 8));
+}
+
+TEST_F(AllDataListViewTest, AnIdIsLeftOutWhenAnItemAlreadyBeginsWithIt) {
+    Add({"20240315", "0900", "065", "ab", "x"});    // listed third
+    Add({"20240315", "1000", "065", "ABC", "x"});   // listed second
+    Add({"20240315", "1100", "065", "ABCD", "x"});  // listed first
+    Add({"20240314", "1100", "065", "ALL", "x"});   // "ALL Data" begins with it
+    Activate();
+    EXPECT_EQ(Items(alid::kPid), (std::vector<std::string>{"ALL Data", "ABCD"}));
+}
+
+TEST_F(AllDataListViewTest, SearchChecksTheRangeAndComposesTheCondition) {
+    Add({"20240301", "0900", "065", "P1", "OP7"});
+    Add({"20240315", "0900", "070", "P1", "OP8"});
+    Add({"20240315", "1000", "071", "O'NEIL", "OP7"});
+    Add({"20240316", "0900", "072", "P2", "OP7"});
+    Activate();
+    ASSERT_EQ(Items(alid::kPid), (std::vector<std::string>{"ALL Data", "P2", "O'NEIL", "P1"}));
+    ASSERT_EQ(Items(alid::kOpid), (std::vector<std::string>{"ALL Data", "OP7", "OP8"}));
+    ResultTable& t = database_.MainTable;
+
+    struct Case {
+        const char* name;
+        QDate from, to;
+        int pid, opid;
+        std::string message;  // empty: the search runs
+        std::string filter;
+        int rows;
+    } cases[] = {
+        {"same day",
+         {2024, 3, 15},
+         {2024, 3, 15},
+         0,
+         0,
+         "",
+         "DATE between '20240315' and '20240315'",
+         2},
+        {"patient",
+         {2024, 3, 1},
+         {2024, 3, 15},
+         3,
+         0,
+         "",
+         "DATE between '20240301' and '20240315'and[PID]='P1'",
+         2},
+        {"quoted id",
+         {2024, 3, 1},
+         {2024, 3, 15},
+         2,
+         0,
+         "",
+         "DATE between '20240301' and '20240315'and[PID]='O''NEIL'",
+         1},
+        {"operator",
+         {2024, 3, 1},
+         {2024, 3, 16},
+         0,
+         1,
+         "",
+         "DATE between '20240301' and '20240316'and[OPID]='OP7'",
+         3},
+        {"both",
+         {2024, 3, 1},
+         {2024, 3, 15},
+         3,
+         1,
+         "",
+         "DATE between '20240301' and '20240315'and[PID]='P1'and[OPID]='OP7'",
+         1},
+        {"366 days",
+         {2023, 3, 15},
+         {2024, 3, 15},
+         0,
+         0,
+         "",
+         "DATE between '20230315' and '20240315'",
+         3},
+        {"367 days",
+         {2023, 3, 14},
+         {2024, 3, 15},
+         0,
+         0,
+         std::string("inform ") + kSearchSpanText,
+         "",
+         -1},
+        {"order wrong",
+         {2024, 3, 16},
+         {2024, 3, 15},
+         0,
+         0,
+         std::string("inform ") + kSearchOrderText,
+         "",
+         -1},
+    };
+    for (const Case& c : cases) {
+        host_.log.clear();
+        t.filter = "unchanged";
+        searchActive_ = 0;
+        Search(c.from, c.to, c.pid, c.opid);
+        if (!c.message.empty()) {
+            EXPECT_EQ(host_.log, std::vector<std::string>{c.message}) << c.name;
+            EXPECT_EQ(t.filter.str(), "unchanged") << c.name;
+            EXPECT_EQ(searchActive_, 0) << c.name;
+            continue;
+        }
+        EXPECT_TRUE(host_.log.empty()) << c.name;
+        EXPECT_EQ(t.filter.str(), c.filter) << c.name;
+        EXPECT_EQ(view_->List().RowCount(), c.rows) << c.name;
+        EXPECT_EQ(searchActive_, 1) << c.name;
+        EXPECT_FALSE(view_->KeepSearch()) << c.name;
+        EXPECT_EQ(view_->List().CellText(0, 0), "1") << c.name << ": numbered from 1";
+        // The combos keep their items and selection after a search.
+        EXPECT_EQ(Items(alid::kPid).size(), 4u) << c.name;
+        EXPECT_EQ(Control<QComboBox>(alid::kPid)->currentIndex(), c.pid) << c.name;
+    }
+}
+
+TEST_F(AllDataListViewTest, PeriodFiltersBackFromTheNewestListedResult) {
+    Add({"20240229", "0900", "065", "P1", "O"});
+    Add({"20240301", "0900", "065", "P1", "O"});
+    Add({"20240315", "0900", "065", "P1", "O"});
+    Activate();
+    QComboBox* period = Control<QComboBox>(alid::kPeriod);
+    ASSERT_EQ(period->count(), 13);
+    EXPECT_EQ(period->itemText(0), "ALL");
+    EXPECT_EQ(period->itemText(1), "1 week");
+    EXPECT_EQ(period->itemText(12), "12 weeks");
+
+    period->setCurrentIndex(2);
+    view_->ApplyPeriod();
+    view_->FinishFill();
+    EXPECT_EQ(database_.MainTable.filter.str(), "DATE between '20240301' and '20240315'");
+    EXPECT_EQ(view_->List().RowCount(), 2);
+    EXPECT_EQ(searchActive_, 1);
+
+    period->setCurrentIndex(0);
+    view_->ApplyPeriod();
+    view_->FinishFill();
+    EXPECT_EQ(database_.MainTable.filter.str(), "");
+    EXPECT_EQ(view_->List().RowCount(), 3);
+    EXPECT_EQ(searchActive_, 0);
+}
+
+TEST_F(AllDataListViewTest, PeriodOnAnEmptyListStaysEmpty) {
+    Activate();
+    Control<QComboBox>(alid::kPeriod)->setCurrentIndex(1);
+    view_->ApplyPeriod();
+    EXPECT_EQ(database_.MainTable.filter.str(), "DATE between '20240313' and ''");
+    EXPECT_EQ(view_->List().RowCount(), 0);
+    EXPECT_EQ(view_->NewestDate(), "20240320") << "today, set by the default range";
+}
+
+TEST_F(AllDataListViewTest, DoubleClickDeletesEveryRowWithTheFiveValues) {
+    Add({"20240315", "0930", "065", "O'NEIL", "OP7"});
+    Add({"20240315", "0930", "065", "O'NEIL", "OP7"});
+    Add({"20240315", "0930", "065", "O'NEIL", "OP8"});
+    Add({"20240316", "0930", "065", "P2", "OP7"});
+    Activate();
+
+    const auto op7 = [&] {
+        const std::vector<std::string> opids = Column(5);
+        for (size_t r = 0; r < opids.size(); ++r)
+            if (opids[r] == "OP7" && Column(4)[r] == "O'NEIL") return static_cast<int>(r);
+        return -1;
+    };
+    host_.answer = false;
+    view_->DeleteResult(op7());
+    EXPECT_EQ(StoredRows().size(), 4u) << "answered No";
+    Activate();
+
+    host_.answer = true;
+    host_.log.clear();
+    view_->DeleteResult(op7());  // one of the two identical rows
+    EXPECT_EQ(host_.log, std::vector<std::string>{std::string("ask ") + kAskDeleteText});
+    EXPECT_EQ(StoredRows(), (std::vector<std::string>{"20240316 0930 065 P2 OP7",
+                                                      "20240315 0930 065 O'NEIL OP8"}));
+    view_->FinishFill();
+    EXPECT_EQ(view_->List().RowCount(), 2);
+
+    host_.log.clear();
+    view_->DeleteResult(5);  // below the last row
+    EXPECT_TRUE(host_.log.empty());
+}
+
+TEST_F(AllDataListViewTest, AfterASearchDoubleAndRightClicksAreIgnored) {
+    Add({"20240315", "0930", "065", "P1", "OP7"});
+    Add({"20240314", "0930", "066", "P2", "OP7"});
+    Activate();
+    view_->SelectRecord(1);
+    ASSERT_EQ(view_->SelectedRecord().PID, "P2");
+    Search({2024, 3, 1}, {2024, 3, 15});
+    host_.log.clear();
+    view_->DeleteResult(0);
+    view_->SelectRecord(0);
+    EXPECT_TRUE(host_.log.empty());
+    EXPECT_EQ(view_->SelectedRecord().PID, "P2");
+    EXPECT_EQ(StoredRows().size(), 2u);
+
+    Activate();  // activation ends the search
+    view_->SelectRecord(0);
+    EXPECT_EQ(view_->SelectedRecord().PID, "P1");
+    EXPECT_EQ(view_->SelectedRecord().RowNumber, 1);
+}
+
+TEST_F(AllDataListViewTest, AfterAHeaderSortTheClickedRowIsTheOneDeleted) {
+    Add({"20240315", "0930", "065", "P1", "O"});
+    Add({"20240314", "0930", "099", "P2", "O"});
+    Activate();
+    view_->List().SortByColumn(3, true);  // ascending by result: 6.5 % first
+    ASSERT_EQ(view_->List().CellText(1, 4), "P2");
+    view_->SelectRecord(1);
+    EXPECT_EQ(view_->SelectedRecord().PID, "P2");
+    EXPECT_EQ(view_->SelectedRecord().RowNumber, 2);
+    view_->DeleteResult(1);
+    EXPECT_EQ(StoredRows(), std::vector<std::string>{"20240315 0930 065 P1 O"});
+}
+
+TEST_F(AllDataListViewTest, ModifyChangesOnlyTheEditedRowAndKeepsTheHiddenColumns) {
+    // Same date, time and value, different patients.
+    Add({"20240315", "0930", "065", "P1", "OP7", "Analyzer Tilted"}, 41, "memo1");
+    Add({"20240315", "0930", "065", "P2", "OP8"}, 52, "memo2");
+    Activate();
+    view_->SelectRecord(0);
+    const std::string editedPid = view_->SelectedRecord().PID;
+    const std::string otherPid = editedPid == "P1" ? "P2" : "P1";
+
+    host_.onDialog = [&](CRecordDlg& dialog) {
+        EXPECT_EQ(dialog.windowTitle(), "Data Modify");
+        EXPECT_EQ(dialog.BirthdayEdit()->date(), QDate(1900, 1, 1)) << "never entered";
+        EXPECT_EQ(dialog.TypeCombo()->currentText(), "None");
+        dialog.NameEdit()->setText("Kim");
+        dialog.TypeCombo()->setCurrentIndex(1);
+        dialog.RemarkEdit()->setPlainText("fasting");
+        host_.okAnswer = false;
+        dialog.OnChange();  // Cancel keeps the dialog open
+        EXPECT_EQ(dialog.result(), QDialog::Rejected);
+        host_.okAnswer = true;
+        dialog.OnChange();
+    };
+    view_->ModifyResult();
+    EXPECT_EQ(view_->EditRecord().p_NAME, "Kim");
+    EXPECT_EQ(view_->EditRecord().RowNumber, 1);
+
+    ResultTable& t = database_.MainTable;
+    for (const std::string& pid : {editedPid, otherPid}) {
+        t.filter = "[PID]='" + pid + "'";
+        ASSERT_TRUE(t.RequeryNonEmpty());
+        const bool edited = pid == editedPid;
+        EXPECT_EQ(t.p_NAME.str(), edited ? "Kim" : "") << pid;
+        EXPECT_EQ(t.P_DIAGNOSE, edited ? 1 : 0) << pid;
+        EXPECT_EQ(t.Remark.str(), edited ? "fasting" : "") << pid;
+        EXPECT_EQ(t.p_DOB.str(), edited ? "19000101" : "") << pid;
+        EXPECT_EQ(t.DATE.str() + t.TIME.str() + t.HbA1c_VALUE.str(), "202403150930065");
+        EXPECT_EQ(t.OPID.str(), pid == "P1" ? "OP7" : "OP8");
+        EXPECT_EQ(t.EQ_TYPE.str(), pid == "P1" ? "Analyzer Tilted" : "ok");
+        EXPECT_EQ(t.P_AGE, pid == "P1" ? 41 : 52);
+        EXPECT_EQ(t.P_MEMO.str(), pid == "P1" ? "memo1" : "memo2");
+    }
+    EXPECT_EQ(t.RowCount(), 1);
+}
+
+TEST_F(AllDataListViewTest, RecordDialogsShowTheSelectedRow) {
+    Add({"20240315", "2105", "065", "P1", "OP7"});
+    Activate();
+    ResultTable& t = database_.MainTable;
+    t.filter = "";
+    ASSERT_TRUE(t.RequeryNonEmpty());
+    t.p_DOB = "19800229";
+    t.P_DIAGNOSE = 4;
+    t.Remark = "note";
+    ASSERT_TRUE(t.UpdateWhere("1=1"));
+    settings_.Date = 2;
+    settings_.time = 0;
+    Activate();
+    view_->SelectRecord(0);
+    host_.onDialog = [&](CRecordDlg& dialog) {
+        auto text = [&](int id) {
+            auto* line = qobject_cast<QLineEdit*>(FindControl(&dialog, id));
+            return line ? line->text().toStdString() : std::string("<none>");
+        };
+        EXPECT_EQ(dialog.windowTitle(), "Data View");
+        EXPECT_EQ(text(recid::kDateTime), "15-03-2024 09:05 PM");
+        EXPECT_EQ(text(recid::kResult), "6.5 %");
+        EXPECT_EQ(text(recid::kPid), "P1");
+        EXPECT_EQ(text(recid::kOpid), "OP7");
+        EXPECT_EQ(dialog.TypeCombo()->currentText(), "Normal");
+        EXPECT_EQ(dialog.TypeCombo()->itemText(1), "Type  I");
+        EXPECT_EQ(dialog.BirthdayEdit()->date(), QDate(1980, 2, 29));
+        EXPECT_EQ(dialog.BirthdayEdit()->displayFormat(), "dd'/'MM'/'yyyy");
+        EXPECT_EQ(dialog.RemarkEdit()->toPlainText(), "note");
+        EXPECT_FALSE(dialog.NameEdit()->isEnabled());
+        EXPECT_EQ(FindControl(&dialog, recid::kChange), nullptr);
+    };
+    view_->ViewResult();
+    EXPECT_EQ(host_.log.back(), "dialog Data View");
+
+    QMenu* menu = view_->CreateRecordMenu(view_.get());
+    ASSERT_NE(menu, nullptr);
+    ASSERT_EQ(menu->actions().size(), 2);
+    EXPECT_EQ(menu->actions()[0]->text(), "Modify Data");
+    EXPECT_EQ(menu->actions()[0]->data().toInt(), alid::kModifyCommand);
+    EXPECT_EQ(menu->actions()[1]->text(), "Detail view of the data");
+    EXPECT_EQ(menu->actions()[1]->data().toInt(), alid::kDetailCommand);
+}
+
+TEST_F(AllDataListViewTest, ButtonsSwitchViewsAndTheHookedOnesWaitForTheirAction) {
+    for (int id : {alid::kExport, alid::kPrint, alid::kSettings})
+        EXPECT_FALSE(Control<QAbstractButton>(id)->isEnabled()) << id;
+    int exported = 0;
+    view_->SetExportAction([&] { ++exported; });
+    Control<QAbstractButton>(alid::kExport)->click();
+    EXPECT_EQ(exported, 1);
+    EXPECT_TRUE(Control<QAbstractButton>(alid::kExport)->isEnabled());
+    EXPECT_FALSE(Control<QAbstractButton>(alid::kPrint)->isEnabled());
+
+    const std::pair<int, int> views[] = {
+        {alid::kHome, 1}, {alid::kDownload, 2}, {alid::kAllData, 3}, {alid::kGraph, 4}};
+    for (const auto& [id, command] : views) {
+        host_.log.clear();
+        Control<QAbstractButton>(id)->click();
+        EXPECT_EQ(host_.log, std::vector<std::string>{"cmd " + std::to_string(command)});
+    }
+    host_.log.clear();
+    Control<QAbstractButton>(alid::kAutomatic)->click();
+    EXPECT_EQ(host_.log,
+              (std::vector<std::string>{std::string("ask ") + kAskAutomaticModeText, "cmd 30"}));
+    EXPECT_EQ(host_.link.AutoMode, 1);
+    host_.log.clear();
+    Control<QAbstractButton>(alid::kAutomatic)->click();
+    EXPECT_TRUE(host_.log.empty()) << "already automatic";
+}
+
+TEST_F(AllDataListViewTest, ALongListComesInSlicesAfterItsFirstRows) {
+    ResultTable& t = database_.MainTable;
+    ASSERT_TRUE(t.BeginTransaction());
+    for (int i = 0; i < 5000; ++i) {
+        char time[8];
+        std::snprintf(time, sizeof time, "%04d", i);
+        Add({"20240315", time, "065", "P", "O"});
+    }
+    ASSERT_TRUE(t.CommitTransaction());
+    view_->OnActivateView();
+    EXPECT_TRUE(view_->FillRunning());
+    EXPECT_GT(view_->List().RowCount(), 0);
+    EXPECT_LT(view_->List().RowCount(), 5000);
+    EXPECT_EQ(view_->List().CellText(0, 0), "1");
+
+    view_->FinishFill();
+    EXPECT_FALSE(view_->FillRunning());
+    EXPECT_EQ(view_->List().RowCount(), 5000);
+    EXPECT_EQ(view_->ResultRows().Size(), 5000u);
+    EXPECT_EQ(view_->List().CellText(4999, 0), "5000");
+}
+
+}  // namespace
+}  // namespace tav
