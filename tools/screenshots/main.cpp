@@ -240,26 +240,26 @@ int main(int argc, char** argv) {
 
         // The all-data list with every result, then one patient's results.
         FindById<QAbstractButton>(view, dlid::kAllData)->click();
-        auto* list = dynamic_cast<CHbA1c720AllDataListView*>(frame.View(viewix::kAllData));
-        if (!list || frame.ActiveViewIndex() != viewix::kAllData) return Fail("no list view");
+        auto* listView = dynamic_cast<CHbA1c720AllDataListView*>(frame.View(viewix::kAllData));
+        if (!listView || frame.ActiveViewIndex() != viewix::kAllData) return Fail("no list view");
         Settle(800);
         if (!Save(frame.grab(), out, "list-view.png")) status = 1;
 
-        auto* pids = FindById<QComboBox>(list, alid::kPid);
-        const QString patient = list->List().CellText(0, 4);
+        auto* pids = FindById<QComboBox>(listView, alid::kPid);
+        const QString patient = listView->List().CellText(0, 4);
         pids->setCurrentIndex(pids->findText(patient));
-        auto* end = FindById<QDateEdit>(list, alid::kEnd);
-        FindById<QDateEdit>(list, alid::kStart)->setDate(end->date().addDays(-180));
-        FindById<QAbstractButton>(list, alid::kSearch)->click();
+        auto* end = FindById<QDateEdit>(listView, alid::kEnd);
+        FindById<QDateEdit>(listView, alid::kStart)->setDate(end->date().addDays(-180));
+        FindById<QAbstractButton>(listView, alid::kSearch)->click();
         Settle(800);
         if (!Save(frame.grab(), out, "list-search.png")) status = 1;
 
         // Data Modify over the list, for the newest result.
-        auto* period = FindById<QComboBox>(list, alid::kPeriod);
+        auto* period = FindById<QComboBox>(listView, alid::kPeriod);
         period->setCurrentIndex(0);
         emit period->activated(0);
         Settle(300);
-        list->SelectRecord(0);
+        listView->SelectRecord(0);
         QTimer::singleShot(800, &frame, [&] {
             const auto dialogs = frame.findChildren<CDataModifyDlg*>();
             if (dialogs.isEmpty()) return;
@@ -269,7 +269,7 @@ int main(int argc, char** argv) {
                 dialog->reject();
             });
         });
-        list->ModifyResult();
+        listView->ModifyResult();
     }
     analyzer.terminate();
     analyzer.waitForFinished(10'000);
