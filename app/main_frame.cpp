@@ -7,10 +7,10 @@
 #include <QStatusBar>
 #include <QTimer>
 
-#include "app/home_view.h"
-#include "core/startup.h"
 #include "app/checking_dlg.h"
+#include "app/home_view.h"
 #include "app/process_dlg.h"
+#include "core/startup.h"
 #include "views/download_view.h"
 
 namespace tav {
@@ -30,7 +30,7 @@ class CTAVRINA1cExpertView : public FrameView {
 }  // namespace
 
 CMainFrame::CMainFrame(const FrameContext& context, QWidget* parent)
-    : QMainWindow(parent),
+    : VOvoziRurud(parent),
       link_(context.Link),
       clock_(context.Time),
       handoff_(context.WindowHandoff),
@@ -40,7 +40,7 @@ CMainFrame::CMainFrame(const FrameContext& context, QWidget* parent)
       formatter_(context.Formatter),
       ports_(context.Ports) {
     setWindowTitle(QString::fromLatin1(kWindowTitle));
-    setFixedSize(1024, 768);
+    SetFixedClientSize(QSize(1024, 768));
     link_.RecordLength = kRecordLength;
     CreateStatusBar();
     link_.LetterFilter = 0;

@@ -50,9 +50,23 @@ void Settle(int ms) {
     WaitFor([] { return false; }, ms);
 }
 
+// The window as the screen shows it: outside its shape (the rounded
+// corners) the picture is transparent.
+QPixmap Shaped(QWidget& window) {
+    QImage image = window.grab().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QRegion shape = window.mask();
+    if (!shape.isEmpty()) {
+        QPainter painter(&image);
+        painter.setCompositionMode(QPainter::CompositionMode_Clear);
+        painter.setClipRegion(QRegion(image.rect()).subtracted(shape));
+        painter.fillRect(image.rect(), Qt::transparent);
+    }
+    return QPixmap::fromImage(image);
+}
+
 // The main window with the given dialogs drawn over it where they stand.
 QPixmap Picture(QWidget& frame, std::initializer_list<QWidget*> dialogs) {
-    QPixmap picture = frame.grab();
+    QPixmap picture = Shaped(frame);
     QPainter painter(&picture);
     const QPoint origin = frame.mapToGlobal(QPoint(0, 0));
     for (QWidget* dialog : dialogs) {
@@ -113,7 +127,7 @@ int main(int argc, char** argv) {
         if (!app.Start()) return Fail("the application did not start");
         CMainFrame& frame = *app.Frame();
         Settle(1000);
-        if (!Save(frame.grab(), out, "home.png")) status = 1;
+        if (!Save(Shaped(frame), out, "home.png")) status = 1;
 
         bool selected = false;
         QObject::connect(&frame, &CMainFrame::PortSelectOpened, &frame,
@@ -143,7 +157,7 @@ int main(int argc, char** argv) {
         // The user closes the completion notice.
         if (progress->isVisible()) FindById<QAbstractButton>(progress, kIdProcessButton)->click();
         Settle(500);
-        if (!Save(frame.grab(), out, "download-view.png")) status = 1;
+        if (!Save(Shaped(frame), out, "download-view.png")) status = 1;
     }
     analyzer.terminate();
     analyzer.waitForFinished(10'000);
