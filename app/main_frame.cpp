@@ -6,6 +6,7 @@
 #include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
+#include <algorithm>
 
 #include "app/checking_dlg.h"
 #include "app/home_view.h"
@@ -30,7 +31,7 @@ class CTAVRINA1cExpertView : public FrameView {
 }  // namespace
 
 CMainFrame::CMainFrame(const FrameContext& context, QWidget* parent)
-    : QMainWindow(parent),
+    : VOvoziRurud(parent),
       link_(context.Link),
       clock_(context.Time),
       handoff_(context.WindowHandoff),
@@ -41,12 +42,17 @@ CMainFrame::CMainFrame(const FrameContext& context, QWidget* parent)
       ports_(context.Ports),
       exporter_(context.Export) {
     setWindowTitle(QString::fromLatin1(kWindowTitle));
-    setFixedSize(1024, 768);
+    SetFixedClientSize(QSize(1024, 768));
     link_.RecordLength = kRecordLength;
     CreateStatusBar();
     link_.LetterFilter = 0;
-    if (const QScreen* screen = this->screen())
-        move(screen->availableGeometry().center() - rect().center());
+    if (const QScreen* screen = this->screen()) {
+        // Centred; on a screen too small for it the caption band stays in
+        // reach, so the window can still be moved and closed.
+        const QRect available = screen->availableGeometry();
+        const QPoint centred = available.center() - rect().center();
+        move(std::max(centred.x(), available.left()), std::max(centred.y(), available.top()));
+    }
     link_.LinkRunning = 1;
 
     container_ = new QWidget(this);

@@ -1,11 +1,10 @@
-// The main window: a fixed 1024 x 768 frame with a seven-pane status bar and
-// five views (the initial blank view, home, download, all-data list, graph),
-// of which one shows at a time. It hosts the download controller: its
-// commands, timers, message boxes, progress dialogs and the port-select
-// dialog all go through here.
+// The main window: a skinned frame around a fixed 1024 x 768 client area with
+// a seven-pane status bar and five views (the initial blank view, home,
+// download, all-data list, graph), of which one shows at a time. It hosts the
+// download controller: its commands, timers, message boxes, progress dialogs
+// and the port-select dialog all go through here.
 #pragma once
 
-#include <QMainWindow>
 #include <QSettings>
 #include <array>
 #include <functional>
@@ -17,6 +16,7 @@
 #include "app/message_presenter.h"
 #include "app/port_select_dialog.h"
 #include "app/qt_handoff.h"
+#include "controls/skinned_frame.h"
 #include "link/link_channel.h"
 #include "link/link_state.h"
 #include "platform/clock.h"
@@ -68,7 +68,7 @@ inline constexpr int kGraph = 4;
 }  // namespace viewix
 inline constexpr int kPaneFirstId = 0xE900;
 
-class CMainFrame : public QMainWindow, public ControllerHost, public LinkChannel, public ViewHost {
+class CMainFrame : public VOvoziRurud, public ControllerHost, public LinkChannel, public ViewHost {
     Q_OBJECT
   public:
     // Builds a view for table index 3 or 4 (the list and graph views).

@@ -3,9 +3,9 @@
 #include <QComboBox>
 #include <QGridLayout>
 #include <QLabel>
-#include <QPushButton>
 
 #include "app/message_presenter.h"
+#include "controls/art_button.h"
 #include "controls/fitted_font.h"
 #include "link/link_channel.h"
 
@@ -30,15 +30,18 @@ PortSelectDialog::PortSelectDialog(PortSelectSource& source, MessagePresenter& p
     list_->setFont(portFont);
     list_->setMinimumWidth(180);
 
-    auto* search = new QPushButton(QStringLiteral("Search"), this);
+    // Image buttons; Enter presses OK as before.
+    const QSize buttonSize(100, 36);
+    auto* search = new ArtButton(Art::Search, QStringLiteral("Search"), this);
     search->setProperty("controlId", psid::kSearch);
-    search->setAutoDefault(false);
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    search->setFixedSize(buttonSize);
+    auto* ok = new ArtButton(Art::Ok, QStringLiteral("OK"), this);
     ok->setProperty("controlId", psid::kOk);
+    ok->setFixedSize(buttonSize);
     ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
+    auto* cancel = new ArtButton(Art::Cancel, QStringLiteral("Cancel"), this);
     cancel->setProperty("controlId", psid::kCancel);
-    cancel->setAutoDefault(false);
+    cancel->setFixedSize(buttonSize);
 
     connect(search, &QPushButton::clicked, this, [this] { source_.Search(); });
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);

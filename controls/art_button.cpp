@@ -1,10 +1,39 @@
 #include "controls/art_button.h"
 
-#include <QEnterEvent>
+#include <QApplication>
 #include <QPainter>
-#include <QPainterPath>
+
+#include "controls/skin_resources.h"
 
 namespace tav {
+
+namespace {
+
+// The plate's rounded corners: kept unscaled when a face is stretched.
+constexpr int kPlateCorner = 14;
+
+// Draws `image` stretched to `target`, keeping its corners of `corner` pixels
+// as they are and stretching only its edges and middle.
+void DrawStretched(QPainter& p, const QImage& image, const QRect& target, int corner) {
+    if (target.size() == image.size()) {
+        p.drawImage(target.topLeft(), image);
+        return;
+    }
+    const int c = std::min({corner, target.width() / 2, target.height() / 2});
+    const int sw = image.width(), sh = image.height();
+    const int xs[4] = {0, c, sw - c, sw}, ys[4] = {0, c, sh - c, sh};
+    const int xt[4] = {target.left(), target.left() + c, target.right() + 1 - c,
+                       target.right() + 1};
+    const int yt[4] = {target.top(), target.top() + c, target.bottom() + 1 - c,
+                       target.bottom() + 1};
+    for (int row = 0; row < 3; ++row)
+        for (int col = 0; col < 3; ++col)
+            p.drawImage(QRect(QPoint(xt[col], yt[row]), QPoint(xt[col + 1] - 1, yt[row + 1] - 1)),
+                        image,
+                        QRect(QPoint(xs[col], ys[row]), QPoint(xs[col + 1] - 1, ys[row + 1] - 1)));
+}
+
+}  // namespace
 
 Art ArtForCommand(int command) {
     switch (command) {
@@ -21,143 +50,109 @@ Art ArtForCommand(int command) {
     }
 }
 
-void PaintArt(QPainter& p, Art art, const QRectF& r, const QColor& color) {
-    p.save();
-    p.setRenderHint(QPainter::Antialiasing);
-    QPen pen(color, std::max(2.0, r.width() / 14));
-    pen.setCapStyle(Qt::RoundCap);
-    pen.setJoinStyle(Qt::RoundJoin);
-    p.setPen(pen);
-    p.setBrush(Qt::NoBrush);
-    const double w = r.width(), h = r.height(), x = r.x(), y = r.y();
-    auto at = [&](double fx, double fy) { return QPointF(x + fx * w, y + fy * h); };
+int SymbolResource(Art art) {
     switch (art) {
-        case Art::Home: {
-            QPolygonF roof{at(0.1, 0.5), at(0.5, 0.12), at(0.9, 0.5)};
-            p.drawPolyline(roof);
-            p.drawRect(QRectF(at(0.22, 0.45), at(0.78, 0.88)));
-            p.drawRect(QRectF(at(0.43, 0.62), at(0.57, 0.88)));
-            break;
-        }
-        case Art::Download: {
-            p.drawLine(at(0.5, 0.1), at(0.5, 0.62));
-            p.drawPolyline(QPolygonF{at(0.3, 0.45), at(0.5, 0.65), at(0.7, 0.45)});
-            p.drawPolyline(
-                QPolygonF{at(0.12, 0.65), at(0.12, 0.88), at(0.88, 0.88), at(0.88, 0.65)});
-            break;
-        }
-        case Art::List: {
-            for (int i = 0; i < 4; ++i) {
-                const double fy = 0.2 + i * 0.2;
-                p.drawPoint(at(0.15, fy));
-                p.drawLine(at(0.3, fy), at(0.88, fy));
-            }
-            break;
-        }
-        case Art::Graph: {
-            p.drawPolyline(QPolygonF{at(0.1, 0.1), at(0.1, 0.9), at(0.9, 0.9)});
-            p.drawPolyline(QPolygonF{at(0.18, 0.72), at(0.4, 0.45), at(0.6, 0.6), at(0.86, 0.22)});
-            break;
-        }
+        case Art::Home:
+            return resid::kSymbolHome;
+        case Art::Download:
+            return resid::kSymbolDownload;
+        case Art::List:
+            return resid::kSymbolList;
+        case Art::Graph:
+            return resid::kSymbolGraph;
         case Art::Automatic:
-        case Art::Mode: {
-            QRectF ring(at(0.18, 0.18), at(0.82, 0.82));
-            p.drawArc(ring, 30 * 16, 150 * 16);
-            p.drawArc(ring, 210 * 16, 150 * 16);
-            p.drawPolyline(QPolygonF{at(0.1, 0.38), at(0.2, 0.5), at(0.32, 0.4)});
-            p.drawPolyline(QPolygonF{at(0.9, 0.62), at(0.8, 0.5), at(0.68, 0.6)});
-            if (art == Art::Automatic) {
-                QFont f = p.font();
-                f.setPixelSize(static_cast<int>(h * 0.3));
-                f.setBold(true);
-                p.setFont(f);
-                p.drawText(r, Qt::AlignCenter, QStringLiteral("A"));
-            }
-            break;
-        }
-        case Art::Export: {
-            p.drawRect(QRectF(at(0.2, 0.1), at(0.8, 0.9)));
-            QFont f = p.font();
-            f.setPixelSize(static_cast<int>(h * 0.24));
-            f.setBold(true);
-            p.setFont(f);
-            p.drawText(r, Qt::AlignCenter, QStringLiteral("CSV"));
-            break;
-        }
-        case Art::Settings: {
-            QRectF hub(at(0.32, 0.32), at(0.68, 0.68));
-            p.drawEllipse(hub);
-            for (int i = 0; i < 8; ++i) {
-                p.save();
-                p.translate(r.center());
-                p.rotate(i * 45.0);
-                p.drawLine(QPointF(0, -h * 0.2), QPointF(0, -h * 0.36));
-                p.restore();
-            }
-            break;
-        }
-        case Art::Search: {
-            p.drawEllipse(QRectF(at(0.15, 0.15), at(0.62, 0.62)));
-            p.drawLine(at(0.58, 0.58), at(0.86, 0.86));
-            break;
-        }
-        case Art::Print: {
-            p.drawRect(QRectF(at(0.12, 0.4), at(0.88, 0.72)));
-            p.drawRect(QRectF(at(0.28, 0.12), at(0.72, 0.4)));
-            p.drawRect(QRectF(at(0.28, 0.6), at(0.72, 0.9)));
-            break;
-        }
+            return resid::kSymbolAutomatic;
+        case Art::Mode:
+            return resid::kSymbolMode;
+        case Art::Export:
+            return resid::kSymbolExport;
+        case Art::Settings:
+            return resid::kSymbolSettings;
+        case Art::Search:
+            return resid::kSymbolSearch;
+        case Art::Print:
+            return resid::kSymbolPrint;
+        case Art::Ok:
+            return resid::kSymbolOk;
+        case Art::Cancel:
+            return resid::kSymbolCancel;
     }
+    return resid::kSymbolHome;
+}
+
+void PaintArt(QPainter& p, Art art, const QRectF& rect, const QColor& color) {
+    QImage symbol = LoadResourceImage(SymbolResource(art), "PNG");
+    if (symbol.isNull()) return;
+    if (color != Qt::white) {
+        QPainter tint(&symbol);
+        tint.setCompositionMode(QPainter::CompositionMode_SourceIn);
+        tint.fillRect(symbol.rect(), color);
+    }
+    p.save();
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    p.drawImage(rect, symbol);
     p.restore();
 }
 
+QImage ArtFace(Art art, const QString& caption, const QSize& size, bool checked) {
+    QImage face(size, QImage::Format_ARGB32_Premultiplied);
+    face.fill(Qt::transparent);
+    if (size.isEmpty()) return face;
+    QPainter p(&face);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    const QImage plate = LoadResourceImage(checked ? resid::kPlateChecked : resid::kPlate, "PNG");
+    if (!plate.isNull()) DrawStretched(p, plate, face.rect(), kPlateCorner);
+
+    const QRectF inner = QRectF(face.rect()).adjusted(2, 2, -2, -2);
+    const bool stacked = size.height() >= 50;
+    QRectF symbol, text;
+    if (stacked) {
+        const double side = std::min(inner.width(), inner.height()) * 0.54;
+        symbol =
+            QRectF(inner.center().x() - side / 2, inner.top() + inner.height() * 0.1, side, side);
+        text = QRectF(inner.left() + 1, inner.top() + inner.height() * 0.68, inner.width() - 2,
+                      inner.height() * 0.3);
+    } else {
+        const double side = std::max(8.0, inner.height() - 10);
+        symbol = QRectF(inner.left() + 6, inner.center().y() - side / 2, side, side);
+        text = QRectF(symbol.right() + 4, inner.top(), inner.right() - 6 - symbol.right() - 4,
+                      inner.height());
+    }
+    PaintArt(p, art, symbol, Qt::white);
+
+    // The caption shrinks until it fits rather than being cut.
+    QFont font = QApplication::font();
+    int pixels = stacked ? 11 : 13;
+    font.setPixelSize(pixels);
+    while (pixels > 7 && QFontMetricsF(font).horizontalAdvance(caption) > text.width()) {
+        font.setPixelSize(--pixels);
+    }
+    p.setFont(font);
+    p.setPen(Qt::white);
+    p.drawText(text, (stacked ? Qt::AlignTop : Qt::AlignVCenter) | Qt::AlignHCenter, caption);
+    return face;
+}
+
 ArtButton::ArtButton(Art art, const QString& caption, QWidget* parent)
-    : QAbstractButton(parent), art_(art) {
+    : ImageButton(parent), art_(art) {
     setText(caption);
-    setToolTip(caption);
+    SetTooltip(caption);
     setCursor(Qt::PointingHandCursor);
     resize(75, 75);
+    DrawFaces();
 }
 
-void ArtButton::enterEvent(QEnterEvent* event) {
-    hover_ = true;
-    update();
-    QAbstractButton::enterEvent(event);
+void ArtButton::DrawFaces() {
+    faceSize_ = size();
+    SetImage(ArtFace(art_, text(), faceSize_, false));
+    SetCheckedImage(ArtFace(art_, text(), faceSize_, true));
 }
 
-void ArtButton::leaveEvent(QEvent* event) {
-    hover_ = false;
-    update();
-    QAbstractButton::leaveEvent(event);
-}
-
-void ArtButton::paintEvent(QPaintEvent*) {
-    QPainter p(this);
-    p.setRenderHint(QPainter::Antialiasing);
-    QRectF face = QRectF(rect()).adjusted(2, 2, -2, -2);
-    if (isDown()) face.translate(1, 1);
-    QColor top = isEnabled() ? QColor(70, 130, 190) : QColor(160, 160, 160);
-    QColor bottom = isEnabled() ? QColor(30, 80, 140) : QColor(120, 120, 120);
-    if (hover_ && isEnabled()) {
-        top = top.lighter(112);
-        bottom = bottom.lighter(112);
-    }
-    QLinearGradient fill(face.topLeft(), face.bottomLeft());
-    fill.setColorAt(0, top);
-    fill.setColorAt(1, bottom);
-    p.setPen(QPen(QColor(20, 50, 90), 1));
-    p.setBrush(fill);
-    p.drawRoundedRect(face, 10, 10);
-    const QRectF symbol(face.center().x() - face.width() * 0.27, face.top() + face.height() * 0.1,
-                        face.width() * 0.54, face.height() * 0.54);
-    PaintArt(p, art_, symbol, Qt::white);
-    QFont f = font();
-    f.setPixelSize(11);
-    p.setFont(f);
-    p.setPen(Qt::white);
-    p.drawText(
-        QRectF(face.left(), face.top() + face.height() * 0.68, face.width(), face.height() * 0.3),
-        Qt::AlignHCenter | Qt::AlignTop, text());
+void ArtButton::resizeEvent(QResizeEvent* event) {
+    // The faces are drawn to the button's size.
+    if (size() != faceSize_) DrawFaces();
+    ImageButton::resizeEvent(event);
 }
 
 PictureControl::PictureControl(const QString& text, QWidget* parent) : QAbstractButton(parent) {

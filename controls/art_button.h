@@ -1,21 +1,45 @@
-// The program's own button artwork, drawn with QPainter: square image buttons
-// with a symbol and a caption, and the clickable logo picture.
+// The program's image buttons: a face plate with a symbol and a caption,
+// made from the PNG artwork in the resources, and the clickable logo picture.
 #pragma once
 
 #include <QAbstractButton>
+#include <QImage>
 #include <QString>
+
+#include "controls/image_button.h"
 
 namespace tav {
 
-enum class Art { Home, Download, List, Graph, Automatic, Mode, Export, Settings, Search, Print };
+enum class Art {
+    Home,
+    Download,
+    List,
+    Graph,
+    Automatic,
+    Mode,
+    Export,
+    Settings,
+    Search,
+    Print,
+    Ok,
+    Cancel
+};
 
 // The symbol of a view-switch command (1 home, 2 download, 3 list, 4 graph, 30 automatic).
 Art ArtForCommand(int command);
 
-// Draws a symbol into `rect`.
+// The resource id of a symbol's PNG image (white on transparent).
+int SymbolResource(Art art);
+
+// Draws a symbol into `rect` in `color`.
 void PaintArt(QPainter& painter, Art art, const QRectF& rect, const QColor& color);
 
-class ArtButton : public QAbstractButton {
+// A button face of `size`: the plate (the checked plate for the checked
+// look), the symbol and the caption. A face 50 pixels high or more stacks the
+// caption under the symbol; a lower one puts it beside.
+QImage ArtFace(Art art, const QString& caption, const QSize& size, bool checked);
+
+class ArtButton : public ImageButton {
     Q_OBJECT
   public:
     ArtButton(Art art, const QString& caption, QWidget* parent = nullptr);
@@ -23,13 +47,13 @@ class ArtButton : public QAbstractButton {
     QSize sizeHint() const override { return {75, 75}; }
 
   protected:
-    void paintEvent(QPaintEvent* event) override;
-    void enterEvent(QEnterEvent* event) override;
-    void leaveEvent(QEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
   private:
+    void DrawFaces();
+
     Art art_;
-    bool hover_ = false;
+    QSize faceSize_;
 };
 
 // A picture that acts on a click (the logo of the home view).

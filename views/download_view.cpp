@@ -1,5 +1,7 @@
 #include "views/download_view.h"
 
+#include <QHeaderView>
+
 #include "controls/art_button.h"
 #include "views/result_list_columns.h"
 
@@ -93,8 +95,20 @@ void CHbA1c720DownLoadView::FillDownloadList() {
         return true;
     });
     list_->AppendRows(table);
+    WidenCutColumns();
     if (first + table.Rows() != 0) list_->SelectRow(0);
     host_.ShowProgress(kDownloadCompletedText);
+}
+
+void CHbA1c720DownLoadView::WidenCutColumns() {
+    // The list's font may be wider than the one its column widths were chosen
+    // for: a date or id must not show cut, so a column only ever grows here.
+    for (int c = 0; c < kListColumns; ++c) {
+        const int width = list_->ColumnWidth(c);
+        if (width == 0) continue;  // hidden
+        list_->AutoSizeColumn(c);
+        if (list_->ColumnWidth(c) < width) list_->horizontalHeader()->resizeSection(c, width);
+    }
 }
 
 bool CHbA1c720DownLoadView::CanLeaveDownload() const {

@@ -48,6 +48,8 @@ class CHbA1c720DownLoadView : public FrameView {
     // Leaving is allowed only in manual mode with no download running and the
     // progress dialog hidden.
     bool CanLeaveDownload() const;
+    // Widens the columns whose texts do not fit.
+    void WidenCutColumns();
     // Empties the list when it holds rows.
     void ClearList();
 

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QEventLoop>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -236,6 +237,39 @@ TEST_F(MainFrameTest, CloseCommandShutsDownInOrderAndReturnsHome) {
 
     frame_.reset();
     EXPECT_EQ(log_, (Log{"close store", "close port", "close port", "stop worker"}));
+}
+
+TEST_F(MainFrameTest, TheCaptionCloseButtonRunsTheCloseCommandOnlyWhenReleasedOnIt) {
+    Start();
+    frame_->SendLinkCommand(4);
+    const int w = frame_->width();
+    QTest::mousePress(frame_.get(), Qt::LeftButton, {}, QPoint(w - 10, 8));
+    QTest::mouseRelease(frame_.get(), Qt::LeftButton, {}, QPoint(w - 55, 8));
+    EXPECT_TRUE(log_.empty());
+    EXPECT_TRUE(frame_->isVisible());
+
+    QTest::mousePress(frame_.get(), Qt::LeftButton, {}, QPoint(w - 10, 8));
+    QTest::mouseRelease(frame_.get(), Qt::LeftButton, {}, QPoint(w - 10, 8));
+    EXPECT_EQ(log_, (Log{"close store", "close port"}));
+    EXPECT_EQ(frame_->ActiveViewIndex(), viewix::kHome);
+    EXPECT_FALSE(frame_->isVisible());
+}
+
+TEST_F(MainFrameTest, ViewsAndStatusBarFillTheFixedClientAreaWithEveryControlInside) {
+    Start();
+    EXPECT_EQ(frame_->centralWidget()->width(), 1024);
+    EXPECT_EQ(frame_->centralWidget()->height() + frame_->statusBar()->height(), 768);
+    for (int index = viewix::kHome; index <= viewix::kGraph; ++index) {
+        frame_->SendLinkCommand(index);
+        QCoreApplication::processEvents();
+        FrameView* view = frame_->View(index);
+        EXPECT_EQ(view->size(), frame_->centralWidget()->size()) << index;
+        for (QWidget* control : view->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (control->isWindow()) continue;
+            EXPECT_TRUE(view->rect().contains(control->geometry()))
+                << index << " " << control->property("controlId").toInt();
+        }
+    }
 }
 
 TEST_F(MainFrameTest, PortSelectRunsModallyAndRefreshesWhileOpen) {

@@ -143,6 +143,21 @@ TEST_F(DownloadViewTest, IdsShowEveryStoredByteAndNoControlCharacter) {
     EXPECT_EQ(view_->List().CellText(0, 5), "OP⟨1B⟩⟨202E⟩1");
 }
 
+TEST_F(DownloadViewTest, AFillWidensColumnsWhoseTextsWouldBeCutAndNarrowsNone) {
+    const std::string longPid = "81244447654321";
+    host_.rows = {Row(longPid), Row("3")};
+    std::vector<int> before;
+    for (int c = 0; c < 7; ++c) before.push_back(view_->List().ColumnWidth(c));
+    view_->FillDownloadList();
+    const QFontMetrics metrics(view_->List().font());
+    for (int c = 0; c < 7; ++c) {
+        EXPECT_GE(view_->List().ColumnWidth(c), before[c]) << c;
+        EXPECT_GT(view_->List().ColumnWidth(c),
+                  metrics.horizontalAdvance(view_->List().CellText(0, c)))
+            << c;
+    }
+}
+
 TEST_F(DownloadViewTest, AutomaticFillsAppendAndNumberOnward) {
     host_.link.AutoMode = 1;
     host_.rows = {Row("1")};

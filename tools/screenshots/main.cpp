@@ -64,9 +64,23 @@ void Settle(int ms) {
     WaitFor([] { return false; }, ms);
 }
 
+// The window as the screen shows it: outside its shape (the rounded
+// corners) the picture is transparent.
+QPixmap Shaped(QWidget& window) {
+    QImage image = window.grab().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const QRegion shape = window.mask();
+    if (!shape.isEmpty()) {
+        QPainter painter(&image);
+        painter.setCompositionMode(QPainter::CompositionMode_Clear);
+        painter.setClipRegion(QRegion(image.rect()).subtracted(shape));
+        painter.fillRect(image.rect(), Qt::transparent);
+    }
+    return QPixmap::fromImage(image);
+}
+
 // The main window with the given dialogs drawn over it where they stand.
 QPixmap Picture(QWidget& frame, std::initializer_list<QWidget*> dialogs) {
-    QPixmap picture = frame.grab();
+    QPixmap picture = Shaped(frame);
     QPainter painter(&picture);
     const QPoint origin = frame.mapToGlobal(QPoint(0, 0));
     for (QWidget* dialog : dialogs) {
@@ -163,7 +177,7 @@ int main(int argc, char** argv) {
         if (!app.Start()) return Fail("the application did not start");
         CMainFrame& frame = *app.Frame();
         Settle(1000);
-        if (!Save(frame.grab(), out, "home.png")) status = 1;
+        if (!Save(Shaped(frame), out, "home.png")) status = 1;
 
         bool selected = false;
         QObject::connect(&frame, &CMainFrame::PortSelectOpened, &frame,
@@ -193,7 +207,7 @@ int main(int argc, char** argv) {
         // The user closes the completion notice.
         if (progress->isVisible()) FindById<QAbstractButton>(progress, kIdProcessButton)->click();
         Settle(500);
-        if (!Save(frame.grab(), out, "download-view.png")) status = 1;
+        if (!Save(Shaped(frame), out, "download-view.png")) status = 1;
 
         // The settings dialog as the list view's button opens it: modal.
         QTimer::singleShot(800, &frame, [&] {
@@ -209,7 +223,7 @@ int main(int argc, char** argv) {
         FindById<QAbstractButton>(frame.View(viewix::kDownload), dlid::kGraph)->click();
         Settle(800);
         if (frame.ActiveViewIndex() != viewix::kGraph) return Fail("the graph view did not open");
-        if (!Save(frame.grab(), out, "graph-view.png")) status = 1;
+        if (!Save(Shaped(frame), out, "graph-view.png")) status = 1;
 
         // The printed list, as the list's print button shows and writes it.
         QSettings listProfile(scratch.filePath("list.ini"), QSettings::IniFormat);
@@ -243,7 +257,7 @@ int main(int argc, char** argv) {
         auto* listView = dynamic_cast<CHbA1c720AllDataListView*>(frame.View(viewix::kAllData));
         if (!listView || frame.ActiveViewIndex() != viewix::kAllData) return Fail("no list view");
         Settle(800);
-        if (!Save(frame.grab(), out, "list-view.png")) status = 1;
+        if (!Save(Shaped(frame), out, "list-view.png")) status = 1;
 
         auto* pids = FindById<QComboBox>(listView, alid::kPid);
         const QString patient = listView->List().CellText(0, 4);
@@ -252,7 +266,7 @@ int main(int argc, char** argv) {
         FindById<QDateEdit>(listView, alid::kStart)->setDate(end->date().addDays(-180));
         FindById<QAbstractButton>(listView, alid::kSearch)->click();
         Settle(800);
-        if (!Save(frame.grab(), out, "list-search.png")) status = 1;
+        if (!Save(Shaped(frame), out, "list-search.png")) status = 1;
 
         // Data Modify over the list, for the newest result.
         auto* period = FindById<QComboBox>(listView, alid::kPeriod);
