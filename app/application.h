@@ -22,8 +22,8 @@
 #include "protocol/download_controller.h"
 #include "protocol/link_worker.h"
 #include "store/result_database.h"
-#include "views/download_sources.h"
 #include "views/csv_export.h"
+#include "views/download_sources.h"
 
 namespace tav {
 
@@ -78,6 +78,7 @@ class Application final : public FrameServices, public FrameController {
     // FrameServices
     void OpenStore() override;
     void LoadSettings() override;
+    bool OpenSettings(QWidget* parent) override { return OpenSettingsDialog(parent); }
     void CloseStore() override;
     void ClosePort() override;
     void SignalWorker(int event) override;

@@ -1,6 +1,8 @@
 // What the main window needs of the objects the application wires into it.
 #pragma once
 
+class QWidget;
+
 namespace tav {
 
 // The download controller as the main window drives it.
@@ -32,6 +34,11 @@ class FrameServices {
     virtual void SignalWorker(int event) = 0;
     // Window destruction: stops the worker and waits for it to end.
     virtual void StopWorker() = 0;
+    // The settings dialog over `parent`; false when there is none to open.
+    virtual bool OpenSettings(QWidget* parent) {
+        (void)parent;
+        return false;
+    }
 };
 
 }  // namespace tav

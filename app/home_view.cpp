@@ -7,7 +7,8 @@
 
 namespace tav {
 
-CHbA1c720MainView::CHbA1c720MainView(ViewHost& host, QWidget* parent)
+CHbA1c720MainView::CHbA1c720MainView(ViewHost& host, std::function<void()> openSettings,
+                                     QWidget* parent)
     : FrameView(parent), host_(host) {
     setProperty("controlId", 131);
     resize(1024, 768);
@@ -43,8 +44,13 @@ CHbA1c720MainView::CHbA1c720MainView(ViewHost& host, QWidget* parent)
             case homeid::kAutomatic:
                 connect(button, &QAbstractButton::clicked, this, [this] { OnAutomatic(); });
                 break;
+            case homeid::kSettings:
+                // The same settings dialog as the list view's Settings button.
+                button->setEnabled(static_cast<bool>(openSettings));
+                if (openSettings) connect(button, &QAbstractButton::clicked, this, openSettings);
+                break;
             default:
-                break;  // 1006 has no action
+                break;
         }
     }
     auto* logo = new PictureControl(QStringLiteral("TAVRINA1c Expert"), this);

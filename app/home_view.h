@@ -2,6 +2,8 @@
 // bottom right and the logo that opens the About box.
 #pragma once
 
+#include <functional>
+
 #include "views/frame_view.h"
 
 namespace tav {
@@ -20,7 +22,10 @@ class AboutDialog;
 class CHbA1c720MainView : public FrameView {
     Q_OBJECT
   public:
-    explicit CHbA1c720MainView(ViewHost& host, QWidget* parent = nullptr);
+    // `openSettings` runs the settings dialog; without it the Settings button
+    // is disabled.
+    explicit CHbA1c720MainView(ViewHost& host, std::function<void()> openSettings = {},
+                               QWidget* parent = nullptr);
     // The About box while it is open, else null.
     AboutDialog* About() const;
 

@@ -130,7 +130,8 @@ void CMainFrame::DeferredInit() {
     link_.DownloadState = -1;
     link_.HandshakeSeen = -1;
 
-    AddView(viewix::kHome, new CHbA1c720MainView(*this, container_));
+    AddView(viewix::kHome, new CHbA1c720MainView(
+                               *this, [this] { services_.OpenSettings(this); }, container_));
     AddView(viewix::kDownload, new CHbA1c720DownLoadView(*this, downloadRows_, formatter_, profile_,
                                                          exporter_, container_));
     auto makeView = [this](int index, const QString& title,

@@ -39,6 +39,10 @@ struct Fakes : FrameServices,
     void ClosePort() override { log.push_back("close port"); }
     void SignalWorker(int event) override { log.push_back("signal " + std::to_string(event)); }
     void StopWorker() override { log.push_back("stop worker"); }
+    bool OpenSettings(QWidget*) override {
+        log.push_back("settings");
+        return true;
+    }
     void OnLinkCommand(int code) override {
         log.push_back("command " + std::to_string(code));
         commandThread = std::this_thread::get_id();
@@ -161,6 +165,7 @@ TEST_F(MainFrameTest, SwitchCommandsShowOneViewAndTradeThePaneId) {
         Click(frame_->View(viewix::kHome), button);
         EXPECT_EQ(frame_->ActiveViewIndex(), view) << button;
     }
+    EXPECT_EQ(log_.back(), "settings") << "the home view's Settings opens the settings dialog";
 }
 
 TEST_F(MainFrameTest, OtherCommandsGoToTheControllerAndADownloadFillsTheDownloadView) {
