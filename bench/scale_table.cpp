@@ -10,7 +10,7 @@
 // its home view (tav_startup_probe, a child process with Qt offscreen) and a
 // manual download from analyzer-sim at its real 9,600-baud pacing through the
 // serial port, download controller, link worker and result database. Beside
-// them stands the same on an empty store.
+// them stands the same on an empty store (the program's files, no results).
 //
 //   scale_table [--quick] [--end-to-end] [--runs N]
 //     --quick: the 100,000-result store only, its download of 100 results.
@@ -196,19 +196,13 @@ Sample OursStart(const std::string& home, bool copy) {
 
 // ---- end to end ----
 
-// The program's start-up in its own process on a copy of `home` (an empty
-// folder when `home` is empty): wall time from before the start to the home
-// view shown, CPU time of the process until then, its peak resident memory;
-// and in `app` the same for the application's own part, after Qt's start.
+// The program's start-up in its own process on a copy of `home`: wall time from before the start to
+// the home view shown, CPU time of the process until then, its peak resident memory; and in `app`
+// the same for the application's own part, after Qt's start.
 Sample ProgramStart(const std::string& home, Sample* app) {
 #ifdef TAV_STARTUP_PROBE
     const std::string work = ScratchHome();
-    if (home.empty()) {
-        std::filesystem::remove_all(work);
-        std::filesystem::create_directories(work);
-    } else {
-        CopyHome(home, work);
-    }
+    CopyHome(home, work);
     int fds[2];
     if (pipe(fds) != 0) std::exit(3);
     std::fflush(nullptr);
@@ -347,17 +341,12 @@ double WireMs(int count) {
 // The fixed pauses of a manual download (docs/PERFORMANCE.md, "Physical floors").
 constexpr double kFixedPausesMs = 8300;
 
-// A manual download of `count` results into a copy of `home` (an empty
-// folder when `home` is empty), timed from the user's start to the end.
+// A manual download of `count` results into a copy of `home`, timed from the user's start to the
+// end.
 Sample ManualDownload(const std::string& home, int count) {
     const std::string work = ScratchHome();
     const std::string simHome = work + "-sim";
-    if (home.empty()) {
-        std::filesystem::remove_all(work);
-        std::filesystem::create_directories(work);
-    } else {
-        CopyHome(home, work);
-    }
+    CopyHome(home, work);
     std::filesystem::remove_all(simHome);
     std::filesystem::create_directories(simHome);
     const Sample s = InChild([&](Stopwatch& watch) {
@@ -607,7 +596,7 @@ void MeasureProgramStart(int64_t size, const std::string& indexed, int runs,
     });
     whole.literal = MedianOf(runs, [&] {
         empty.emplace_back();
-        return ProgramStart("", &empty.back());
+        return ProgramStart(CachedHome(0, true), &empty.back());
     });
     auto median = [](const std::vector<Sample>& v) {
         std::vector<double> cpu, wall, peak;
@@ -642,7 +631,7 @@ void MeasureDownload(int64_t size, const std::string& indexed, int count, std::v
           target,
           "empty store"};
     r.ours = ManualDownload(indexed, count);
-    r.literal = ManualDownload("", count);
+    r.literal = ManualDownload(CachedHome(0, true), count);
     rows.push_back(r);
 }
 
