@@ -12,9 +12,10 @@
 // serial port, download controller, link worker and result database. Beside
 // them stands the same on an empty store (the program's files, no results).
 //
-//   scale_table [--quick] [--end-to-end] [--runs N]
+//   scale_table [--quick] [--end-to-end] [--runs N] [--download-runs N]
 //     --quick: the 100,000-result store only, its download of 100 results.
 //     --end-to-end: only the start-up and download figures.
+//     --download-runs: runs of the download (default 1; each takes its wire time).
 #include <fcntl.h>
 #include <signal.h>
 #include <sqlite3.h>
@@ -541,15 +542,15 @@ std::string Count(int64_t n) {
     return s;
 }
 
-void Print(const std::vector<Row>& rows, int runs) {
+void Print(const std::vector<Row>& rows, int runs, int downloadRuns) {
     std::printf(
         "\nMedians of %d runs; CPU time of the measured part (wall time in brackets);\n"
         "peak resident memory of the process. The literal design's storing loop is\n"
         "timed on its first records and scaled to all (each costs the same scan).\n"
         "The program's start-up is timed from before its process starts (CPU time of\n"
         "the whole process), its application's part from the application object on;\n"
-        "the manual download is one run, timed from the user's start to its end.\n\n",
-        runs);
+        "the manual download (%d run%s) is timed from the user's start to its end.\n\n",
+        runs, downloadRuns, downloadRuns == 1 ? "" : "s");
     std::printf(
         "| figure | stored results | this program | literal row-by-row | ratio | peak memory "
         "(this / literal) | target |\n|---|---|---|---|---|---|---|\n");
@@ -613,16 +614,16 @@ void MeasureProgramStart(int64_t size, const std::string& indexed, int runs,
 #endif
 }
 
-// A manual download of `count` results at 9,600 baud, once, beside the same
-// into an empty store.
-void MeasureDownload(int64_t size, const std::string& indexed, int count, std::vector<Row>& rows) {
+// A manual download of `count` results at 9,600 baud, `runs` times, beside
+// the same into an empty store.
+void MeasureDownload(int64_t size, const std::string& indexed, int count, int runs,
+                     std::vector<Row>& rows) {
     std::fprintf(stderr, "manual download of %s results at 9,600 baud, %s stored ...\n",
                  Count(count).c_str(), Count(size).c_str());
     const double wire = WireMs(count);
     char target[120];
-    std::snprintf(target, sizeof target, "<= %s (wire %s + pauses %s + 0.5 s)",
-                  Ms(wire + kFixedPausesMs + 500).c_str(), Ms(wire).c_str(),
-                  Ms(kFixedPausesMs).c_str());
+    std::snprintf(target, sizeof target, "<= %.1f s (wire %.1f s + pauses %.1f s + 0.5 s)",
+                  (wire + kFixedPausesMs + 500) / 1000, wire / 1000, kFixedPausesMs / 1000);
     Row r{"manual download of " + Count(count) + " results at 9,600 baud",
           size,
           {},
@@ -630,19 +631,20 @@ void MeasureDownload(int64_t size, const std::string& indexed, int count, std::v
           {},
           target,
           "empty store"};
-    r.ours = ManualDownload(indexed, count);
-    r.literal = ManualDownload(CachedHome(0, true), count);
+    r.ours = MedianOf(runs, [&] { return ManualDownload(indexed, count); });
+    r.literal = MedianOf(runs, [&] { return ManualDownload(CachedHome(0, true), count); });
     rows.push_back(r);
 }
 
 // Every figure on a store of `size` results; the manual download of
 // `downloadCount` results unless 0; only the end-to-end figures when `endToEnd`.
-void Measure(int64_t size, int runs, int downloadCount, bool endToEnd, std::vector<Row>& rows) {
+void Measure(int64_t size, int runs, int downloadCount, int downloadRuns, bool endToEnd,
+             std::vector<Row>& rows) {
     const std::string old = CachedHome(size, false);
     const std::string indexed = CachedHome(size, true);
     if (endToEnd) {
         MeasureProgramStart(size, indexed, runs, rows);
-        if (downloadCount > 0) MeasureDownload(size, indexed, downloadCount, rows);
+        if (downloadCount > 0) MeasureDownload(size, indexed, downloadCount, downloadRuns, rows);
         return;
     }
     // The literal loop scans the whole table per record: a few records tell its rate.
@@ -681,7 +683,7 @@ void Measure(int64_t size, int runs, int downloadCount, bool endToEnd, std::vect
     start.literal = MedianOf(runs, [&] { return LiteralStart(old); });
     rows.push_back(start);
     MeasureProgramStart(size, indexed, runs, rows);
-    if (downloadCount > 0) MeasureDownload(size, indexed, downloadCount, rows);
+    if (downloadCount > 0) MeasureDownload(size, indexed, downloadCount, downloadRuns, rows);
 
     std::fprintf(stderr, "first start of an older file, %s stored ...\n", Count(size).c_str());
     Row first{"first start of an older file (builds the index)",
@@ -701,7 +703,7 @@ void Measure(int64_t size, int runs, int downloadCount, bool endToEnd, std::vect
 int main(int argc, char** argv) {
     using namespace tav::bench;
     bool quick = false, endToEnd = false;
-    int runs = 5;
+    int runs = 5, downloadRuns = 1;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--quick") == 0)
             quick = true;
@@ -709,12 +711,14 @@ int main(int argc, char** argv) {
             endToEnd = true;
         else if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc)
             runs = std::max(1, std::atoi(argv[++i]));
+        else if (std::strcmp(argv[i], "--download-runs") == 0 && i + 1 < argc)
+            downloadRuns = std::max(1, std::atoi(argv[++i]));
     }
     std::vector<Row> rows;
     // The download takes its wire time and pauses: 100 results (13 s) in the
     // quick table, 1,000 (53 s) on the million-result store only otherwise.
-    Measure(100000, runs, quick ? 100 : 0, endToEnd, rows);
-    if (!quick) Measure(1000000, runs, 1000, endToEnd, rows);
-    Print(rows, runs);
+    Measure(100000, runs, quick ? 100 : 0, downloadRuns, endToEnd, rows);
+    if (!quick) Measure(1000000, runs, 1000, downloadRuns, endToEnd, rows);
+    Print(rows, runs, downloadRuns);
     return 0;
 }
