@@ -5,6 +5,7 @@
 #                                           100,000 only); --end-to-end: only
 #                                           the program's start-up and the
 #                                           manual download through analyzer-sim
+#                                           (--download-runs N: runs of it)
 #   scripts/bench.sh --views [options]      the list, graph and printout figures
 #                                           (Qt, offscreen)
 #   scripts/bench.sh --micro [options]      the Google Benchmark micro figures
