@@ -351,19 +351,25 @@ Sample ManualDownload(const std::string& home, int count) {
     std::filesystem::remove_all(simHome);
     std::filesystem::create_directories(simHome);
     const Sample s = InChild([&](Stopwatch& watch) {
-        DownloadRig rig(simHome, work, count);
-        if (!rig.Started()) {
-            std::fprintf(stderr, "analyzer-sim did not start: %s\n", rig.device.c_str());
-            _exit(7);
+        int failed = 0;  // exit status once the rig (and the simulator) are gone
+        {
+            DownloadRig rig(simHome, work, count);
+            if (!rig.Started()) {
+                std::fprintf(stderr, "analyzer-sim did not start: %s\n", rig.device.c_str());
+                failed = 7;
+            } else {
+                watch.Start();
+                const bool done =
+                    rig.Run(static_cast<int>(3 * (WireMs(count) + kFixedPausesMs)) + 60000);
+                watch.Stop();
+                std::fprintf(stderr, "  %d of %d results stored\n", rig.Stored(), count);
+                if (!done) {
+                    std::fprintf(stderr, "the download did not end\n");
+                    failed = 8;
+                }
+            }
         }
-        watch.Start();
-        const bool done = rig.Run(static_cast<int>(3 * (WireMs(count) + kFixedPausesMs)) + 60000);
-        watch.Stop();
-        std::fprintf(stderr, "  %d of %d results stored\n", rig.Stored(), count);
-        if (!done) {
-            std::fprintf(stderr, "the download did not end\n");
-            _exit(8);
-        }
+        if (failed) _exit(failed);
     });
     std::filesystem::remove_all(work);
     std::filesystem::remove_all(simHome);
