@@ -6,8 +6,18 @@
 // index, one prepare per row read and per row inserted, and every requery
 // loading the whole sorted row-id list.
 //
-//   scale_table [--quick] [--runs N]
-//     --quick: the 100,000-result store only.
+// Two figures are taken end to end instead: the program's own start-up to
+// its home view (tav_startup_probe, a child process with Qt offscreen) and a
+// manual download from analyzer-sim at its real 9,600-baud pacing through the
+// serial port, download controller, link worker and result database. Beside
+// them stands the same on an empty store (the program's files, no results).
+//
+//   scale_table [--quick] [--end-to-end] [--runs N] [--download-runs N]
+//     --quick: the 100,000-result store only, its download of 100 results.
+//     --end-to-end: only the start-up and download figures.
+//     --download-runs: runs of the download (default 1; each takes its wire time).
+#include <fcntl.h>
+#include <signal.h>
 #include <sqlite3.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -23,7 +33,14 @@
 #include <vector>
 
 #include "bench/bench_store.h"
+#include "link/serial_port.h"
+#include "platform/handoff.h"
+#include "protocol/download_controller.h"
+#include "protocol/link_commands.h"
+#include "protocol/link_worker.h"
 #include "protocol/process_download.h"
+#include "tests/support/realtime_host.h"
+#include "tests/support/sim_process.h"
 
 namespace tav::bench {
 namespace {
@@ -178,6 +195,187 @@ Sample OursStart(const std::string& home, bool copy) {
     return s;
 }
 
+// ---- end to end ----
+
+// The program's start-up in its own process on a copy of `home`: wall time from before the start to
+// the home view shown, CPU time of the process until then, its peak resident memory; and in `app`
+// the same for the application's own part, after Qt's start.
+Sample ProgramStart(const std::string& home, Sample* app) {
+#ifdef TAV_STARTUP_PROBE
+    const std::string work = ScratchHome();
+    CopyHome(home, work);
+    int fds[2];
+    if (pipe(fds) != 0) std::exit(3);
+    std::fflush(nullptr);
+    const double started = WallMs();
+    // Qt's chatter and any failure go to a log, shown when the start fails.
+    const std::string log = work + ".log";
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int err = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (err >= 0) dup2(err, 2);
+        dup2(fds[1], 1);
+        close(fds[0]);
+        close(fds[1]);
+        execl(TAV_STARTUP_PROBE, TAV_STARTUP_PROBE, work.c_str(), static_cast<char*>(nullptr));
+        _exit(6);
+    }
+    close(fds[1]);
+    char line[64] = {};
+    size_t got = 0;
+    ssize_t n = 0;
+    while (got < sizeof line - 1 && (n = read(fds[0], line + got, sizeof line - 1 - got)) > 0) {
+        got += static_cast<size_t>(n);
+        if (std::memchr(line, '\n', got)) break;
+    }
+    const double wall = WallMs() - started;
+    close(fds[0]);
+    int status = 0;
+    rusage usage{};
+    wait4(pid, &status, 0, &usage);
+    std::filesystem::remove_all(work);
+    double cpu = 0, appCpu = 0, appWall = 0;
+    if (std::sscanf(line, "%lf %lf %lf", &cpu, &appCpu, &appWall) != 3 || !WIFEXITED(status) ||
+        WEXITSTATUS(status) != 0) {
+        std::fprintf(stderr, "the program's start-up failed; its log (%s):\n", log.c_str());
+        std::system(("cat '" + log + "' >&2").c_str());
+        std::exit(5);
+    }
+    std::filesystem::remove(log);
+    const double peak = usage.ru_maxrss / 1024.0;
+    *app = {appCpu, appWall, peak};
+    return {cpu, wall, peak};
+#else
+    (void)home, (void)app;
+    return {};
+#endif
+}
+
+constexpr int kCom = 7;
+
+// "COM7 /dev/pts/3" -> "/dev/pts/3".
+std::string DeviceOf(const std::string& startLine) {
+    const size_t blank = startLine.find(' ');
+    return blank == std::string::npos ? std::string() : startLine.substr(blank + 1);
+}
+
+// The program's side of a manual download from the simulator: the real
+// serial port on its pseudo-terminal, the controller, the link worker running
+// the download processing into the result database of `home`. This thread
+// plays the window thread and answers the questions Yes at once.
+class DownloadRig {
+  public:
+    DownloadRig(const std::string& simHome, const std::string& home, int count)
+        : home_(home),
+          sim(TAV_ANALYZER_SIM, {"--count", std::to_string(count), "--seed", "9", "--from",
+                                 "2025-01-01", "--to", "2026-12-31", "--tilted", "20", "--flagged",
+                                 "50", "--home", simHome, "--com", std::to_string(kCom)}),
+          device(DeviceOf(sim.ReadLine())),
+          ports(kCom, device),
+          controller(state, serial, clock, host, ports, [this] { return stored_.load(); }),
+          channel(handoff, controller, host),
+          worker(state, LinkWorkerActions{[this] { Decode(); }, {}, {}}) {
+        db.InitResultDatabase(home);
+        host.onTimer = [this](int id) { controller.OnTimer(id); };
+        host.onWorker = [this](int event) { worker.Signal(event); };
+        host.onPortSelect = [this](std::string& label) {
+            label = "COM" + std::to_string(kCom);
+            serial.SetPortDeviceName(ports.DeviceName(kCom));
+            return true;
+        };
+        worker.Start();
+    }
+
+    ~DownloadRig() {
+        worker.Stop([this] { handoff.PumpOne(10); });
+        serial.Close();
+        handoff.Pump();
+        if (sim.pid() > 0) {
+            kill(sim.pid(), SIGTERM);
+            sim.Wait(5000);
+        }
+        db.Close();
+    }
+
+    bool Started() const { return device.rfind("/dev/", 0) == 0; }
+
+    // The manual download as the user starts it (the port scan found the
+    // analyzer in manual mode); true once it ran and the controller is idle.
+    bool Run(int timeoutMs) {
+        controller.OnLinkCommand(cmd::kManualMode);
+        return host.RunUntil([&] { return decodes_.load() == 1 && state.DownloadState == -1; },
+                             timeoutMs);
+    }
+    int Stored() const { return stored_.load(); }
+
+  private:
+    void Decode() {
+        const DownloadSummary s =
+            ProcessDownload(state, db, channel, clock, home_, IdDigits{}, home_);
+        stored_ = s.stored;
+        ++decodes_;
+    }
+
+    std::string home_;
+    std::atomic<int> stored_{0};
+    std::atomic<int> decodes_{0};
+
+  public:
+    test::SimProcess sim;
+    std::string device;
+    SystemClock clock;
+    QueueHandoff handoff;
+    test::RealtimeHost host{clock, handoff};
+    LinkState state;
+    test::OneAnalyzerPort ports;
+    SerialPort serial{clock, handoff, state.LinkRunning};
+    ResultDatabase db{clock};
+    DownloadController controller;
+    HandoffLinkChannel channel;
+    LinkWorker worker;
+};
+
+// The wire time of a download of `count` results: 8 + 43 x N bytes at 960 bytes/s.
+double WireMs(int count) {
+    return (8.0 + 43.0 * count) / 960.0 * 1000.0;
+}
+// The fixed pauses of a manual download (docs/PERFORMANCE.md, "Physical floors").
+constexpr double kFixedPausesMs = 8300;
+
+// A manual download of `count` results into a copy of `home`, timed from the user's start to the
+// end.
+Sample ManualDownload(const std::string& home, int count) {
+    const std::string work = ScratchHome();
+    const std::string simHome = work + "-sim";
+    CopyHome(home, work);
+    std::filesystem::remove_all(simHome);
+    std::filesystem::create_directories(simHome);
+    const Sample s = InChild([&](Stopwatch& watch) {
+        int failed = 0;  // exit status once the rig (and the simulator) are gone
+        {
+            DownloadRig rig(simHome, work, count);
+            if (!rig.Started()) {
+                std::fprintf(stderr, "analyzer-sim did not start: %s\n", rig.device.c_str());
+                failed = 7;
+            } else {
+                watch.Start();
+                const bool done =
+                    rig.Run(static_cast<int>(3 * (WireMs(count) + kFixedPausesMs)) + 60000);
+                watch.Stop();
+                std::fprintf(stderr, "  %d of %d results stored\n", rig.Stored(), count);
+                if (!done) {
+                    std::fprintf(stderr, "the download did not end\n");
+                    failed = 8;
+                }
+            }
+        }
+        if (failed) _exit(failed);
+    });
+    std::filesystem::remove_all(work);
+    std::filesystem::remove_all(simHome);
+    return s;
+}
+
 // ---- the literal row-by-row design ----
 
 class Literal {
@@ -328,6 +526,8 @@ struct Row {
     bool hasLiteral = false;
     Sample literal;
     std::string target;
+    // Set when the comparison is not the literal design (e.g. "empty store").
+    std::string besideName;
 };
 
 std::string Ms(double ms) {
@@ -348,12 +548,15 @@ std::string Count(int64_t n) {
     return s;
 }
 
-void Print(const std::vector<Row>& rows, int runs) {
+void Print(const std::vector<Row>& rows, int runs, int downloadRuns) {
     std::printf(
         "\nMedians of %d runs; CPU time of the measured part (wall time in brackets);\n"
         "peak resident memory of the process. The literal design's storing loop is\n"
-        "timed on its first records and scaled to all (each costs the same scan).\n\n",
-        runs);
+        "timed on its first records and scaled to all (each costs the same scan).\n"
+        "The program's start-up is timed from before its process starts (CPU time of\n"
+        "the whole process), its application's part from the application object on;\n"
+        "the manual download (%d run%s) is timed from the user's start to its end.\n\n",
+        runs, downloadRuns, downloadRuns == 1 ? "" : "s");
     std::printf(
         "| figure | stored results | this program | literal row-by-row | ratio | peak memory "
         "(this / literal) | target |\n|---|---|---|---|---|---|---|\n");
@@ -365,6 +568,10 @@ void Print(const std::vector<Row>& rows, int runs) {
             char b[32];
             std::snprintf(b, sizeof b, "%.0f x", r.literal.cpuMs / std::max(r.ours.cpuMs, 0.001));
             ratio = b;
+            if (!r.besideName.empty()) {
+                literal = r.besideName + ": " + literal;
+                ratio = "-";
+            }
             peak += " / " + std::to_string(static_cast<int>(r.literal.peakMb)) + " MB";
         }
         std::printf("| %s | %s | %s (%s) | %s | %s | %s | %s |\n", r.figure.c_str(),
@@ -374,9 +581,78 @@ void Print(const std::vector<Row>& rows, int runs) {
     std::fflush(stdout);
 }
 
-void Measure(int64_t size, int runs, std::vector<Row>& rows) {
+// The program's start-up to its home view, beside the same on an empty store.
+void MeasureProgramStart(int64_t size, const std::string& indexed, int runs,
+                         std::vector<Row>& rows) {
+#ifdef TAV_STARTUP_PROBE
+    std::fprintf(stderr, "the program's start-up, %s stored ...\n", Count(size).c_str());
+    Row whole{"program start-up to the home view, deferred start-up done",
+              size,
+              {},
+              true,
+              {},
+              "<= 0.5 s, <= 150 MB",
+              "empty store"};
+    Row own = whole;
+    own.figure = "of which the application's part (after Qt's own start)";
+    own.target = "";
+    std::vector<Sample> ours, empty;
+    whole.ours = MedianOf(runs, [&] {
+        ours.emplace_back();
+        return ProgramStart(indexed, &ours.back());
+    });
+    whole.literal = MedianOf(runs, [&] {
+        empty.emplace_back();
+        return ProgramStart(CachedHome(0, true), &empty.back());
+    });
+    auto median = [](const std::vector<Sample>& v) {
+        std::vector<double> cpu, wall, peak;
+        for (const Sample& s : v)
+            cpu.push_back(s.cpuMs), wall.push_back(s.wallMs), peak.push_back(s.peakMb);
+        return Sample{Median(cpu), Median(wall), Median(peak)};
+    };
+    own.ours = median(ours);
+    own.literal = median(empty);
+    rows.push_back(whole);
+    rows.push_back(own);
+#else
+    (void)size, (void)indexed, (void)runs, (void)rows;
+#endif
+}
+
+// A manual download of `count` results at 9,600 baud, `runs` times, beside
+// the same into an empty store.
+void MeasureDownload(int64_t size, const std::string& indexed, int count, int runs,
+                     std::vector<Row>& rows) {
+    std::fprintf(stderr, "manual download of %s results at 9,600 baud, %s stored ...\n",
+                 Count(count).c_str(), Count(size).c_str());
+    const double wire = WireMs(count);
+    char target[120];
+    std::snprintf(target, sizeof target, "<= %.1f s (wire %.1f s + pauses %.1f s + 0.5 s)",
+                  (wire + kFixedPausesMs + 500) / 1000, wire / 1000, kFixedPausesMs / 1000);
+    Row r{"manual download of " + Count(count) + " results at 9,600 baud",
+          size,
+          {},
+          true,
+          {},
+          target,
+          "empty store"};
+    r.ours = MedianOf(runs, [&] { return ManualDownload(indexed, count); });
+    r.literal = MedianOf(runs, [&] { return ManualDownload(CachedHome(0, true), count); });
+    rows.push_back(r);
+}
+
+// Every figure on a store of `size` results; the manual download of
+// `downloadCount` results unless 0; only the end-to-end figures when `endToEnd`.
+void Measure(int64_t size, int runs, int downloadCount, int downloadRuns, bool endToEnd,
+             std::vector<Row>& rows) {
     const std::string old = CachedHome(size, false);
     const std::string indexed = CachedHome(size, true);
+    if (endToEnd) {
+        MeasureProgramStart(size, indexed, runs, rows);
+        if (downloadCount > 0) MeasureDownload(size, indexed, downloadCount, downloadRuns, rows);
+        return;
+    }
     // The literal loop scans the whole table per record: a few records tell its rate.
     const int sample = size >= 1000000 ? 20 : 100;
     auto news = [](int n) {
@@ -391,7 +667,7 @@ void Measure(int64_t size, int runs, std::vector<Row>& rows) {
     auto add = [&](const std::string& figure, const std::vector<std::string>& records,
                    bool automatic, const std::string& target) {
         std::fprintf(stderr, "%s, %s stored ...\n", figure.c_str(), Count(size).c_str());
-        Row r{figure, size, {}, true, {}, target};
+        Row r{figure, size, {}, true, {}, target, {}};
         r.ours = MedianOf(runs, [&] { return OursStore(indexed, records, automatic); });
         r.literal = MedianOf(runs, [&] { return LiteralStore(old, records, sample); });
         rows.push_back(r);
@@ -402,15 +678,27 @@ void Measure(int64_t size, int runs, std::vector<Row>& rows) {
     add("one automatic-mode result", news(1), true, "<= 50 ms");
 
     std::fprintf(stderr, "start-up, %s stored ...\n", Count(size).c_str());
-    Row start{
-        "start-up: both tables open, first screen read", size, {}, true, {}, "<= 0.5 s, <= 150 MB"};
+    Row start{"start-up: both tables open, first screen read",
+              size,
+              {},
+              true,
+              {},
+              "<= 0.5 s, <= 150 MB",
+              {}};
     start.ours = MedianOf(runs, [&] { return OursStart(indexed, false); });
     start.literal = MedianOf(runs, [&] { return LiteralStart(old); });
     rows.push_back(start);
+    MeasureProgramStart(size, indexed, runs, rows);
+    if (downloadCount > 0) MeasureDownload(size, indexed, downloadCount, downloadRuns, rows);
 
     std::fprintf(stderr, "first start of an older file, %s stored ...\n", Count(size).c_str());
-    Row first{
-        "first start of an older file (builds the index)", size, {}, false, {}, "shows progress"};
+    Row first{"first start of an older file (builds the index)",
+              size,
+              {},
+              false,
+              {},
+              "shows progress",
+              {}};
     first.ours = MedianOf(std::min(runs, 3), [&] { return OursStart(old, true); });
     rows.push_back(first);
 }
@@ -420,17 +708,23 @@ void Measure(int64_t size, int runs, std::vector<Row>& rows) {
 
 int main(int argc, char** argv) {
     using namespace tav::bench;
-    bool quick = false;
-    int runs = 5;
+    bool quick = false, endToEnd = false;
+    int runs = 5, downloadRuns = 1;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--quick") == 0)
             quick = true;
+        else if (std::strcmp(argv[i], "--end-to-end") == 0)
+            endToEnd = true;
         else if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc)
             runs = std::max(1, std::atoi(argv[++i]));
+        else if (std::strcmp(argv[i], "--download-runs") == 0 && i + 1 < argc)
+            downloadRuns = std::max(1, std::atoi(argv[++i]));
     }
     std::vector<Row> rows;
-    Measure(100000, runs, rows);
-    if (!quick) Measure(1000000, runs, rows);
-    Print(rows, runs);
+    // The download takes its wire time and pauses: 100 results (13 s) in the
+    // quick table, 1,000 (53 s) on the million-result store only otherwise.
+    Measure(100000, runs, quick ? 100 : 0, downloadRuns, endToEnd, rows);
+    if (!quick) Measure(1000000, runs, 1000, downloadRuns, endToEnd, rows);
+    Print(rows, runs, downloadRuns);
     return 0;
 }
