@@ -283,6 +283,11 @@ void CHbA1c720GraphDataView::ExtendChart(size_t shownBefore) {
 
 void CHbA1c720GraphDataView::ContinueLoad(unsigned generation) {
     if (generation != loadGeneration_ || !scan_) return;
+    if (!sources_.Database.DatabaseReady || !sources_.Database.MainTable.IsOpen()) {
+        // The store was closed part way (the program is ending): read no more.
+        StopLoad();
+        return;
+    }
     const size_t before = points_.size();
     ReadSlice(static_cast<size_t>(sliceRows_));
     ExtendChart(before);

@@ -55,7 +55,7 @@ inline constexpr const char* kDateSpanText =
 inline constexpr int kVisibleArguments = 8;
 // Results read before a load first returns, and per later slice.
 inline constexpr int kFirstChartRows = 2000;
-inline constexpr int kChartSliceRows = 20000;
+inline constexpr int kChartSliceRows = 10000;
 
 // The application-wide objects the view reads.
 struct GraphSources {

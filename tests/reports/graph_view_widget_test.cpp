@@ -379,6 +379,13 @@ TEST_F(GraphViewTest, ALoadInterruptedPartWayIsNeverLeftHalfRead) {
     view->OnActivateView();
     DrainLoad();
     EXPECT_EQ(view->Points().size(), 11u);
+
+    // The store closing part way (the program ending) ends the load.
+    view->RefreshGraph();
+    db.Close();
+    db.DatabaseReady = 0;
+    DrainLoad();
+    EXPECT_EQ(view->Points().size(), 3u);
 }
 
 TEST_F(GraphViewTest, TheLoadReadsThroughAnIndexWithoutSorting) {
