@@ -3,6 +3,7 @@
 // and the patient-id list with its prefix rule. No window code.
 #pragma once
 
+#include <deque>
 #include <set>
 #include <string>
 #include <string_view>
@@ -15,7 +16,9 @@ struct ChartPoint {
     std::string TimeText;  // 09:30
     float Value = 0;       // in the display unit, clamped
 };
-using ChartPointList = std::vector<ChartPoint>;
+// A deque: a list of a million points grows in slices without moving the
+// points already read (a vector's regrowth stalls the window for tens of ms).
+using ChartPointList = std::deque<ChartPoint>;
 
 // Stored yyyymmdd by the date setting: 0 "yyyy-mm-dd", 1 "mm/dd/yyyy",
 // 2 "dd/mm/yyyy" (other values as 0). Characters missing from a short text

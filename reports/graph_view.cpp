@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTimer>
 #include <QWheelEvent>
 #include <QtCharts/QCategoryAxis>
 #include <QtCharts/QChart>
@@ -165,6 +166,10 @@ CHbA1c720GraphDataView::CHbA1c720GraphDataView(ViewHost& host, GraphSources sour
     connect(search, &QAbstractButton::clicked, this, [this] { OnDateSearch(); });
 }
 
+CHbA1c720GraphDataView::~CHbA1c720GraphDataView() {
+    StopLoad();
+}
+
 void CHbA1c720GraphDataView::OnInitialUpdate() {
     titlePending_ = 1;
 }
@@ -197,45 +202,122 @@ QDate CHbA1c720GraphDataView::FirstQDate() const {
 
 void CHbA1c720GraphDataView::LoadChartData() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    StopLoad();
+    loadSlices_ = 0;
     const bool keep = keepSelection_;
     if (!keep) pids_.Reset();
     points_.clear();
     ResultDatabase& db = sources_.Database;
     ResultTable& table = db.MainTable;
-    const int unit = sources_.Settings.unit;
-    const int dateSetting = sources_.Settings.Date;
-    bool anyRow = false;
     if (db.DatabaseReady && table.IsOpen()) {
         if (!keep) {
-            // All rows, oldest first. The rows are read below in one pass, so
-            // the table's own cursor is not rebuilt for them.
+            // All rows, oldest first (read through the index that leads with
+            // DATE, TIME, HbA1c_VALUE, so the first rows come without a sort).
+            // The rows are read below in one pass, so the table's own cursor is
+            // not rebuilt for them.
             table.orderBy = kAscendingOrder;
             table.filter = "";
         }
-        ScanColumns(table, {"DATE", "TIME", "HbA1c_VALUE", "PID"},
-                    [&](const std::vector<std::string_view>& cells) {
-                        if (!anyRow) firstDate_.assign(cells[0].substr(0, 8));
-                        anyRow = true;
-                        points_.push_back({ChartDateText(cells[0], dateSetting),
-                                           ChartTimeText(cells[1]), ChartValue(cells[2], unit)});
-                        if (!keep) pids_.Offer(cells[3]);
-                        return true;
-                    });
+        scan_ = std::make_unique<ColumnScan>(
+            table, std::vector<std::string>{"DATE", "TIME", "HbA1c_VALUE", "PID"});
+        scanKeepsPids_ = keep;
+        ReadSlice(static_cast<size_t>(firstRows_));
     }
-    if (!anyRow) firstDate_ = Stored(Today());
+    if (points_.empty()) firstDate_ = Stored(Today());
     if (!keep) {
-        QStringList items;
-        items.reserve(static_cast<qsizetype>(pids_.Items().size()));
-        for (const std::string& item : pids_.Items()) items << Q(item);
         pid_->clear();
-        pid_->addItems(items);
+        pidsShown_ = 0;
+        SyncPidCombo();
         pid_->setCurrentIndex(0);
     }
     keepSelection_ = false;
-    const QString format = Q(PickerDisplayFormat(dateSetting));
+    const QString format = Q(PickerDisplayFormat(sources_.Settings.Date));
     start_->setDisplayFormat(format);
     end_->setDisplayFormat(format);
+    if (scan_) {
+        // The rest follows in slices, each after the window has handled its events.
+        chartView_->setCursor(Qt::BusyCursor);
+        const unsigned generation = loadGeneration_;
+        QTimer::singleShot(0, this, [this, generation] { ContinueLoad(generation); });
+    }
     QApplication::restoreOverrideCursor();
+}
+
+void CHbA1c720GraphDataView::ReadSlice(size_t limit) {
+    if (!scan_) return;
+    const int unit = sources_.Settings.unit;
+    const int dateSetting = sources_.Settings.Date;
+    for (size_t n = 0; n < limit; ++n) {
+        const std::vector<std::string_view>* row = scan_->Next();
+        if (!row) break;
+        const std::vector<std::string_view>& cells = *row;
+        if (points_.empty()) firstDate_.assign(cells[0].substr(0, 8));
+        points_.push_back({ChartDateText(cells[0], dateSetting), ChartTimeText(cells[1]),
+                           ChartValue(cells[2], unit)});
+        if (!scanKeepsPids_) pids_.Offer(cells[3]);
+    }
+    ++loadSlices_;
+    if (!scanKeepsPids_) SyncPidCombo();
+    if (scan_->Finished()) StopLoad();
+}
+
+void CHbA1c720GraphDataView::SyncPidCombo() {
+    const std::vector<std::string>& items = pids_.Items();
+    if (pidsShown_ >= items.size()) return;
+    QStringList added;
+    added.reserve(static_cast<qsizetype>(items.size() - pidsShown_));
+    for (size_t i = pidsShown_; i < items.size(); ++i) added << Q(items[i]);
+    pid_->addItems(added);
+    pidsShown_ = items.size();
+}
+
+void CHbA1c720GraphDataView::ExtendChart(size_t shownBefore) {
+    const int count = static_cast<int>(points_.size());
+    {
+        // The range only grows: the point in view stays where it is.
+        const QSignalBlocker block(scroll_);
+        scroll_->setRange(0, std::max(0, count - kVisibleArguments));
+    }
+    if (shownBefore < static_cast<size_t>(firstVisible_ + kVisibleArguments)) ShowWindow();
+}
+
+void CHbA1c720GraphDataView::ContinueLoad(unsigned generation) {
+    if (generation != loadGeneration_ || !scan_) return;
+    if (!sources_.Database.DatabaseReady || !sources_.Database.MainTable.IsOpen()) {
+        // The store was closed part way (the program is ending): read no more.
+        StopLoad();
+        return;
+    }
+    const size_t before = points_.size();
+    ReadSlice(static_cast<size_t>(sliceRows_));
+    ExtendChart(before);
+    if (scan_) QTimer::singleShot(0, this, [this, generation] { ContinueLoad(generation); });
+}
+
+bool CHbA1c720GraphDataView::Loading() const {
+    return scan_ != nullptr;
+}
+
+void CHbA1c720GraphDataView::FinishLoad() {
+    if (!scan_) return;
+    const size_t before = points_.size();
+    ReadSlice(static_cast<size_t>(-1));
+    ExtendChart(before);
+}
+
+void CHbA1c720GraphDataView::CompleteFullLoad() {
+    if (scan_ && !scanKeepsPids_) FinishLoad();
+}
+
+void CHbA1c720GraphDataView::StopLoad() {
+    if (scan_) chartView_->unsetCursor();
+    scan_.reset();
+    ++loadGeneration_;
+}
+
+void CHbA1c720GraphDataView::SetSliceRows(int first, int slice) {
+    firstRows_ = std::max(1, first);
+    sliceRows_ = std::max(1, slice);
 }
 
 void CHbA1c720GraphDataView::InitDateRange() {
@@ -286,6 +368,7 @@ void CHbA1c720GraphDataView::ScrollTo(int firstIndex) {
 }
 
 void CHbA1c720GraphDataView::ShowWindow() {
+    if (!series_) return;  // no chart built yet
     const int count = static_cast<int>(points_.size());
     const int first = std::clamp(firstVisible_, 0, std::max(0, count - kVisibleArguments));
     const int end = std::min(count, first + kVisibleArguments);
@@ -322,6 +405,13 @@ bool CHbA1c720GraphDataView::eventFilter(QObject* watched, QEvent* event) {
     return FrameView::eventFilter(watched, event);
 }
 
+void CHbA1c720GraphDataView::hideEvent(QHideEvent* event) {
+    // Another view is showing: the rest of the load is not read (the next
+    // activation loads again). A minimised window keeps loading.
+    if (!event->spontaneous()) StopLoad();
+    FrameView::hideEvent(event);
+}
+
 void CHbA1c720GraphDataView::SetFilterAndRequery(const std::string& condition) {
     ResultTable& table = sources_.Database.MainTable;
     table.filter = condition;
@@ -337,6 +427,7 @@ void CHbA1c720GraphDataView::OnPeriodSelected(int n) {
         sources_.SearchActive = 0;
         keepSelection_ = false;
         if (pidIndex > 0) {
+            CompleteFullLoad();
             SetFilterAndRequery(pidCondition);
             filtered = true;
         }
@@ -344,6 +435,7 @@ void CHbA1c720GraphDataView::OnPeriodSelected(int n) {
         std::string condition = "DATE between " + SqlLiteral(Stored(base)) + " and " +
                                 SqlLiteral(Stored(base.addDays(7 * n)));
         if (pidIndex > 0) condition += " and " + pidCondition;
+        CompleteFullLoad();
         SetFilterAndRequery(condition);
         filtered = true;
     }
@@ -375,6 +467,7 @@ void CHbA1c720GraphDataView::OnDateSearch() {
     else if (pidIndex > 0)
         condition = "DATE between " + SqlLiteral(from) + " and " + SqlLiteral(to) + "and" +
                     "[PID]=" + SqlLiteral(pid_->currentText().toStdString());
+    CompleteFullLoad();
     SetFilterAndRequery(condition);
     ResultTable& table = sources_.Database.MainTable;
     if (table.IsOpen() && table.RowCount() > 0) keepSelection_ = true;

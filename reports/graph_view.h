@@ -2,7 +2,9 @@
 // marker per result, in the user's unit, narrowed by a period, a date range
 // and a patient id. Eight results show at a time; a scroll bar under the
 // chart moves through the rest. Only the results in view are handed to the
-// chart, so a store of a million results opens and scrolls quickly.
+// chart, so a store of a million results opens and scrolls quickly. The
+// results are read in slices with the window's events handled between them:
+// the first results show at once and the rest follow without freezing it.
 #pragma once
 
 #include <QDate>
@@ -10,6 +12,7 @@
 #include <QStringList>
 #include <atomic>
 #include <functional>
+#include <memory>
 
 #include "core/settings.h"
 #include "reports/graph_data.h"
@@ -50,6 +53,9 @@ inline constexpr const char* kDateSpanText =
     "365 data can be searched in maximum. \r\nPlease set up the date again.";
 // Arguments shown at once on the x axis.
 inline constexpr int kVisibleArguments = 8;
+// Results read before a load first returns, and per later slice.
+inline constexpr int kFirstChartRows = 2000;
+inline constexpr int kChartSliceRows = 10000;
 
 // The application-wide objects the view reads.
 struct GraphSources {
@@ -61,10 +67,13 @@ struct GraphSources {
     std::function<QDate()> Today;
 };
 
+class ColumnScan;
+
 class CHbA1c720GraphDataView : public FrameView {
     Q_OBJECT
   public:
     CHbA1c720GraphDataView(ViewHost& host, GraphSources sources, QWidget* parent = nullptr);
+    ~CHbA1c720GraphDataView() override;
 
     void OnInitialUpdate() override;
     void OnActivateView() override;
@@ -72,8 +81,18 @@ class CHbA1c720GraphDataView : public FrameView {
     void OnRefresh() override { RefreshGraph(); }
     void RefreshGraph();
 
-    // Reads the main table into the point list and the patient-id list.
+    // Reads the main table into the point list and the patient-id list: the
+    // first rows at once, the rest in slices after the window has handled its
+    // events (see Loading()).
     void LoadChartData();
+    // True while results of the last load are still to be read.
+    bool Loading() const;
+    // Reads the rest of the load at once.
+    void FinishLoad();
+    // Slices the last load was read in so far, the first one included.
+    int LoadSlices() const { return loadSlices_; }
+    // Rows read at once and per later slice (tests use small ones).
+    void SetSliceRows(int first, int slice);
     // Start picker: the first date; end picker: the first date plus 7 days.
     void InitDateRange();
     // Rebuilds the chart from the point list.
@@ -103,6 +122,7 @@ class CHbA1c720GraphDataView : public FrameView {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
   private:
     void Reload();
@@ -111,6 +131,19 @@ class CHbA1c720GraphDataView : public FrameView {
     QDate Today() const;
     QDate FirstQDate() const;
     void SetFilterAndRequery(const std::string& condition);
+    // Reads up to `limit` rows of the load into the points; then the patient
+    // list, the scroll range and the points in view follow.
+    void ReadSlice(size_t limit);
+    // Adds the patient-list items the combo box does not show yet.
+    void SyncPidCombo();
+    // After a slice: the scroll range, and the points in view when the slice
+    // added to them (`shownBefore` is the point count before it).
+    void ExtendChart(size_t shownBefore);
+    void ContinueLoad(unsigned generation);
+    void StopLoad();
+    // A search narrows what the whole load found: its patient list is read
+    // whole first.
+    void CompleteFullLoad();
 
     ViewHost& host_;
     GraphSources sources_;
@@ -119,6 +152,13 @@ class CHbA1c720GraphDataView : public FrameView {
     std::string firstDate_;
     bool keepSelection_ = false;
     int titlePending_ = 0;
+    std::unique_ptr<ColumnScan> scan_;
+    bool scanKeepsPids_ = false;  // the load in progress leaves the patient list as it is
+    unsigned loadGeneration_ = 0;
+    int loadSlices_ = 0;
+    int firstRows_ = kFirstChartRows;
+    int sliceRows_ = kChartSliceRows;
+    size_t pidsShown_ = 0;  // patient-list items already in the combo box
     int firstVisible_ = 0;
     QStringList pointLabels_;
 

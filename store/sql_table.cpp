@@ -178,7 +178,9 @@ bool SqlTable::Close() {
     ForgetStatements();
     countStamp_ = CountStamp{};
     if (open_ || db_) {
-        sqlite3_close(db_);
+        // A statement still prepared elsewhere (a read in slices) keeps the
+        // connection until it is finalized; then it is released.
+        sqlite3_close_v2(db_);
         db_ = nullptr;
         open_ = false;
         columnsMapped_ = false;

@@ -2,8 +2,10 @@
 #include <sqlite3.h>
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDateEdit>
 #include <QScrollBar>
+#include <QTimer>
 #include <QtCharts/QCategoryAxis>
 #include <QtCharts/QChart>
 #include <QtCharts/QLegend>
@@ -12,6 +14,7 @@
 #include <memory>
 
 #include "reports/graph_view.h"
+#include "store/row_scan.h"
 #include "tests/support/temp_dir.h"
 
 namespace tav {
@@ -62,12 +65,47 @@ class GraphViewTest : public ::testing::Test {
         sqlite3_exec(t.Handle(), "COMMIT", nullptr, nullptr, nullptr);
     }
 
-    CHbA1c720GraphDataView& Open() {
+    // `first` and `slice`: rows read at once and per later slice.
+    CHbA1c720GraphDataView& Open(int first = kFirstChartRows, int slice = kChartSliceRows) {
         view = std::make_unique<CHbA1c720GraphDataView>(
             host, GraphSources{db, settings, searchActive, [] { return QDate(2024, 3, 15); }});
+        view->SetSliceRows(first, slice);
         view->OnInitialUpdate();
         view->OnActivateView();
         return *view;
+    }
+
+    // Eleven results on eleven days, each of another patient.
+    void StoreEleven() {
+        static const char* days[] = {"20120301", "20120302", "20120303", "20120304",
+                                     "20120305", "20120306", "20120307", "20120308",
+                                     "20120309", "20120310", "20120311"};
+        static const char* pids[] = {"P01", "P02", "P03", "P04", "P05", "P06",
+                                     "P07", "P08", "P09", "P10", "P11"};
+        std::vector<Row> rows;
+        for (int i = 0; i < 11; ++i) rows.push_back({days[i], "1200", "070", pids[i]});
+        Store(rows);
+    }
+
+    // Runs the event loop until the load in progress has been read.
+    void DrainLoad() {
+        for (int turns = 0; view->Loading() && turns < 1000; ++turns)
+            QCoreApplication::processEvents();
+        ASSERT_FALSE(view->Loading());
+    }
+
+    // How SQLite reads the rows the graph's load asks for.
+    std::string LoadPlan() const {
+        const std::string sql =
+            "EXPLAIN QUERY PLAN " + ScanSql(db.MainTable, {"DATE", "TIME", "HbA1c_VALUE", "PID"});
+        sqlite3_stmt* stmt = nullptr;
+        std::string plan;
+        if (sqlite3_prepare_v2(db.MainTable.Handle(), sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK)
+            while (sqlite3_step(stmt) == SQLITE_ROW)
+                plan +=
+                    reinterpret_cast<const char*>(sqlite3_column_text(stmt, 3)) + std::string("\n");
+        sqlite3_finalize(stmt);
+        return plan;
     }
 
     std::vector<double> Values() const {
@@ -281,6 +319,83 @@ TEST_F(GraphViewTest, DateSearchWithoutResultsShowsEveryResultAgain) {
     EXPECT_EQ(Filter(), "");
     EXPECT_EQ(view->PidCombo()->currentIndex(), 0);
     EXPECT_EQ(searchActive, 1);
+}
+
+TEST_F(GraphViewTest, ALongLoadIsReadInSlicesWithTheWindowsEventsBetween) {
+    StoreEleven();
+    Open(3, 5);
+    // The first rows show at once; the rest is still to come.
+    EXPECT_TRUE(view->Loading());
+    EXPECT_EQ(view->LoadSlices(), 1);
+    EXPECT_EQ(view->Points().size(), 3u);
+    EXPECT_EQ(view->Series()->count(), 3);
+    EXPECT_EQ(PidItems(), (QStringList{"ALL Data", "P01", "P02", "P03"}));
+    EXPECT_EQ(view->StartPicker()->date(), QDate(2012, 3, 1));
+
+    // An event posted now is handled while the load is part way through.
+    size_t pointsSeen = 0;
+    QTimer::singleShot(0, view.get(), [&] { pointsSeen = view->Points().size(); });
+    DrainLoad();
+    EXPECT_GT(pointsSeen, 3u);
+    EXPECT_LT(pointsSeen, 11u);
+
+    EXPECT_EQ(view->LoadSlices(), 3);
+    EXPECT_EQ(view->Points().size(), 11u);
+    EXPECT_EQ(view->Series()->count(), kVisibleArguments);  // the window filled as rows came
+    EXPECT_EQ(Labels().first(), "2012-03-01 12:00");
+    EXPECT_EQ(view->ScrollBar()->maximum(), 3);
+    EXPECT_EQ(PidItems().size(), 12);
+    view->ScrollTo(3);
+    EXPECT_EQ(view->Series()->points().back().x(), 10);
+}
+
+TEST_F(GraphViewTest, ALoadInterruptedPartWayIsNeverLeftHalfRead) {
+    StoreEleven();
+    // A search reads the whole patient list first: the list it keeps is whole.
+    Open(3, 5);
+    SelectPid("P02");
+    view->OnPeriodSelected(12);
+    EXPECT_EQ(PidItems().size(), 12);
+    EXPECT_EQ(view->PidCombo()->currentText(), "P02");
+    EXPECT_EQ(view->Points().size(), 1u);
+    EXPECT_FALSE(view->Loading());
+    EXPECT_EQ(searchActive, 1);
+
+    // A refresh part way starts again: no point is read twice.
+    view->RefreshGraph();
+    QCoreApplication::processEvents();
+    view->RefreshGraph();
+    DrainLoad();
+    EXPECT_EQ(view->Points().size(), 11u);
+    EXPECT_EQ(PidItems().size(), 12);
+    EXPECT_EQ(searchActive, 0);
+
+    // Another view showing stops the load; the next activation loads again.
+    view->show();
+    view->RefreshGraph();
+    view->hide();
+    EXPECT_FALSE(view->Loading());
+    EXPECT_EQ(view->Points().size(), 3u);
+    view->OnActivateView();
+    DrainLoad();
+    EXPECT_EQ(view->Points().size(), 11u);
+
+    // The store closing part way (the program ending) ends the load.
+    view->RefreshGraph();
+    db.Close();
+    db.DatabaseReady = 0;
+    DrainLoad();
+    EXPECT_EQ(view->Points().size(), 3u);
+}
+
+TEST_F(GraphViewTest, TheLoadReadsThroughAnIndexWithoutSorting) {
+    // So the first points of a large store show before the rest is read.
+    StoreEleven();
+    Open();
+    EXPECT_EQ(LoadPlan().find("TEMP B-TREE"), std::string::npos) << LoadPlan();
+    EXPECT_NE(LoadPlan().find("INDEX"), std::string::npos) << LoadPlan();
+    view->OnPeriodSelected(2);
+    EXPECT_EQ(LoadPlan().find("TEMP B-TREE"), std::string::npos) << LoadPlan();
 }
 
 TEST_F(GraphViewTest, WithoutADatabaseTheChartIsEmptyAndPickersStartToday) {
