@@ -510,8 +510,9 @@ void CHbA1c720AllDataListView::contextMenuEvent(QContextMenuEvent* event) {
 
 void CHbA1c720AllDataListView::hideEvent(QHideEvent* event) {
     // Another view is showing: the rows not listed yet are not read (the next
-    // activation lists everything again).
-    StopFill();
+    // activation lists everything again). A minimised window keeps filling, so
+    // the list is whole when it is restored.
+    if (!event->spontaneous()) StopFill();
     FrameView::hideEvent(event);
 }
 
