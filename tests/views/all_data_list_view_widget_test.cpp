@@ -382,10 +382,9 @@ TEST_F(AllDataListViewTest, RecordDialogsShowTheSelectedRow) {
             return line ? line->text().toStdString() : std::string("<none>");
         };
         EXPECT_EQ(dialog.windowTitle(), "Data View");
-        EXPECT_EQ(text(recid::kDateTime), "15-03-2024 09:05 PM");
-        EXPECT_EQ(text(recid::kResult), "6.5 %");
-        EXPECT_EQ(text(recid::kPid), "P1");
-        EXPECT_EQ(text(recid::kOpid), "OP7");
+        EXPECT_EQ((std::vector<std::string>{text(recid::kDateTime), text(recid::kResult),
+                                            text(recid::kPid), text(recid::kOpid)}),
+                  (std::vector<std::string>{"15-03-2024 09:05 PM", "6.5 %", "P1", "OP7"}));
         EXPECT_EQ(dialog.TypeCombo()->currentText(), "Normal");
         EXPECT_EQ(dialog.TypeCombo()->itemText(1), "Type  I");
         EXPECT_EQ(dialog.BirthdayEdit()->date(), QDate(1980, 2, 29));
