@@ -8,7 +8,6 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
-#include <QDateEdit>
 #include <QLineEdit>
 #include <QTest>
 #include <QTimer>
@@ -24,6 +23,7 @@
 #include "platform/paths.h"
 #include "reports/graph_view.h"
 #include "tests/support/sim_process.h"
+#include "tests/support/sql_rows.h"
 #include "tests/support/temp_dir.h"
 #include "views/all_data_list_view.h"
 #include "views/download_view.h"
@@ -52,6 +52,24 @@ class WorkingDir {
     std::string old_;
 };
 
+// Accepts the port-select dialog with `port` typed in, noting what it preselected.
+void AnswerPortSelect(CMainFrame& frame, const QString& port, QString* preselected) {
+    QObject::connect(&frame, &CMainFrame::PortSelectOpened, &frame,
+                     [port, preselected](PortSelectDialog* dialog) {
+                         QTimer::singleShot(0, dialog, [dialog, port, preselected] {
+                             *preselected = dialog->PortList()->currentText();
+                             dialog->PortList()->setEditText(port);
+                             dialog->accept();
+                         });
+                     });
+}
+
+void StartDownloadFromHome(CMainFrame& frame) {
+    auto* download = FindById<QAbstractButton>(frame.View(viewix::kHome), 1000);
+    ASSERT_NE(download, nullptr);
+    download->click();
+}
+
 // A home folder with a simulator registered in it and the application on it.
 class ApplicationRig {
   public:
@@ -77,6 +95,16 @@ class ApplicationRig {
     const std::string& SimLine() const { return simLine_; }
     test::SimProcess& Sim() { return *sim_; }
 
+    // Starts the program, answers Yes to the connection question and COM7 to
+    // the port select, and clicks Download on the home view.
+    void StartManualDownload() {
+        boxes_.QueueAnswer(true);
+        ASSERT_TRUE(app_->Start());
+        AnswerPortSelect(Frame(), QStringLiteral("COM7"), &preselected);
+        StartDownloadFromHome(Frame());
+    }
+    QString preselected;
+
     // Every box so far, for failure messages.
     std::string BoxLog() const {
         std::string log;
@@ -93,24 +121,6 @@ class ApplicationRig {
     std::string simLine_;
     std::unique_ptr<Application> app_;
 };
-
-// Accepts the port-select dialog with `port` typed in, noting what it preselected.
-void AnswerPortSelect(CMainFrame& frame, const QString& port, QString* preselected) {
-    QObject::connect(&frame, &CMainFrame::PortSelectOpened, &frame,
-                     [port, preselected](PortSelectDialog* dialog) {
-                         QTimer::singleShot(0, dialog, [dialog, port, preselected] {
-                             *preselected = dialog->PortList()->currentText();
-                             dialog->PortList()->setEditText(port);
-                             dialog->accept();
-                         });
-                     });
-}
-
-void StartDownloadFromHome(CMainFrame& frame) {
-    auto* download = FindById<QAbstractButton>(frame.View(viewix::kHome), 1000);
-    ASSERT_NE(download, nullptr);
-    download->click();
-}
 
 TEST(ApplicationStart, AMainDatabaseThatCannotBeOpenedIsNamedAndTheProgramEnds) {
     test::TempDir root;
@@ -142,23 +152,18 @@ TEST(ApplicationStart, AMainDatabaseThatCannotBeOpenedIsNamedAndTheProgramEnds) 
 TEST(ApplicationEndToEnd, AManualDownloadStoresTheAnalyzersResultsAndListsThem) {
     ApplicationRig rig({"--fast", "--count", "3"});
     ASSERT_EQ(rig.SimLine().rfind("COM7 /dev/pts/", 0), 0u) << rig.SimLine();
-    QString preselected;
-    rig.Boxes().QueueAnswer(true);  // "COM7 is connected. Do you want to download ...?"
-    ASSERT_TRUE(rig.App().Start());
+    rig.StartManualDownload();
     CMainFrame& frame = rig.Frame();
-    AnswerPortSelect(frame, QStringLiteral("COM7"), &preselected);
-    ASSERT_EQ(frame.ActiveViewIndex(), viewix::kHome);
-
-    StartDownloadFromHome(frame);
     CHbA1c720DownLoadView* view = frame.DownloadView();
     ASSERT_TRUE(QTest::qWaitFor([&] { return view->List().RowCount() == 3; }, 40'000))
         << rig.BoxLog() << " progress: " << frame.ProcessDialog()->Message().toStdString();
     EXPECT_TRUE(QTest::qWaitFor([&] { return rig.App().Link().DownloadState == -1; }, 10'000));
 
-    EXPECT_EQ(preselected, QStringLiteral("COM7"));
+    EXPECT_EQ(rig.preselected, QStringLiteral("COM7"));
     ASSERT_FALSE(rig.Boxes().Boxes().empty());
     EXPECT_TRUE(rig.Boxes().Boxes()[0].Question);
     EXPECT_TRUE(rig.Boxes().Boxes()[0].Text.startsWith("COM7 is connected.")) << rig.BoxLog();
+    EXPECT_EQ(rig.Boxes().Boxes()[0].Caption, QStringLiteral("TAVRINA1c Expert"));
     EXPECT_EQ(frame.StatusPaneText(1), QStringLiteral("COM7"));
     EXPECT_EQ(frame.ActiveViewIndex(), viewix::kDownload);
     EXPECT_EQ(frame.ProcessDialog()->Message(), QString::fromLatin1(kDownloadCompletedText));
@@ -183,12 +188,8 @@ TEST(ApplicationEndToEnd, AManualDownloadStoresTheAnalyzersResultsAndListsThem) 
 
 TEST(ApplicationEndToEnd, ARefusedDownloadSaysWhatToDoAndLeavesTheViewFree) {
     ApplicationRig rig({"--fast", "--count", "3", "--bad-terminator", "1"});
-    rig.Boxes().QueueAnswer(true);
-    ASSERT_TRUE(rig.App().Start());
+    rig.StartManualDownload();
     CMainFrame& frame = rig.Frame();
-    QString preselected;
-    AnswerPortSelect(frame, QStringLiteral("COM7"), &preselected);
-    StartDownloadFromHome(frame);
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return rig.Boxes().Boxes().size() == 2 && rig.App().Link().DownloadState == -1; },
         40'000))
@@ -196,6 +197,8 @@ TEST(ApplicationEndToEnd, ARefusedDownloadSaysWhatToDoAndLeavesTheViewFree) {
 
     EXPECT_EQ(rig.Boxes().Boxes()[1].Text,
               "Error. cyclic redundancy check : Fail.\r\nPlease download again.");
+    EXPECT_FALSE(rig.Boxes().Boxes()[1].Question);
+    EXPECT_EQ(rig.Boxes().Boxes()[1].Caption, QStringLiteral("TAVRINA1c Expert"));
     EXPECT_FALSE(frame.ProcessDialog()->isVisible());
     EXPECT_FALSE(rig.App().Serial().IsOpen());
     EXPECT_EQ(rig.App().Database().DownloadTable.RowCount(), 0);
@@ -206,22 +209,10 @@ TEST(ApplicationEndToEnd, ARefusedDownloadSaysWhatToDoAndLeavesTheViewFree) {
 
 // Every stored row as "rowid date time value pid opid name", by row id.
 std::vector<std::string> StoredRows(ResultDatabase& db) {
-    std::vector<std::string> rows;
-    sqlite3_stmt* stmt = nullptr;
-    const std::string sql = "SELECT ROWID, DATE, TIME, HbA1c_VALUE, PID, OPID, p_NAME FROM [" +
-                            db.MainTable.GetTableName() + "] ORDER BY ROWID";
-    if (sqlite3_prepare_v2(db.MainTable.Handle(), sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK)
-        return rows;
-    while (sqlite3_step(stmt) == SQLITE_ROW) {
-        std::string row;
-        for (int c = 0; c < 7; ++c) {
-            const unsigned char* text = sqlite3_column_text(stmt, c);
-            row += (c ? " " : "") + std::string(text ? reinterpret_cast<const char*>(text) : "");
-        }
-        rows.push_back(row);
-    }
-    sqlite3_finalize(stmt);
-    return rows;
+    return test::SqlRows(
+        db.MainTable.Handle(),
+        "SELECT ROWID, DATE, TIME, HbA1c_VALUE, PID, OPID, ifnull(p_NAME, '') FROM [" +
+            db.MainTable.GetTableName() + "] ORDER BY ROWID");
 }
 
 // The first display row whose patient id cell begins with `pid`; -1 when none.
@@ -231,7 +222,7 @@ int RowOfPatient(CHbA1c720AllDataListView& view, const QString& pid) {
     return -1;
 }
 
-TEST(ApplicationEndToEnd, TheListShowsTheDownloadSearchesModifiesAndDeletes) {
+TEST(ApplicationEndToEnd, TheListShowsTheDownloadAndMouseClicksModifyAndDelete) {
     test::TempDir data;
     // Two results share date, time and value but not the patient.
     test::WriteWholeFile(data.File("results.txt"),
@@ -241,12 +232,8 @@ TEST(ApplicationEndToEnd, TheListShowsTheDownloadSearchesModifiesAndDeletes) {
                          "2024-03-01 08:15 5.9 P3 OP7\n"
                          "2024-02-20 11:45 8.2 P2 OP7\n");
     ApplicationRig rig({"--fast", "--load", data.File("results.txt")});
-    rig.Boxes().QueueAnswer(true);  // "COM7 is connected. Do you want to download ...?"
-    ASSERT_TRUE(rig.App().Start());
+    rig.StartManualDownload();
     CMainFrame& frame = rig.Frame();
-    QString preselected;
-    AnswerPortSelect(frame, QStringLiteral("COM7"), &preselected);
-    StartDownloadFromHome(frame);
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return frame.DownloadView()->List().RowCount() == 5; }, 40'000))
         << rig.BoxLog();
@@ -264,30 +251,6 @@ TEST(ApplicationEndToEnd, TheListShowsTheDownloadSearchesModifiesAndDeletes) {
     ResultDatabase& db = rig.App().Database();
     const std::vector<std::string> before = StoredRows(db);
     ASSERT_EQ(before.size(), 5u);
-
-    // Search: P2 from 15 February to 15 March.
-    auto* pids = FindById<QComboBox>(view, alid::kPid);
-    int p2 = -1;
-    for (int i = 0; i < pids->count(); ++i)
-        if (pids->itemText(i).trimmed() == "P2") p2 = i;
-    ASSERT_GT(p2, 0);
-    pids->setCurrentIndex(p2);
-    FindById<QDateEdit>(view, alid::kStart)->setDate(QDate(2024, 2, 15));
-    FindById<QDateEdit>(view, alid::kEnd)->setDate(QDate(2024, 3, 15));
-    FindById<QAbstractButton>(view, alid::kSearch)->click();
-    view->FinishFill();
-    EXPECT_EQ(view->List().RowCount(), 3);
-    for (int r = 0; r < view->List().RowCount(); ++r)
-        EXPECT_EQ(view->List().CellText(r, 4).trimmed(), "P2") << r;
-    EXPECT_EQ(rig.App().SearchActive.load(), 1);
-
-    // Back to every result with the period "ALL".
-    auto* period = FindById<QComboBox>(view, alid::kPeriod);
-    period->setCurrentIndex(0);
-    emit period->activated(0);
-    view->FinishFill();
-    ASSERT_EQ(view->List().RowCount(), 5);
-    EXPECT_EQ(rig.App().SearchActive.load(), 0);
 
     // Modify: a right click selects O'NEIL's result, Data Modify changes the name.
     const int oneil = RowOfPatient(*view, "O'NEIL");
@@ -356,6 +319,7 @@ TEST(ApplicationEndToEnd, AutomaticModeStoresTheMeasurementAndGuidesThroughTheCa
     CCheckingDlg* checking = frame.CheckingDialog();
     ASSERT_TRUE(QTest::qWaitFor([&] { return checking->isVisible(); }, 10'000));
     EXPECT_EQ(checking->Message(), QStringLiteral("Automatic mode was terminated."));
+    EXPECT_EQ(checking->windowTitle(), QStringLiteral("Checking"));
     FindById<QAbstractButton>(checking, kIdCheckingOk)->click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return rig.App().Link().AutoMode == 0; }, 10'000));
     EXPECT_EQ(rig.App().Link().AutoStep, -1);
@@ -376,12 +340,8 @@ void ExpectEverythingClosed(Application& app) {
 TEST(ApplicationEndToEnd, ClosingTheWindowDuringADownloadEndsTheLinkAndTheWorker) {
     // At 9600 baud the 200 results take about nine seconds.
     ApplicationRig rig({"--count", "200"});
-    rig.Boxes().QueueAnswer(true);
-    ASSERT_TRUE(rig.App().Start());
+    rig.StartManualDownload();
     CMainFrame& frame = rig.Frame();
-    QString preselected;
-    AnswerPortSelect(frame, QStringLiteral("COM7"), &preselected);
-    StartDownloadFromHome(frame);
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return frame.ProcessDialog()->Message().startsWith("Receiving data from analyzer"); },
         30'000))

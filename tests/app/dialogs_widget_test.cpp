@@ -53,16 +53,6 @@ TEST(ProcessDlg, ShowsItsTextAndHidesOnItsButtonKeepingTheText) {
     EXPECT_EQ(dlg.Message(), "1 Receiving the data\r\nPlease check");
 }
 
-TEST(CheckingDlg, ShowsItsTextAndOkHidesIt) {
-    CCheckingDlg dlg;
-    EXPECT_EQ(dlg.windowTitle(), "Checking");
-    dlg.SetMessage("Automatic mode was terminated.");
-    EXPECT_EQ(Control<QLabel>(&dlg, kIdMessageText)->text(), "Automatic mode was terminated.");
-    dlg.show();
-    Press(&dlg, kIdCheckingOk);
-    EXPECT_FALSE(dlg.isVisible());
-}
-
 // Refuses "COM999"; an empty text resolves to "COM3".
 struct FakePorts : PortSelectSource {
     PortSelectList Choices() override { return choices; }
@@ -137,7 +127,7 @@ TEST_F(PortSelectTest, OkConfirmsTheTextAsItStandsAndCloses) {
     }
 }
 
-TEST_F(PortSelectTest, RefusedTextKeepsTheDialogOpenAndSaysWhy) {
+TEST_F(PortSelectTest, RefusedTextKeepsTheDialogOpenAndSaysWhyThenCancelCloses) {
     PortSelectDialog dialog(ports_, presenter_);
     dialog.PortList()->setEditText("COM999");
     dialog.show();
@@ -146,14 +136,9 @@ TEST_F(PortSelectTest, RefusedTextKeepsTheDialogOpenAndSaysWhy) {
     ASSERT_EQ(presenter_.Boxes().size(), 1u);
     EXPECT_EQ(presenter_.Boxes()[0].Caption, "TAVRINA1c Expert");
     EXPECT_EQ(presenter_.Boxes()[0].Text, "No such port.");
-}
-
-TEST_F(PortSelectTest, CancelClosesWithoutConfirming) {
-    PortSelectDialog dialog(ports_, presenter_);
-    dialog.show();
     Press(&dialog, psid::kCancel);
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
-    EXPECT_TRUE(ports_.confirmed.empty());
+    EXPECT_EQ(ports_.confirmed, std::vector<std::string>{"COM999"}) << "Cancel confirms nothing";
 }
 
 TEST(ScanPortSelectSource, DialogOffersTheScannedPortsAndSetsTheChosenDevice) {

@@ -203,20 +203,6 @@ TEST_F(MainFrameTest, HomeAutomaticButtonAsksAndStartsAutomaticModeOnYes) {
     EXPECT_EQ(log_, (Log{"command 30"}));
 }
 
-TEST_F(MainFrameTest, MessageBoxesGoThroughThePresenterWithTheCaption) {
-    Start();
-    frame_->ShowMessage("Communication port connecting failure.\r\nPlease check.");
-    presenter_.QueueAnswer(true);
-    EXPECT_TRUE(frame_->AskYesNo("COM4 is connected."));
-    EXPECT_FALSE(frame_->AskYesNo("again?"));
-    ASSERT_EQ(presenter_.Boxes().size(), 3u);
-    EXPECT_FALSE(presenter_.Boxes()[0].Question);
-    EXPECT_TRUE(presenter_.Boxes()[1].Question);
-    EXPECT_EQ(presenter_.Boxes()[0].Text,
-              "Communication port connecting failure.\r\nPlease check.");
-    for (const auto& box : presenter_.Boxes()) EXPECT_EQ(box.Caption, "TAVRINA1c Expert");
-}
-
 TEST_F(MainFrameTest, RestartedTimerTicksIntoTheControllerAtItsNewInterval) {
     Start();
     frame_->StartTimer(3, 60000);

@@ -5,11 +5,20 @@
 #include <clocale>
 #include <filesystem>
 #include <limits>
+#include <sstream>
 
 #include "tests/support/temp_dir.h"
 
 namespace tav {
 namespace {
+
+// The values as "unit Date time high low PID_Digit OPID_Digit lang|Name|Hospital".
+std::string Values(const AppSettings& s) {
+    std::ostringstream o;
+    o << s.unit << ' ' << s.Date << ' ' << s.time << ' ' << s.high << ' ' << s.low << ' '
+      << s.PID_Digit << ' ' << s.OPID_Digit << ' ' << s.lang << '|' << s.Name << '|' << s.Hospital;
+    return o.str();
+}
 
 class SettingsFile : public ::testing::Test {
   protected:
@@ -29,12 +38,7 @@ TEST_F(SettingsFile, MissingFileGivesTheDefaultsAndIsCreated) {
     AppSettings s;
     s.Name = "stale";
     LoadSettings(s, home_.path());
-    EXPECT_EQ(s.unit, 0);
-    EXPECT_EQ(s.Date, 0);
-    EXPECT_EQ(s.time, 1);
-    EXPECT_EQ(s.high, 2.4f);
-    EXPECT_EQ(s.PID_Digit, 13);
-    EXPECT_EQ(s.Name, "");
+    EXPECT_EQ(Values(s), "0 0 1 2.4 2.4 13 13 0||");
     EXPECT_EQ(Get(),
               "[SETTING VALUE]\r\nunit=0\r\nDate=0\r\ntime=1\r\nhigh=2.4\r\nlow=2.4\r\n"
               "PID_Digit=13\r\nOPID_Digit=13\r\nlang=0\r\nName=\r\nHospital=\r\nEmail=\r\n"
@@ -44,41 +48,23 @@ TEST_F(SettingsFile, MissingFileGivesTheDefaultsAndIsCreated) {
 TEST_F(SettingsFile, KeysMissingFromAFileReadAsMinusOne) {
     const std::string partial = "[SETTING VALUE]\r\nunit=1\r\nName=Dr. Who\r\n";
     Put(partial);
-    AppSettings s = Load();
-    EXPECT_EQ(s.unit, 1);
-    EXPECT_EQ(s.Date, -1);
-    EXPECT_EQ(s.time, -1);
-    EXPECT_EQ(s.lang, -1);
-    EXPECT_EQ(s.high, -1.0f);
-    EXPECT_EQ(s.PID_Digit, 13);
-    EXPECT_EQ(s.OPID_Digit, 13);
-    EXPECT_EQ(s.Name, "Dr. Who");
-    EXPECT_EQ(s.Hospital, "-1");
+    EXPECT_EQ(Values(Load()), "1 -1 -1 -1 -1 13 13 -1|Dr. Who|-1");
     EXPECT_EQ(Get(), partial) << "loading never writes";
 }
 
 TEST_F(SettingsFile, OnlyTheBarcodeDigitsAreRepaired) {
     Put("[SETTING VALUE]\nunit=-1\nDate=7\ntime=-1\nhigh=-1\nPID_Digit=20\nOPID_Digit=-1\n"
         "lang=abc\nlow= 3.75 \nName=-1\n");
-    AppSettings s = Load();
-    EXPECT_EQ(s.unit, -1);
-    EXPECT_EQ(s.Date, 7);
-    EXPECT_EQ(s.time, -1);
-    EXPECT_EQ(s.high, -1.0f);
-    EXPECT_EQ(s.PID_Digit, 13) << "more than the whole id is the whole id";
-    EXPECT_EQ(s.OPID_Digit, 13);
-    EXPECT_EQ(s.lang, 0) << "not a number";
-    EXPECT_EQ(s.low, 3.75f);
-    EXPECT_EQ(s.Name, "-1");
+    // More than the whole id is the whole id; a language that is no number is 0.
+    EXPECT_EQ(Values(Load()), "-1 7 -1 -1 3.75 13 13 0|-1|-1");
 
     // Digits the id trimming could not add one to, or that would keep nothing.
     const std::pair<const char*, int32_t> digits[] = {
         {"2147483647", 13}, {"99999999999", 13}, {"-2", 0}, {"-2147483648", 0}, {"7", 7}};
     for (const auto& [text, digit] : digits) {
         Put(std::string("[SETTING VALUE]\nPID_Digit=") + text + "\nOPID_Digit=" + text + "\n");
-        s = Load();
-        EXPECT_EQ(s.PID_Digit, digit) << text;
-        EXPECT_EQ(s.OPID_Digit, digit) << text;
+        const AppSettings s = Load();
+        EXPECT_EQ(std::make_pair(s.PID_Digit, s.OPID_Digit), std::make_pair(digit, digit)) << text;
     }
 }
 
@@ -100,20 +86,16 @@ TEST_F(SettingsFile, SaveWritesEveryKeyInPlaceAndLoadReadsThemBack) {
               "Hospital=  St. B  \nEmail=\nCommand=" +
                   s.Command + "\n");
 
-    AppSettings r = Load();
-    EXPECT_EQ(r.high, 7.1f);
-    EXPECT_EQ(r.low, 4.0f);
-    EXPECT_EQ(r.PID_Digit, 7);
-    EXPECT_EQ(r.Hospital, "St. B") << "blanks around values do not survive the file";
-    EXPECT_EQ(r.Command, s.Command.substr(0, 99));
+    // Blanks around values do not survive the file.
+    EXPECT_EQ(Values(Load()), "1 2 1 7.1 4 7 13 0|Dr. A|St. B");
+    EXPECT_EQ(Load().Command, s.Command.substr(0, 99));
 }
 
 TEST_F(SettingsFile, UnwritableHomeLeavesTheDefaultsInMemory) {
     const std::string missing = home_.File("no/home");
     AppSettings s;
     LoadSettings(s, missing);
-    EXPECT_EQ(s.time, 1);
-    EXPECT_EQ(s.PID_Digit, 13);
+    EXPECT_EQ(Values(s), "0 0 1 2.4 2.4 13 13 0||");
     EXPECT_FALSE(std::filesystem::exists(missing));
 }
 

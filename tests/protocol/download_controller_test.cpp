@@ -97,6 +97,9 @@ TEST(ManualDownload, ExchangeThatEndsEarlyShowsOneMessage) {
         EXPECT_TRUE(rig.payloads.empty());
         EXPECT_FALSE(rig.host.TimerRunning(timer::kReceive));
         EXPECT_EQ(analyzer.Seen(sim::HostCommand::End), row.silent ? 0 : 2);
+        if (!row.silent) {
+            EXPECT_TRUE(Shown(rig.host, text::kBlankProgress));
+        }
     }
 }
 

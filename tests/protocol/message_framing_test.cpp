@@ -69,14 +69,12 @@ TEST_F(FramingTest, CommandsWriteTheirLettersWithTheirPauses) {
         std::string letters;
         std::vector<int64_t> offsets;  // of each byte from the first
     };
+    const std::vector<int64_t> sixBytes = {0, 500, 1000, 1500, 2000, 2500};
     const std::vector<Row> rows = {
         {"greeting", &MessageFraming::SendGreeting, "HC\x03", {0, 800, 1600}},
         {"measurement request", &MessageFraming::SendMeasurementRequest, "SC\x03", {0, 800, 1600}},
-        {"end", &MessageFraming::SendEnd, "SE\x03SE\x03", {0, 500, 1000, 1500, 2000, 2500}},
-        {"link check",
-         &MessageFraming::SendLinkCheck,
-         "ST\x03ST\x03",
-         {0, 500, 1000, 1500, 2000, 2500}},
+        {"end", &MessageFraming::SendEnd, "SE\x03SE\x03", sixBytes},
+        {"link check", &MessageFraming::SendLinkCheck, "ST\x03ST\x03", sixBytes},
         {"result request", &MessageFraming::SendResultRequest, "SH", {0, 500}},
     };
     for (const Row& row : rows) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/sql_rows.h"
 #include "tests/support/store_recording_channel.h"
 #include "tests/support/temp_dir.h"
 
@@ -49,18 +50,8 @@ std::vector<std::string> Rows(ResultTable& t) {
 }
 
 int StoredCount(const std::string& dbPath, const char* table) {
-    sqlite3* db = nullptr;
-    int n = -1;
-    if (sqlite3_open_v2(dbPath.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-        sqlite3_stmt* stmt = nullptr;
-        std::string sql = std::string("SELECT count(*) FROM [") + table + "]";
-        if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK &&
-            sqlite3_step(stmt) == SQLITE_ROW)
-            n = sqlite3_column_int(stmt, 0);
-        sqlite3_finalize(stmt);
-    }
-    sqlite3_close(db);
-    return n;
+    const auto rows = test::SqlRows(dbPath, std::string("SELECT count(*) FROM [") + table + "]");
+    return rows.empty() ? -1 : std::stoi(rows[0]);
 }
 
 class ProcessDownloadTest : public ::testing::Test {
@@ -252,15 +243,11 @@ TEST_F(ProcessDownloadTest, WithAndWithoutTheIndexTheSameDuplicatesAreSkipped) {
 }
 
 TEST_F(ProcessDownloadTest, DuplicateTestIsAnIndexLookup) {
-    sqlite3_stmt* stmt = nullptr;
-    const std::string sql =
-        std::string("EXPLAIN QUERY PLAN SELECT 1 FROM [HospitalTlb] WHERE ") + kDuplicateTest;
-    ASSERT_EQ(sqlite3_prepare_v2(db->MainTable.Handle(), sql.c_str(), -1, &stmt, nullptr),
-              SQLITE_OK);
     std::string plan;
-    while (sqlite3_step(stmt) == SQLITE_ROW)
-        plan += reinterpret_cast<const char*>(sqlite3_column_text(stmt, 3));
-    sqlite3_finalize(stmt);
+    for (const std::string& row : test::SqlRows(
+             db->MainTable.Handle(),
+             std::string("EXPLAIN QUERY PLAN SELECT 1 FROM [HospitalTlb] WHERE ") + kDuplicateTest))
+        plan += row;
     EXPECT_NE(plan.find("USING COVERING INDEX HospitalTlb_Duplicates"), std::string::npos) << plan;
 }
 

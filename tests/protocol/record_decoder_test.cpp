@@ -45,20 +45,12 @@ TEST(RecordDecoder, FirstResultByteCarriesTheFlagBits) {
         const char* value;
         const char* eqType;
     };
+    // Octal escapes: \260 is 0xB0 ("0" with 0x80), \160 is 0x70, \360 is 0xF0.
     const Case cases[] = {
         {"plain digits are unmarked", "065", "065", " "},
-        {"0x80 marks a tilted result",
-         "\xB0"
-         "65",
-         "065", kTiltedText},
-        {"0x40 leaves an empty condition",
-         "\x70"
-         "65",
-         "065", ""},
-        {"0x80 and 0x40 together drop only 0x80",
-         "\xF0"
-         "65",
-         "000", kTiltedText},
+        {"0x80 marks a tilted result", "\26065", "065", kTiltedText},
+        {"0x40 leaves an empty condition", "\16065", "065", ""},
+        {"0x80 and 0x40 together drop only 0x80", "\36065", "000", kTiltedText},
         {"a non-digit ends the number", "6.5", "006", " "},
     };
     for (const Case& c : cases) {

@@ -15,33 +15,29 @@
 
 #include "reports/graph_view.h"
 #include "store/row_scan.h"
+#include "tests/support/logging_view_host.h"
 #include "tests/support/temp_dir.h"
 
 namespace tav {
 namespace {
 
-struct FakeHost : ViewHost {
-    void SendLinkCommand(int code) override { commands.push_back(code); }
-    bool AskYesNo(const std::string&) override { return false; }
-    void ShowMessage(const std::string& text) override { messages.push_back(text); }
-    void SignalWorker(int) override {}
-    void ShowProgress(const std::string&) override {}
-    void HideProgress() override {}
-    bool ProgressVisible() const override { return false; }
-    LinkState& Link() override { return link; }
-    void PauseMs(int) override {}
-
-    LinkState link;
-    std::vector<int> commands;
-    std::vector<std::string> messages;
-};
-
 struct Row {
-    const char* date;
+    std::string date;
     const char* time;
     const char* value;
     const char* pid;
 };
+
+// One result a day at 08:00 from 2012-03-01, with these values and patients.
+std::vector<Row> Daily(const std::vector<const char*>& values,
+                       const std::vector<const char*>& pids) {
+    std::vector<Row> rows;
+    for (size_t i = 0; i < std::max(values.size(), pids.size()); ++i)
+        rows.push_back({"201203" + std::string(i < 9 ? "0" : "") + std::to_string(i + 1), "0800",
+                        values.size() > 1 ? values[i] : values[0],
+                        pids.size() > 1 ? pids[i] : pids[0]});
+    return rows;
+}
 
 class GraphViewTest : public ::testing::Test {
   protected:
@@ -134,19 +130,14 @@ class GraphViewTest : public ::testing::Test {
     ResultDatabase db{clock};
     AppSettings settings;
     std::atomic<int> searchActive{0};
-    FakeHost host;
+    test::LoggingViewHost host;
     std::unique_ptr<CHbA1c720GraphDataView> view;
 };
 
 TEST_F(GraphViewTest, ValuesAreClampedAndConvertedByUnit) {
     // Oldest first; a stored text longer than three characters and one that
     // is no number are read safely.
-    Store({{"20120301", "0800", "35", "A"},
-           {"20120302", "0800", "140", "A"},
-           {"20120303", "0800", "065", "A"},
-           {"20120304", "0800", "041", "A"},
-           {"20120305", "0800", "0650000000000000", "A"},
-           {"20120306", "0800", "x7", "A"}});
+    Store(Daily({"35", "140", "065", "041", "0650000000000000", "x7"}, {"A"}));
     Open();
     EXPECT_EQ(Values(), (std::vector<double>{4.0, 14.0, 6.5f, 4.1f, 14.0, 4.0}));
     EXPECT_EQ(view->PointLabels(), (QStringList{"4.0", "14.0", "6.5", "4.1", "14.0", "4.0"}));
@@ -188,10 +179,8 @@ TEST_F(GraphViewTest, ArgumentsAndAxisTitlesFollowTheDateSetting) {
 }
 
 TEST_F(GraphViewTest, EightArgumentsShowAndTheRestAreReachedByScrolling) {
-    std::vector<Row> rows;
-    static const char* days[] = {"20120301", "20120302", "20120303", "20120304", "20120305",
-                                 "20120306", "20120307", "20120308", "20120309", "20120310"};
-    for (const char* day : days) rows.push_back({day, "1200", "070", "A"});
+    std::vector<Row> rows = Daily({"070"}, {"A", "A", "A", "A", "A", "A", "A", "A", "A", "A"});
+    for (Row& row : rows) row.time = "1200";
     rows.push_back({"20120310", "1200", "080", "A"});  // same date and time as the one before
     Store(rows);
     Open();
@@ -211,14 +200,7 @@ TEST_F(GraphViewTest, EightArgumentsShowAndTheRestAreReachedByScrolling) {
 }
 
 TEST_F(GraphViewTest, PatientIdsAreListedOnceUnlessAnItemBeginsWithThem) {
-    Store({{"20120301", "0800", "065", "123"},
-           {"20120302", "0800", "065", "12"},
-           {"20120303", "0800", "065", "abc"},
-           {"20120304", "0800", "065", "AB"},
-           {"20120305", "0800", "065", "A"},
-           {"20120306", "0800", "065", "1"},
-           {"20120307", "0800", "065", "1234"},
-           {"20120308", "0800", "065", "123"}});
+    Store(Daily({"065"}, {"123", "12", "abc", "AB", "A", "1", "1234", "123"}));
     Open();
     EXPECT_EQ(PidItems(), (QStringList{"ALL Data", "123", "abc", "1234"}));
     EXPECT_EQ(view->PidCombo()->currentIndex(), 0);
@@ -287,13 +269,13 @@ TEST_F(GraphViewTest, DateSearchChecksOrderAndSpan) {
     };
     for (const auto& c : cases) {
         view->RefreshGraph();
-        host.messages.clear();
+        host.log.clear();
         SearchRange(c.start, c.end);
         if (c.message) {
-            EXPECT_EQ(host.messages, std::vector<std::string>{c.message});
+            EXPECT_EQ(host.log, std::vector<std::string>{std::string("message ") + c.message});
             EXPECT_EQ(searchActive, 0);
         } else {
-            EXPECT_TRUE(host.messages.empty());
+            EXPECT_TRUE(host.log.empty());
             EXPECT_EQ(searchActive, 1);
         }
         EXPECT_EQ(view->Points().size(), c.points) << c.start.toString().toStdString();

@@ -11,6 +11,7 @@
 
 #include "platform/ini.h"
 #include "store/result_list_reader.h"
+#include "tests/support/sql_rows.h"
 #include "tests/support/temp_dir.h"
 
 namespace tav {
@@ -23,15 +24,9 @@ std::string Ini(const std::string& path, const char* section, const char* key) {
 }
 
 std::string CreateStatement(const ResultTable& t) {
-    sqlite3_stmt* stmt = nullptr;
-    std::string sql = "<none>";
-    const std::string query =
-        "SELECT sql FROM sqlite_master WHERE name = '" + t.GetTableName() + "'";
-    if (sqlite3_prepare_v2(t.Handle(), query.c_str(), -1, &stmt, nullptr) == SQLITE_OK &&
-        sqlite3_step(stmt) == SQLITE_ROW)
-        sql = reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0));
-    sqlite3_finalize(stmt);
-    return sql;
+    const Strings sql = test::SqlRows(
+        t.Handle(), "SELECT sql FROM sqlite_master WHERE name = '" + t.GetTableName() + "'");
+    return sql.empty() ? "<none>" : sql[0];
 }
 
 void AddResult(ResultTable& t, const char* date, const char* time) {
@@ -102,12 +97,8 @@ TEST_F(ResultDatabaseTest, LaterStartOpensTheSameFilesNewestFirst) {
     EXPECT_TRUE(db.DownloadTable.IsOpen());
     EXPECT_EQ(Dates(db.MainTable), (Strings{"20240301 0900", "20240301 0700", "20240101 0800"}));
     EXPECT_EQ(Snapshot(home), before) << "opening writes nothing, not even the header";
-    sqlite3_stmt* stmt = nullptr;
-    ASSERT_EQ(sqlite3_prepare_v2(db.MainTable.Handle(), "PRAGMA auto_vacuum", -1, &stmt, nullptr),
-              SQLITE_OK);
-    ASSERT_EQ(sqlite3_step(stmt), SQLITE_ROW);
-    EXPECT_EQ(sqlite3_column_int(stmt, 0), 1) << "created with full auto-vacuum";
-    sqlite3_finalize(stmt);
+    EXPECT_EQ(test::SqlRows(db.MainTable.Handle(), "PRAGMA auto_vacuum"), Strings{"1"})
+        << "created with full auto-vacuum";
 }
 
 TEST_F(ResultDatabaseTest, CurrentUserNamesTheDatabaseFileAndItsTableSet) {
@@ -150,14 +141,10 @@ TEST_F(ResultDatabaseTest, NewUserFileNamedInTheUserListOpensAgainOnTheNextStart
 
 // The index's columns in order, "" when the index is missing.
 std::string IndexColumns(sqlite3* db, const std::string& index) {
-    sqlite3_stmt* stmt = nullptr;
     std::string columns;
-    const std::string sql = "SELECT name FROM pragma_index_info('" + index + "') ORDER BY seqno";
-    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) == SQLITE_OK)
-        while (sqlite3_step(stmt) == SQLITE_ROW)
-            columns +=
-                std::string(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0))) + " ";
-    sqlite3_finalize(stmt);
+    for (const std::string& name :
+         test::SqlRows(db, "SELECT name FROM pragma_index_info('" + index + "') ORDER BY seqno"))
+        columns += name + " ";
     return columns;
 }
 
@@ -289,12 +276,6 @@ TEST_F(ResultDatabaseTest, ALockedDatabaseIsWaitedForBeforeItIsReported) {
     EXPECT_TRUE(db.MainTable.IsOpen());
     sqlite3_close(other);
 }
-
-}  // namespace
-}  // namespace tav
-
-namespace tav {
-namespace {
 
 TEST(ResultListReader, OneStatementReadsTheFilteredRowsInOrderIntoTheCompactArray) {
     VirtualClock clock;

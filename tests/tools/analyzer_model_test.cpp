@@ -87,19 +87,6 @@ TEST(AnalyzerModel, AnswersEachCommandAsTheAnalyzerDoes) {
     }
 }
 
-TEST(AnalyzerModel, DownloadFrameIsByteExactAndEmptyMemorySaysZero) {
-    std::vector<std::string> records;
-    for (int i = 0; i < 12; ++i) records.push_back(Rec(i, 50 + i));
-    AnalyzerModel full(Fast(records));
-    std::string frame = Exchange(full, "SH", 0);
-    ASSERT_EQ(frame.size(), 8u + 12u * 43u);
-    EXPECT_EQ(frame.substr(0, 8), "SH0012\r\n");
-    for (int i = 0; i < 12; ++i) EXPECT_EQ(frame.substr(8 + i * 43, 43), records[i]);
-
-    AnalyzerModel empty(Fast());
-    EXPECT_EQ(Exchange(empty, "SH", 0), "SH0000\r\n");
-}
-
 TEST(AnalyzerModel, PacesBytesAt9600BaudAfterTheThinkTime) {
     EXPECT_EQ(WireTimeMs(96), 100);  // ten bits a byte
 

@@ -110,31 +110,6 @@ TEST(AnalyzerSimProgram, RegistersItsPortAnswersAcrossReopensAndUnregistersOnSig
     EXPECT_EQ(test::ReadWholeFile(PortsFile(home)), keep);
 }
 
-TEST(AnalyzerSimProgram, PacedGreetingAndMeasurementOnSignal) {
-    const test::TempDir home;
-    SimProcess sim({"--home", home.path(), "--com", "12", "--print-path", "--answer-delay", "0"});
-    const std::string path = sim.ReadLine();
-    ASSERT_EQ(path.rfind("/dev/", 0), 0u) << path;
-    EXPECT_NE(test::ReadWholeFile(PortsFile(home))
-                  .find("12\t" + path + "\t1\tProlific USB-to-Serial Comm Port (COM12)\t" +
-                        std::to_string(sim.pid()) + "\n"),
-              std::string::npos);
-    Port p(path);
-    ASSERT_TRUE(p.ok());
-    p.Write("HC" + kEtxS);
-    EXPECT_EQ(p.Read(2), "HC");
-    ASSERT_EQ(kill(sim.pid(), SIGUSR1), 0);
-    EXPECT_EQ(p.Read(2), "SF");
-    p.Write("SC" + kEtxS);
-    std::string result = p.Read(45);
-    ASSERT_EQ(result.size(), 45u);
-    EXPECT_EQ(result.substr(0, 2), "SC");
-    EXPECT_EQ(result.substr(43), "\r\n");
-    ASSERT_EQ(kill(sim.pid(), SIGINT), 0);
-    EXPECT_EQ(sim.Wait(), 0);
-    EXPECT_FALSE(PathExists(PortsFile(home)));  // nothing else was in it
-}
-
 TEST(AnalyzerSimProgram, ClosedLineHangsUpTheReaderAndEndsTheSimulator) {
     const test::TempDir home;
     SimProcess sim({"--home", home.path(), "--fast", "--count", "3", "--close-after", "60"});

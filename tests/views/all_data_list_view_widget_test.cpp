@@ -10,6 +10,8 @@
 #include <atomic>
 #include <memory>
 
+#include "tests/support/logging_view_host.h"
+#include "tests/support/sql_rows.h"
 #include "tests/support/temp_dir.h"
 #include "views/all_data_list_view.h"
 #include "views/list_view_prompts.h"
@@ -17,20 +19,8 @@
 namespace tav {
 namespace {
 
-struct FakeHost : ViewHost, ListViewPrompts {
-    void SendLinkCommand(int code) override { log.push_back("cmd " + std::to_string(code)); }
-    bool AskYesNo(const std::string& text) override {
-        log.push_back("ask " + text);
-        return answer;
-    }
-    void SignalWorker(int) override {}
-    void ShowProgress(const std::string&) override {}
-    void HideProgress() override {}
-    bool ProgressVisible() const override { return false; }
-    LinkState& Link() override { return link; }
-    void PauseMs(int) override {}
-    void ShowMessage(const std::string& text) override { log.push_back("message " + text); }
-
+struct FakeHost : test::LoggingViewHost, ListViewPrompts {
+    FakeHost() { answer = true; }
     void Inform(const std::string& text) override { log.push_back("inform " + text); }
     bool AskOkCancel(const std::string& text) override {
         log.push_back("okcancel " + text);
@@ -42,9 +32,6 @@ struct FakeHost : ViewHost, ListViewPrompts {
         return dialog.result();
     }
 
-    LinkState link;
-    std::vector<std::string> log;
-    bool answer = true;
     bool okAnswer = true;
     std::function<void(CRecordDlg&)> onDialog;
 };
@@ -127,7 +114,7 @@ class AllDataListViewTest : public ::testing::Test {
         Control<QDateEdit>(alid::kEnd)->setDate(to);
         Control<QComboBox>(alid::kPid)->setCurrentIndex(pid);
         Control<QComboBox>(alid::kOpid)->setCurrentIndex(opid);
-        view_->SearchResults();
+        Control<QAbstractButton>(alid::kSearch)->click();
         view_->FinishFill();
     }
 
@@ -195,86 +182,33 @@ TEST_F(AllDataListViewTest, SearchChecksTheRangeAndComposesTheCondition) {
     ASSERT_EQ(Items(alid::kOpid), (std::vector<std::string>{"ALL Data", "OP7", "OP8"}));
     ResultTable& t = database_.MainTable;
 
+    // A row whose condition starts with "inform " is refused with that message.
     struct Case {
-        const char* name;
-        QDate from, to;
-        int pid, opid;
-        std::string message;  // empty: the search runs
+        const char *name, *from, *to;
+        int pid, opid, rows;
         std::string filter;
-        int rows;
     } cases[] = {
-        {"same day",
-         {2024, 3, 15},
-         {2024, 3, 15},
-         0,
-         0,
-         "",
-         "DATE between '20240315' and '20240315'",
-         2},
-        {"patient",
-         {2024, 3, 1},
-         {2024, 3, 15},
-         3,
-         0,
-         "",
-         "DATE between '20240301' and '20240315'and[PID]='P1'",
-         2},
-        {"quoted id",
-         {2024, 3, 1},
-         {2024, 3, 15},
-         2,
-         0,
-         "",
-         "DATE between '20240301' and '20240315'and[PID]='O''NEIL'",
-         1},
-        {"operator",
-         {2024, 3, 1},
-         {2024, 3, 16},
-         0,
-         1,
-         "",
-         "DATE between '20240301' and '20240316'and[OPID]='OP7'",
-         3},
-        {"both",
-         {2024, 3, 1},
-         {2024, 3, 15},
-         3,
-         1,
-         "",
-         "DATE between '20240301' and '20240315'and[PID]='P1'and[OPID]='OP7'",
-         1},
-        {"366 days",
-         {2023, 3, 15},
-         {2024, 3, 15},
-         0,
-         0,
-         "",
-         "DATE between '20230315' and '20240315'",
-         3},
-        {"367 days",
-         {2023, 3, 14},
-         {2024, 3, 15},
-         0,
-         0,
-         std::string("inform ") + kSearchSpanText,
-         "",
-         -1},
-        {"order wrong",
-         {2024, 3, 16},
-         {2024, 3, 15},
-         0,
-         0,
-         std::string("inform ") + kSearchOrderText,
-         "",
-         -1},
+        {"same day", "20240315", "20240315", 0, 0, 2, "DATE between '20240315' and '20240315'"},
+        {"patient", "20240301", "20240315", 3, 0, 2,
+         "DATE between '20240301' and '20240315'and[PID]='P1'"},
+        {"quoted id", "20240301", "20240315", 2, 0, 1,
+         "DATE between '20240301' and '20240315'and[PID]='O''NEIL'"},
+        {"operator", "20240301", "20240316", 0, 1, 3,
+         "DATE between '20240301' and '20240316'and[OPID]='OP7'"},
+        {"both", "20240301", "20240315", 3, 1, 1,
+         "DATE between '20240301' and '20240315'and[PID]='P1'and[OPID]='OP7'"},
+        {"366 days", "20230315", "20240315", 0, 0, 3, "DATE between '20230315' and '20240315'"},
+        {"367 days", "20230314", "20240315", 0, 0, 0, std::string("inform ") + kSearchSpanText},
+        {"order wrong", "20240316", "20240315", 0, 0, 0, std::string("inform ") + kSearchOrderText},
     };
     for (const Case& c : cases) {
         host_.log.clear();
         t.filter = "unchanged";
         searchActive_ = 0;
-        Search(c.from, c.to, c.pid, c.opid);
-        if (!c.message.empty()) {
-            EXPECT_EQ(host_.log, std::vector<std::string>{c.message}) << c.name;
+        Search(QDate::fromString(c.from, "yyyyMMdd"), QDate::fromString(c.to, "yyyyMMdd"), c.pid,
+               c.opid);
+        if (c.filter.starts_with("inform ")) {
+            EXPECT_EQ(host_.log, std::vector<std::string>{c.filter}) << c.name;
             EXPECT_EQ(t.filter.str(), "unchanged") << c.name;
             EXPECT_EQ(searchActive_, 0) << c.name;
             continue;
@@ -303,14 +237,14 @@ TEST_F(AllDataListViewTest, PeriodFiltersBackFromTheNewestListedResult) {
     EXPECT_EQ(period->itemText(12), "12 weeks");
 
     period->setCurrentIndex(2);
-    view_->ApplyPeriod();
+    emit period->activated(2);
     view_->FinishFill();
     EXPECT_EQ(database_.MainTable.filter.str(), "DATE between '20240301' and '20240315'");
     EXPECT_EQ(view_->List().RowCount(), 2);
     EXPECT_EQ(searchActive_, 1);
 
     period->setCurrentIndex(0);
-    view_->ApplyPeriod();
+    emit period->activated(0);
     view_->FinishFill();
     EXPECT_EQ(database_.MainTable.filter.str(), "");
     EXPECT_EQ(view_->List().RowCount(), 3);
@@ -398,7 +332,6 @@ TEST_F(AllDataListViewTest, ModifyChangesOnlyTheEditedRowAndKeepsTheHiddenColumn
     Activate();
     view_->SelectRecord(0);
     const std::string editedPid = view_->SelectedRecord().PID;
-    const std::string otherPid = editedPid == "P1" ? "P2" : "P1";
 
     host_.onDialog = [&](CRecordDlg& dialog) {
         EXPECT_EQ(dialog.windowTitle(), "Data Modify");
@@ -417,22 +350,16 @@ TEST_F(AllDataListViewTest, ModifyChangesOnlyTheEditedRowAndKeepsTheHiddenColumn
     EXPECT_EQ(view_->EditRecord().p_NAME, "Kim");
     EXPECT_EQ(view_->EditRecord().RowNumber, 1);
 
-    ResultTable& t = database_.MainTable;
-    for (const std::string& pid : {editedPid, otherPid}) {
-        t.filter = "[PID]='" + pid + "'";
-        ASSERT_TRUE(t.RequeryNonEmpty());
-        const bool edited = pid == editedPid;
-        EXPECT_EQ(t.p_NAME.str(), edited ? "Kim" : "") << pid;
-        EXPECT_EQ(t.P_DIAGNOSE, edited ? 1 : 0) << pid;
-        EXPECT_EQ(t.Remark.str(), edited ? "fasting" : "") << pid;
-        EXPECT_EQ(t.p_DOB.str(), edited ? "19000101" : "") << pid;
-        EXPECT_EQ(t.DATE.str() + t.TIME.str() + t.HbA1c_VALUE.str(), "202403150930065");
-        EXPECT_EQ(t.OPID.str(), pid == "P1" ? "OP7" : "OP8");
-        EXPECT_EQ(t.EQ_TYPE.str(), pid == "P1" ? "Analyzer Tilted" : "ok");
-        EXPECT_EQ(t.P_AGE, pid == "P1" ? 41 : 52);
-        EXPECT_EQ(t.P_MEMO.str(), pid == "P1" ? "memo1" : "memo2");
-    }
-    EXPECT_EQ(t.RowCount(), 1);
+    // Each row as "PID NAME DIAGNOSE REMARK DOB DATETIMEVALUE OPID EQ_TYPE AGE MEMO".
+    const auto row = [&](const std::string& pid, const std::string& rest) {
+        return pid + (pid == editedPid ? " Kim 1 fasting 19000101 " : "  0   ") + rest;
+    };
+    EXPECT_EQ(test::SqlRows(database_.MainTable.Handle(),
+                            "SELECT PID, ifnull(p_NAME, ''), P_DIAGNOSE, ifnull(Remark, ''), "
+                            "ifnull(p_DOB, ''), DATE || TIME || HbA1c_VALUE, OPID, EQ_TYPE, P_AGE, "
+                            "P_MEMO FROM HospitalTlb ORDER BY PID"),
+              (std::vector<std::string>{row("P1", "202403150930065 OP7 Analyzer Tilted 41 memo1"),
+                                        row("P2", "202403150930065 OP8 ok 52 memo2")}));
 }
 
 TEST_F(AllDataListViewTest, RecordDialogsShowTheSelectedRow) {
@@ -455,10 +382,9 @@ TEST_F(AllDataListViewTest, RecordDialogsShowTheSelectedRow) {
             return line ? line->text().toStdString() : std::string("<none>");
         };
         EXPECT_EQ(dialog.windowTitle(), "Data View");
-        EXPECT_EQ(text(recid::kDateTime), "15-03-2024 09:05 PM");
-        EXPECT_EQ(text(recid::kResult), "6.5 %");
-        EXPECT_EQ(text(recid::kPid), "P1");
-        EXPECT_EQ(text(recid::kOpid), "OP7");
+        EXPECT_EQ((std::vector<std::string>{text(recid::kDateTime), text(recid::kResult),
+                                            text(recid::kPid), text(recid::kOpid)}),
+                  (std::vector<std::string>{"15-03-2024 09:05 PM", "6.5 %", "P1", "OP7"}));
         EXPECT_EQ(dialog.TypeCombo()->currentText(), "Normal");
         EXPECT_EQ(dialog.TypeCombo()->itemText(1), "Type  I");
         EXPECT_EQ(dialog.BirthdayEdit()->date(), QDate(1980, 2, 29));

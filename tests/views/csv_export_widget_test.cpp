@@ -79,12 +79,16 @@ TEST_F(CsvExportTest, WritesWhatTheListShowsInColumnIndexOrderAndOpensTheFile) {
     EXPECT_EQ(launcher_.opened, std::vector<std::string>{dir_.File("out.csv")});
 }
 
-TEST_F(CsvExportTest, TheNextSaveDialogOpensInTheListsFolderNotTheProcessOne) {
+TEST_F(CsvExportTest, AFailedFileIsReportedAndTheNextDialogOpensInTheListsFolder) {
     const QString before = QDir::currentPath();
     Fill({{"1"}});
     boxes_.SetDefaultAnswer(true);
     chooser_.answer = QString::fromStdString(dir_.File("gone/out.csv"));
     EXPECT_EQ(Export(), CsvExportOutcome::Failed);  // still in the folder just chosen
+    ASSERT_EQ(boxes_.Boxes().size(), 2u);
+    EXPECT_TRUE(boxes_.Texts()[1].startsWith("The file could not be written:"));
+    EXPECT_TRUE(boxes_.Texts()[1].contains(QString::fromStdString(dir_.File("gone/out.csv"))));
+    EXPECT_TRUE(launcher_.opened.empty()) << "a file not written is not opened";
     chooser_.answer = QString::fromStdString(dir_.File("out.csv"));
     EXPECT_EQ(Export(), CsvExportOutcome::Launched);
     EXPECT_EQ(Export(), CsvExportOutcome::Launched);
@@ -93,6 +97,8 @@ TEST_F(CsvExportTest, TheNextSaveDialogOpensInTheListsFolderNotTheProcessOne) {
 }
 
 TEST_F(CsvExportTest, NothingIsWrittenOrStartedUnlessTheUserGoesThrough) {
+    const QString ask = "Do you want current-data expert?",
+                  none = "There is no HbA1c data to expert.";
     struct Case {
         const char* name;
         int rows;
@@ -103,30 +109,9 @@ TEST_F(CsvExportTest, NothingIsWrittenOrStartedUnlessTheUserGoesThrough) {
         size_t dialogs;
     } cases[] = {
         {"blocked (automatic mode)", 2, true, true, "x.csv", CsvExportOutcome::Blocked, {}, 0},
-        {"empty list",
-         0,
-         false,
-         true,
-         "x.csv",
-         CsvExportOutcome::Empty,
-         {"There is no HbA1c data to expert."},
-         0},
-        {"answered No",
-         2,
-         false,
-         false,
-         "x.csv",
-         CsvExportOutcome::Declined,
-         {"Do you want current-data expert?"},
-         0},
-        {"dialog cancelled",
-         2,
-         false,
-         true,
-         "",
-         CsvExportOutcome::Cancelled,
-         {"Do you want current-data expert?"},
-         1},
+        {"empty list", 0, false, true, "x.csv", CsvExportOutcome::Empty, {none}, 0},
+        {"answered No", 2, false, false, "x.csv", CsvExportOutcome::Declined, {ask}, 0},
+        {"dialog cancelled", 2, false, true, "", CsvExportOutcome::Cancelled, {ask}, 1},
     };
     for (const Case& c : cases) {
         list_->DeleteAllRows();
@@ -141,17 +126,6 @@ TEST_F(CsvExportTest, NothingIsWrittenOrStartedUnlessTheUserGoesThrough) {
     }
     EXPECT_TRUE(launcher_.opened.empty());
     EXPECT_TRUE(dir_.List().empty());
-}
-
-TEST_F(CsvExportTest, AFileThatCannotBeWrittenIsReportedAndNotOpened) {
-    Fill({{"1"}});
-    boxes_.QueueAnswer(true);
-    chooser_.answer = QString::fromStdString(dir_.File("gone/out.csv"));
-    EXPECT_EQ(Export(), CsvExportOutcome::Failed);
-    ASSERT_EQ(boxes_.Boxes().size(), 2u);
-    EXPECT_TRUE(boxes_.Texts()[1].startsWith("The file could not be written:"));
-    EXPECT_TRUE(boxes_.Texts()[1].contains(QString::fromStdString(dir_.File("gone/out.csv"))));
-    EXPECT_TRUE(launcher_.opened.empty());
 }
 
 TEST_F(CsvExportTest, AListRefilledWhileALongExportRunsStopsItWithoutAFile) {

@@ -10,6 +10,7 @@
 #include "app/message_presenter.h"
 #include "core/result_format.h"
 #include "tests/support/export_fakes.h"
+#include "tests/support/logging_view_host.h"
 #include "tests/support/temp_dir.h"
 #include "views/download_sources.h"
 #include "views/download_view.h"
@@ -18,31 +19,9 @@
 namespace tav {
 namespace {
 
-// The view's host, and a row source and formatter that mark each cell with the
+// The view's host, with a row source and formatter that mark each cell with the
 // rule that made it.
-struct FakeHost : ViewHost, ResultRowSource, ResultCellFormatter {
-    void SendLinkCommand(int code) override {
-        log.push_back("cmd " + std::to_string(code));
-        if (onCommand) onCommand(code);
-    }
-    bool AskYesNo(const std::string& text) override {
-        log.push_back("ask " + text);
-        return answer;
-    }
-    void ShowMessage(const std::string& text) override { log.push_back("message " + text); }
-    void SignalWorker(int event) override { log.push_back("signal " + std::to_string(event)); }
-    void ShowProgress(const std::string& text) override {
-        progressText = text;
-        progressVisible = true;
-    }
-    void HideProgress() override {
-        log.push_back("hide progress");
-        progressVisible = false;
-    }
-    bool ProgressVisible() const override { return progressVisible; }
-    LinkState& Link() override { return link; }
-    void PauseMs(int ms) override { log.push_back("pause " + std::to_string(ms)); }
-
+struct FakeHost : test::LoggingViewHost, ResultRowSource, ResultCellFormatter {
     bool VisitRows(const std::function<bool(const ResultRowTexts&)>& visit) override {
         for (const ResultRowTexts& row : rows)
             if (!visit(row)) break;
@@ -56,12 +35,6 @@ struct FakeHost : ViewHost, ResultRowSource, ResultCellFormatter {
         return "T" + t + "/" + d;
     }
 
-    LinkState link;
-    std::function<void(int)> onCommand;
-    std::vector<std::string> log;
-    bool answer = false;
-    std::string progressText;
-    bool progressVisible = false;
     std::vector<ResultRowTexts> rows;
 };
 
@@ -118,8 +91,10 @@ class DownloadViewTest : public ::testing::Test {
     std::unique_ptr<CHbA1c720DownLoadView> view_;
 };
 
-TEST_F(DownloadViewTest, ManualFillListsTheStagingRowsNumberedFromOne) {
+TEST_F(DownloadViewTest, ManualFillListsTheStagingRowsNumberedFromOneShowingEveryIdByte) {
     host_.rows = {Row("65"), Row("2", "20240314"), Row("3")};
+    host_.rows[2][rescol::kPid] = "AB\351";                // not UTF-8
+    host_.rows[2][rescol::kOpid] = "OP\033\342\200\2561";  // escape, right-to-left override
     ListTextTable stale(7);
     stale.AddRow({"9", "old"});
     view_->List().AppendRows(stale);
@@ -129,18 +104,11 @@ TEST_F(DownloadViewTest, ManualFillListsTheStagingRowsNumberedFromOne) {
                                                   "65", "op65", "eq65"}));
     EXPECT_EQ(view_->List().CellText(1, 1), "D20240314/2105");
     EXPECT_EQ(view_->List().CellText(2, 0), "3");
+    EXPECT_EQ(view_->List().CellText(2, 4), "ABé") << "ids show every stored byte";
+    EXPECT_EQ(view_->List().CellText(2, 5), "OP⟨1B⟩⟨202E⟩1") << "and no control character";
     EXPECT_EQ(view_->List().currentIndex().row(), 0);
     EXPECT_TRUE(host_.progressVisible);
     EXPECT_EQ(host_.progressText, "Receiving data - Completed \r\n(Close this message box)");
-}
-
-TEST_F(DownloadViewTest, IdsShowEveryStoredByteAndNoControlCharacter) {
-    host_.rows = {Row("1")};
-    host_.rows[0][rescol::kPid] = "AB\351";                // not UTF-8
-    host_.rows[0][rescol::kOpid] = "OP\033\342\200\2561";  // escape, right-to-left override
-    view_->FillDownloadList();
-    EXPECT_EQ(view_->List().CellText(0, 4), "ABé");
-    EXPECT_EQ(view_->List().CellText(0, 5), "OP⟨1B⟩⟨202E⟩1");
 }
 
 TEST_F(DownloadViewTest, AFillWidensColumnsWhoseTextsWouldBeCutAndNarrowsNone) {
@@ -335,28 +303,22 @@ class SettingsDialogTest : public ::testing::Test {
     std::unique_ptr<CHbA1c720DownLoadView> view_;
 };
 
-TEST_F(SettingsDialogTest, ChoosingMmolShowsTheDownloadListInMmolAfterTheSave) {
+TEST_F(SettingsDialogTest, SavedChoicesShowInTheDownloadListCells) {
     EXPECT_EQ(view_->List().CellText(0, 3), "6.5 %");
     auto dialog = Open();
     EXPECT_EQ(Checked(dialog.get()),
               (std::vector<int>{setid::kPercent, setid::kYmd, setid::k24Hours}));
-    Control<QRadioButton>(dialog.get(), setid::kMmol)->click();
+    for (int id : {setid::kMmol, setid::kDmy, setid::k12Hours})
+        Control<QRadioButton>(dialog.get(), id)->click();
     Control<QAbstractButton>(dialog.get(), setid::kSave)->click();
     EXPECT_EQ(dialog->result(), QDialog::Accepted);
-    EXPECT_EQ(view_->List().CellText(0, 3), "48 mmol/mol");
-    EXPECT_EQ(Stored().unit, 1);
+    std::vector<std::string> cells;
+    for (int c = 1; c <= 3; ++c) cells.push_back(view_->List().CellText(0, c).toStdString());
+    EXPECT_EQ(cells, (std::vector<std::string>{"15-03-2024", "09:05 PM", "48 mmol/mol"}));
+    const AppSettings stored = Stored();
+    EXPECT_EQ(std::vector<int>({stored.unit, stored.Date, stored.time}),
+              (std::vector<int>{1, 2, 0}));
     EXPECT_EQ(Control<QLabel>(dialog.get(), setid::kHighUnit)->text(), "mmol/mol");
-}
-
-TEST_F(SettingsDialogTest, DayFirstAndTwelveHoursShowInTheListCells) {
-    auto dialog = Open();
-    Control<QRadioButton>(dialog.get(), setid::kDmy)->click();
-    Control<QRadioButton>(dialog.get(), setid::k12Hours)->click();
-    dialog->OnSave();
-    EXPECT_EQ(view_->List().CellText(0, 1), "15-03-2024");
-    EXPECT_EQ(view_->List().CellText(0, 2), "09:05 PM");
-    EXPECT_EQ(Stored().Date, 2);
-    EXPECT_EQ(Stored().time, 0);
 }
 
 TEST_F(SettingsDialogTest, ValuesOutsideTheChoicesCheckNothingAndSaveAsTheFallbacks) {
@@ -402,7 +364,7 @@ TEST_F(SettingsDialogTest, CloseChangesNothing) {
     EXPECT_TRUE(host_.log.empty());
 }
 
-TEST(DownloadSources, ViewListsTheStagingTableNewestFirstInTheUsersFormat) {
+TEST_F(DownloadViewTest, StagingSourceListsNewestFirstInTheUsersFormat) {
     test::TempDir home;
     VirtualClock clock;
     ResultDatabase database(clock);
@@ -419,18 +381,13 @@ TEST(DownloadSources, ViewListsTheStagingTableNewestFirstInTheUsersFormat) {
         ASSERT_TRUE(staging.Commit());
     }
     staging.filter = "[PID] = 'P1'";
-    AppSettings settings;
-    settings.unit = 1;  // mmol/mol
-    settings.Date = 2;  // day first
-    settings.time = 0;  // 12-hour
+    AppSettings settings;  // mmol/mol, day first, 12-hour clock
+    settings.unit = 1;
+    settings.Date = 2;
+    settings.time = 0;
     StagingRowSource source(database);
     SettingsCellFormatter formatter(settings);
-    FakeHost host;
-    QTemporaryDir dir;
-    QSettings profile(dir.filePath("p.ini"), QSettings::IniFormat);
-    ScriptedMessagePresenter boxes;
-    CsvExporter exporter("", "", [&]() -> MessagePresenter& { return boxes; });
-    CHbA1c720DownLoadView view(host, source, formatter, profile, exporter);
+    CHbA1c720DownLoadView view(host_, source, formatter, *profile_, exporter_);
     view.OnInitialUpdate();
 
     view.FillDownloadList();
@@ -440,10 +397,10 @@ TEST(DownloadSources, ViewListsTheStagingTableNewestFirstInTheUsersFormat) {
     EXPECT_EQ(view.List().CellText(1, 3), "21 mmol/mol");
 
     database.DatabaseReady = 0;  // without the database the list stays empty, the text shows
-    host.progressText.clear();
+    host_.progressText.clear();
     view.FillDownloadList();
     EXPECT_EQ(view.List().RowCount(), 0);
-    EXPECT_EQ(host.progressText, kDownloadCompletedText);
+    EXPECT_EQ(host_.progressText, kDownloadCompletedText);
 }
 
 }  // namespace
