@@ -7,7 +7,10 @@ PACKAGES=(cmake g++ make pkg-config
           qt6-base-dev qt6-charts-dev libqt6opengl6-dev qt6-svg-dev
           libsqlite3-dev libgtest-dev libgmock-dev xvfb xauth poppler-utils
           fonts-dejavu-core)  # the lists' and the port dialog's fonts
-if [[ "${1:-}" == "--bench" ]]; then PACKAGES+=(libbenchmark-dev); fi
+case "${1:-}" in
+    --bench) PACKAGES+=(libbenchmark-dev) ;;
+    --fuzz) PACKAGES+=(clang-14 libclang-rt-14-dev) ;;  # libFuzzer and the sanitizers' runtimes
+esac
 
 as_root() {
     if [[ $(id -u) -eq 0 ]]; then "$@"; else sudo "$@"; fi

@@ -1,0 +1,93 @@
+// The port-name parse and the virtual ports file. A COM number read from a
+// port text is 1 to 100 and is the number its last characters spell; a
+// well-formed virtual port line survives formatting and parsing again; the
+// ports read from a file of any content have distinct numbers in range and
+// a device each, keep file order, and read the same from the file written
+// back from them. Input: 0x01 separates the port text from the file.
+#include <unistd.h>
+
+#include <cstdint>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <string_view>
+
+#include "link/port_discovery.h"
+#include "tests/fuzz/fuzz_check.h"
+
+namespace tav::fuzz {
+namespace {
+
+void Put(const std::string& path, const std::string& data) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << data;
+}
+
+// A CR that ends a line belongs to its line end, so a name that ends in CR
+// cannot be written: names are compared without trailing CRs.
+std::string_view NameText(std::string_view name) {
+    while (!name.empty() && name.back() == '\r') name.remove_suffix(1);
+    return name;
+}
+
+bool Same(const VirtualPort& a, const VirtualPort& b) {
+    return a.comNumber == b.comNumber && a.devicePath == b.devicePath && a.usb == b.usb &&
+           NameText(a.friendlyName) == NameText(b.friendlyName);
+}
+
+void CheckPortText(const std::string& text) {
+    const std::optional<int> n = PortNumberFromText(text);
+    const size_t take = std::min<size_t>(text.size() == 4   ? 1
+                                         : text.size() == 5 ? 2
+                                                            : 3,
+                                         text.size());
+    const std::string tail = text.substr(text.size() - take);
+    bool digits = !tail.empty();
+    for (char c : tail) digits = digits && c >= '0' && c <= '9';
+    const int value = digits ? std::stoi(tail) : -1;
+    FUZZ_CHECK(n.has_value() == (digits && value >= 1 && value <= 100));
+    if (!n) return;
+    FUZZ_CHECK(*n == value);
+    // The port's own name gives its number back.
+    FUZZ_CHECK(PortNumberFromText("COM" + std::to_string(*n)) == n);
+}
+
+}  // namespace
+}  // namespace tav::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using namespace tav;
+    using namespace tav::fuzz;
+    FieldReader in(data, size);
+    CheckPortText(in.Next());
+    const std::string file = in.Rest();
+
+    // Each line on its own: a parsed line formats to a line that parses the same.
+    std::istringstream lines(file);
+    for (std::string line; std::getline(lines, line);) {
+        const std::optional<VirtualPort> port = ParseVirtualPortLine(line);
+        if (!port) continue;
+        const std::optional<VirtualPort> again = ParseVirtualPortLine(FormatVirtualPortLine(*port));
+        FUZZ_CHECK(again && Same(*again, *port));
+    }
+
+    static const std::string home = ScratchDir();
+    const std::string path = home + "/" + kVirtualPortsFile;
+    Put(path, file);
+    const std::vector<VirtualPort> ports = ReadVirtualPorts(home);
+    std::set<int> numbers;
+    for (const VirtualPort& p : ports) {
+        FUZZ_CHECK(p.comNumber >= kFirstPortNumber && p.comNumber <= kLastPortNumber);
+        FUZZ_CHECK(numbers.insert(p.comNumber).second);
+        FUZZ_CHECK(!p.devicePath.empty());
+    }
+    std::string rewritten;
+    for (const VirtualPort& p : ports) rewritten += FormatVirtualPortLine(p) + "\n";
+    Put(path, rewritten);
+    const std::vector<VirtualPort> again = ReadVirtualPorts(home);
+    FUZZ_CHECK(again.size() == ports.size());
+    for (size_t i = 0; i < ports.size(); ++i) FUZZ_CHECK(Same(again[i], ports[i]));
+    unlink(path.c_str());
+    return 0;
+}

@@ -1,0 +1,116 @@
+// Records decoded and stored the way a download stores them, in a result
+// table in memory: the duplicate condition of each record selects exactly
+// the one stored row that holds it, whatever bytes its ids and result carry
+// (quotes, flag bits, blanks, bytes that are not UTF-8). The input is a
+// settings byte (handshake, id digits) and then up to eight records, cut at
+// the first NUL as a download's payload is; those that fail the terminator
+// test are left out, as a download refuses them.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/clock.h"
+#include "protocol/record_decoder.h"
+#include "store/result_table.h"
+#include "tests/fuzz/fuzz_check.h"
+
+namespace tav::fuzz {
+namespace {
+
+constexpr size_t kLength = 43;
+constexpr size_t kMaxRecords = 8;
+
+bool StoredRowIs(const ResultTable& t, const DecodedRecord& r) {
+    return t.DATE.view() == r.DATE && t.TIME.view() == r.TIME &&
+           t.HbA1c_VALUE.view() == r.HbA1c_VALUE && t.PID.view() == r.PID &&
+           t.OPID.view() == r.OPID && t.EQ_TYPE.view() == r.EQ_TYPE && t.DATE_YEAR == r.DATE_YEAR;
+}
+
+bool SameKey(const DecodedRecord& a, const DecodedRecord& b) {
+    return a.DATE == b.DATE && a.TIME == b.TIME && a.HbA1c_VALUE == b.HbA1c_VALUE &&
+           a.PID == b.PID && a.OPID == b.OPID;
+}
+
+ResultTable& Table() {
+    static VirtualClock clock;
+    static ResultTable* table = [] {
+        auto* t = new ResultTable(clock);
+        t->SetTableName("HospitalTlb");
+        FUZZ_CHECK(t->Create(":memory:"));
+        return t;
+    }();
+    return *table;
+}
+
+// Stores the record as a download does: only when its condition finds no row.
+bool StoreUnlessDuplicate(ResultTable& t, const DecodedRecord& r) {
+    t.filter = DuplicateCondition(r);
+    if (t.RequeryNonEmpty()) return false;
+    FUZZ_CHECK(t.AddNew());
+    t.DATE = r.DATE;
+    t.TIME = r.TIME;
+    t.HbA1c_VALUE = r.HbA1c_VALUE;
+    t.PID = r.PID;
+    t.OPID = r.OPID;
+    t.EQ_TYPE = r.EQ_TYPE;
+    t.DATE_YEAR = r.DATE_YEAR;
+    t.p_NAME = "";
+    t.Remark = "";
+    t.P_MEMO = "";
+    t.p_DOB = "19000101";
+    FUZZ_CHECK(t.Commit());
+    return true;
+}
+
+}  // namespace
+}  // namespace tav::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    using namespace tav;
+    using namespace tav::fuzz;
+    if (size == 0) return 0;
+    const uint8_t settings = data[0];
+    const int handshake = settings & 1;
+    const IdDigits digits{(settings >> 1) % 14, (settings >> 4) % 14};
+    std::string payload(reinterpret_cast<const char*>(data + 1), size - 1);
+    payload = payload.substr(0, payload.find('\0'));
+
+    std::vector<DecodedRecord> records;
+    for (size_t at = 0; at < payload.size() && records.size() < kMaxRecords; at += kLength) {
+        std::string raw = payload.substr(at, kLength);
+        const DecodedRecord r = DecodeRecord(raw, handshake, digits);
+        // Decoding is a pure function of the record's 43 bytes.
+        raw.resize(kLength, '\0');
+        const DecodedRecord again = DecodeRecord(raw, handshake, digits);
+        FUZZ_CHECK(SameKey(r, again) && r.EQ_TYPE == again.EQ_TYPE);
+        FUZZ_CHECK(r.DATE.size() == 8 && r.TIME.size() == 4 && r.HbA1c_VALUE.size() >= 3);
+        FUZZ_CHECK(r.PID.size() <= static_cast<size_t>(kIdFieldLength));
+        FUZZ_CHECK(r.OPID.size() <= static_cast<size_t>(kIdFieldLength));
+        // A download stores only records that pass the terminator test (a
+        // short one reads as NUL there and fails it).
+        if (RecordTerminatorOk(raw)) records.push_back(r);
+    }
+
+    ResultTable& t = Table();
+    FUZZ_CHECK(t.Execute("DELETE FROM [HospitalTlb]"));
+    std::vector<DecodedRecord> stored;
+    for (const DecodedRecord& r : records) {
+        bool known = false;
+        for (const DecodedRecord& s : stored) known = known || SameKey(s, r);
+        // A record is refused as a duplicate exactly when an equal one is stored.
+        FUZZ_CHECK(StoreUnlessDuplicate(t, r) == !known);
+        if (!known) stored.push_back(r);
+    }
+    // Each stored record's condition selects its own row and no other.
+    for (const DecodedRecord& r : stored) {
+        t.filter = DuplicateCondition(r);
+        FUZZ_CHECK(t.RequeryNonEmpty());
+        FUZZ_CHECK(t.RowCount() == 1);
+        FUZZ_CHECK(t.MoveFirst());
+        FUZZ_CHECK(StoredRowIs(t, r));
+    }
+    t.filter = "";
+    FUZZ_CHECK(t.Requery());
+    FUZZ_CHECK(t.RowCount() == static_cast<int32_t>(stored.size()));
+    return 0;
+}
