@@ -175,4 +175,13 @@ void PictureControl::paintEvent(QPaintEvent*) {
     p.drawText(box, Qt::AlignCenter, text());
 }
 
+void AddArtButtonRow(QWidget* parent, const std::vector<ArtButtonSpec>& buttons, int x, int y) {
+    for (const ArtButtonSpec& spec : buttons) {
+        auto* button = new ArtButton(spec.art, QString::fromLatin1(spec.caption), parent);
+        button->setProperty("controlId", spec.id);
+        button->setGeometry(x, y, 75, 75);
+        x += 75;
+    }
+}
+
 }  // namespace tav

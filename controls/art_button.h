@@ -5,6 +5,7 @@
 #include <QAbstractButton>
 #include <QImage>
 #include <QString>
+#include <vector>
 
 #include "controls/image_button.h"
 
@@ -38,6 +39,17 @@ void PaintArt(QPainter& painter, Art art, const QRectF& rect, const QColor& colo
 // look), the symbol and the caption. A face 50 pixels high or more stacks the
 // caption under the symbol; a lower one puts it beside.
 QImage ArtFace(Art art, const QString& caption, const QSize& size, bool checked);
+
+// One button of a row of view buttons.
+struct ArtButtonSpec {
+    int id;
+    Art art;
+    const char* caption;
+};
+
+// Lays out a row of 75 x 75 buttons on `parent` from (x, y), each carrying its
+// control id.
+void AddArtButtonRow(QWidget* parent, const std::vector<ArtButtonSpec>& buttons, int x, int y);
 
 class ArtButton : public ImageButton {
     Q_OBJECT

@@ -100,12 +100,7 @@ CHbA1c720AllDataListView::CHbA1c720AllDataListView(ViewHost& host, ResultDatabas
       searchActive_(searchActive),
       today_([] { return QDate::currentDate(); }) {
     setProperty("dialogId", alid::kView);
-    struct ButtonEntry {
-        int id;
-        Art art;
-        const char* caption;
-    };
-    const ButtonEntry entries[] = {
+    const std::vector<ArtButtonSpec> entries = {
         {alid::kHome, Art::Home, "Home"},
         {alid::kDownload, Art::Download, "Download"},
         {alid::kAllData, Art::List, "List"},
@@ -115,13 +110,7 @@ CHbA1c720AllDataListView::CHbA1c720AllDataListView(ViewHost& host, ResultDatabas
         {alid::kPrint, Art::Print, "Print"},
         {alid::kSettings, Art::Settings, "Settings"},
     };
-    int x = 1024 - 20 - static_cast<int>(std::size(entries)) * 75;
-    for (const ButtonEntry& entry : entries) {
-        auto* button = new ArtButton(entry.art, QString::fromLatin1(entry.caption), this);
-        button->setProperty("controlId", entry.id);
-        button->setGeometry(x, 10, 75, 75);
-        x += 75;
-    }
+    AddArtButtonRow(this, entries, 1024 - 20 - static_cast<int>(entries.size()) * 75, 10);
     auto button = [this](int id) { return static_cast<QAbstractButton*>(FindControl(this, id)); };
     const struct {
         int id;

@@ -17,23 +17,12 @@ CHbA1c720DownLoadView::CHbA1c720DownLoadView(ViewHost& host, ResultRowSource& ro
                                              QWidget* parent)
     : FrameView(parent), host_(host), rows_(rows), formatter_(formatter), exporter_(exporter) {
     setProperty("controlId", 132);
-    struct ButtonEntry {
-        int id;
-        Art art;
-        const char* caption;
-    };
-    const ButtonEntry entries[] = {
+    const std::vector<ArtButtonSpec> entries = {
         {dlid::kHome, Art::Home, "Home"},        {dlid::kDownload, Art::Download, "Download"},
         {dlid::kAllData, Art::List, "List"},     {dlid::kGraph, Art::Graph, "Graph"},
         {dlid::kMode, Art::Mode, "Auto/Manual"}, {dlid::kExport, Art::Export, "Export"},
     };
-    int x = 1024 - 20 - static_cast<int>(std::size(entries)) * 75;
-    for (const ButtonEntry& entry : entries) {
-        auto* button = new ArtButton(entry.art, QString::fromLatin1(entry.caption), this);
-        button->setProperty("controlId", entry.id);
-        button->setGeometry(x, 10, 75, 75);
-        x += 75;
-    }
+    AddArtButtonRow(this, entries, 1024 - 20 - static_cast<int>(entries.size()) * 75, 10);
     auto button = [this](int id) { return static_cast<QAbstractButton*>(FindControl(this, id)); };
     connect(button(dlid::kHome), &QAbstractButton::clicked, this, [this] { OnHome(); });
     connect(button(dlid::kDownload), &QAbstractButton::clicked, this, [this] { OnNewDownload(); });
