@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <ostream>
 #include <string>
 
 #include "app/application.h"
@@ -95,6 +96,10 @@ struct BrokenHome {
     std::string reason;
     bool unprivileged = false;  // run with an ordinary user's file rights
 };
+
+void PrintTo(const BrokenHome& c, std::ostream* os) {
+    *os << c.name;
+}
 
 void Write(const std::string& path, const std::string& bytes) {
     test::WriteWholeFile(path, bytes);

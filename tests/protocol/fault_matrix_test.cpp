@@ -18,6 +18,7 @@
 #include <chrono>
 #include <memory>
 #include <mutex>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -282,6 +283,10 @@ struct FaultCase {
     // Results of the faulted memory the faulted download stores.
     int stored;
 };
+
+void PrintTo(const FaultCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 std::string RefusedText() {
     return std::string(kRecordCheckFailText) + "\r\n" + kDownloadAgainText;
