@@ -170,7 +170,11 @@ void MessageFraming::HandleAutoData() {
 void MessageFraming::HandleManual() {
     const std::string& rx = state_.RxText;
     if (state_.Receiving == 0) {
-        state_.HandshakeSeen = StartsWith(rx, "SU") ? 1 : 0;
+        // Only the link check's answer says how ids are read. Bytes after a
+        // handed-over frame (trailing noise, records past a short count)
+        // must not change it while the records are being stored, or the
+        // same results would be stored again with other ids.
+        if (state_.DownloadState != 3) state_.HandshakeSeen = StartsWith(rx, "SU") ? 1 : 0;
         return;
     }
     host_.ShowProgress(state_.RxCount % 4 == 0 ? text::kReceivingEven : text::kReceivingOdd);

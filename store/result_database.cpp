@@ -258,7 +258,10 @@ std::optional<StoreProblem> ResultDatabase::LaterStart(const std::string& homeDi
     if (!size) return StoreProblem{MainDbPath, "it is not a file"};
     if (*size == 0) return StoreProblem{MainDbPath, "the file is empty (0 bytes)"};
 
-    const std::string tableIni = TableSetIniPath(homeDir, CurrentUser);
+    // A user list without current_user opens the default file, whose table
+    // set goes with it, as at the first start.
+    const std::string tableIni =
+        TableSetIniPath(homeDir, CurrentUser == "-1" ? kMainDbFile : CurrentUser);
     CurrentTable = ReadIni(ProfileFile(tableIni), "Table Count", "current_table");
 
     EnsureDuplicateIndex(MainDbPath, CurrentTable);
