@@ -22,6 +22,7 @@
 #include "app/process_dlg.h"
 #include "platform/paths.h"
 #include "reports/graph_view.h"
+#include "tests/support/export_fakes.h"
 #include "tests/support/sim_process.h"
 #include "tests/support/sql_rows.h"
 #include "tests/support/temp_dir.h"
@@ -82,6 +83,8 @@ class ApplicationRig {
         options.HomeDir = home_;
         options.Presenter = &boxes_;
         options.ProfileFile = QString::fromStdString(root_.File("profile.ini"));
+        options.SaveChooser = &saveChooser;
+        options.Launcher = &launcher;
         app_ = std::make_unique<Application>(options);
     }
     ~ApplicationRig() {
@@ -94,6 +97,8 @@ class ApplicationRig {
     ScriptedMessagePresenter& Boxes() { return boxes_; }
     const std::string& SimLine() const { return simLine_; }
     test::SimProcess& Sim() { return *sim_; }
+    test::FakeSaveChooser saveChooser;
+    test::FakeLauncher launcher;
 
     // Starts the program, answers Yes to the connection question and COM7 to
     // the port select, and clicks Download on the home view.
@@ -285,6 +290,20 @@ TEST(ApplicationEndToEnd, TheListShowsTheDownloadAndMouseClicksModifyAndDelete) 
     EXPECT_EQ(StoredRows(db), expected) << rig.BoxLog();
     view->FinishFill();
     EXPECT_EQ(view->List().RowCount(), 4);
+
+    // Export: the file holds the fixed header and exactly the rows the list shows,
+    // and opens with the user's program.
+    rig.saveChooser.answer = QString::fromStdString(data.File("list.csv"));
+    rig.Boxes().QueueAnswer(true);  // "Do you want current-data expert?"
+    FindById<QAbstractButton>(view, alid::kExport)->click();
+    std::string csv = "No,Date,Time,Result,PID,OPID,Note\n";
+    for (int row = 0; row < list.RowCount(); ++row) {
+        for (int column = 0; column < 7; ++column)
+            csv += list.CellText(row, column).toStdString() + ",";
+        csv += "\n";
+    }
+    EXPECT_EQ(test::ReadWholeFile(data.File("list.csv")), csv) << rig.BoxLog();
+    EXPECT_EQ(rig.launcher.opened, std::vector<std::string>{data.File("list.csv")});
 }
 
 TEST(ApplicationEndToEnd, AutomaticModeStoresTheMeasurementAndGuidesThroughTheCartridge) {
