@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Takes the pictures in docs/screenshots/ (home.png, port-select.png,
 # downloading.png, download-view.png, settings.png, list-view.png,
-# list-search.png, data-modify.png, graph-view.png, print-preview.png and
+# list-search.png, data-modify.png, data-view.png, about.png, graph-view.png, print-preview.png and
 # printed-page.png) of the real window under Xvfb, with a manual download from
 # analyzer-sim. The printed page is drawn from the PDF by pdftoppm
 # (poppler-utils). Builds tav-screenshots and analyzer-sim

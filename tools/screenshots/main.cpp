@@ -6,7 +6,7 @@
 // the printed data list in the print preview (print-preview.png) and its
 // first page as written to a PDF file and drawn by pdftoppm
 // (printed-page.png); then the all-data list: list-view.png, list-search.png
-// and data-modify.png.
+// data-modify.png, data-view.png; the About box (about.png).
 //
 //   tav-screenshots --sim PATH --out DIR
 #include <unistd.h>
@@ -27,7 +27,9 @@
 #include <cstdio>
 #include <functional>
 
+#include "app/about_dialog.h"
 #include "app/application.h"
+#include "app/home_view.h"
 #include "app/main_frame.h"
 #include "app/message_presenter.h"
 #include "app/process_dlg.h"
@@ -284,6 +286,28 @@ int main(int argc, char** argv) {
             });
         });
         listView->ModifyResult();
+
+        // Data View, read-only, for the same result.
+        QTimer::singleShot(800, &frame, [&] {
+            const auto dialogs = frame.findChildren<CDataViewDlg*>();
+            if (dialogs.isEmpty()) return;
+            if (!Save(Picture(frame, {dialogs[0]}), out, "data-view.png")) status = 1;
+            dialogs[0]->reject();
+        });
+        listView->ViewResult();
+        Settle(300);
+
+        // The About box over the home view.
+        FindById<QAbstractButton>(listView, alid::kHome)->click();
+        Settle(300);
+        FindById<QAbstractButton>(frame.View(viewix::kHome), homeid::kLogo)->click();
+        Settle(800);
+        if (auto* about = frame.HomeView()->About()) {
+            if (!Save(Picture(frame, {static_cast<QWidget*>(about)}), out, "about.png")) status = 1;
+            about->close();
+        } else {
+            status = Fail("the About box did not open");
+        }
     }
     analyzer.terminate();
     analyzer.waitForFinished(10'000);
