@@ -175,10 +175,10 @@ void PictureControl::paintEvent(QPaintEvent*) {
     p.drawText(box, Qt::AlignCenter, text());
 }
 
-void AddArtButtonRow(QWidget* parent, const std::vector<ArtButtonSpec>& buttons, int x, int y) {
-    for (const ArtButtonSpec& spec : buttons) {
-        auto* button = new ArtButton(spec.art, QString::fromLatin1(spec.caption), parent);
-        button->setProperty("controlId", spec.id);
+void AddArtButtonRow(QWidget* parent, const std::vector<ArtButtonEntry>& buttons, int x, int y) {
+    for (const ArtButtonEntry& entry : buttons) {
+        auto* button = new ArtButton(entry.art, QString::fromLatin1(entry.caption), parent);
+        button->setProperty("controlId", entry.id);
         button->setGeometry(x, y, 75, 75);
         x += 75;
     }

@@ -41,7 +41,7 @@ void PaintArt(QPainter& painter, Art art, const QRectF& rect, const QColor& colo
 QImage ArtFace(Art art, const QString& caption, const QSize& size, bool checked);
 
 // One button of a row of view buttons.
-struct ArtButtonSpec {
+struct ArtButtonEntry {
     int id;
     Art art;
     const char* caption;
@@ -49,7 +49,7 @@ struct ArtButtonSpec {
 
 // Lays out a row of 75 x 75 buttons on `parent` from (x, y), each carrying its
 // control id.
-void AddArtButtonRow(QWidget* parent, const std::vector<ArtButtonSpec>& buttons, int x, int y);
+void AddArtButtonRow(QWidget* parent, const std::vector<ArtButtonEntry>& buttons, int x, int y);
 
 class ArtButton : public ImageButton {
     Q_OBJECT

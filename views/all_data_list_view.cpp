@@ -100,7 +100,7 @@ CHbA1c720AllDataListView::CHbA1c720AllDataListView(ViewHost& host, ResultDatabas
       searchActive_(searchActive),
       today_([] { return QDate::currentDate(); }) {
     setProperty("dialogId", alid::kView);
-    const std::vector<ArtButtonSpec> entries = {
+    const std::vector<ArtButtonEntry> entries = {
         {alid::kHome, Art::Home, "Home"},
         {alid::kDownload, Art::Download, "Download"},
         {alid::kAllData, Art::List, "List"},

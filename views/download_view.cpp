@@ -17,7 +17,7 @@ CHbA1c720DownLoadView::CHbA1c720DownLoadView(ViewHost& host, ResultRowSource& ro
                                              QWidget* parent)
     : FrameView(parent), host_(host), rows_(rows), formatter_(formatter), exporter_(exporter) {
     setProperty("controlId", 132);
-    const std::vector<ArtButtonSpec> entries = {
+    const std::vector<ArtButtonEntry> entries = {
         {dlid::kHome, Art::Home, "Home"},        {dlid::kDownload, Art::Download, "Download"},
         {dlid::kAllData, Art::List, "List"},     {dlid::kGraph, Art::Graph, "Graph"},
         {dlid::kMode, Art::Mode, "Auto/Manual"}, {dlid::kExport, Art::Export, "Export"},
