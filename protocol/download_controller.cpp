@@ -12,6 +12,8 @@ namespace {
 constexpr uint32_t kDriverBufferSize = 1'000'000;
 constexpr int kLinkCheckDeadlineMs = 400;
 constexpr int kWatchdogMs = 15000;
+// A single-result frame is some 45 bytes: one not whole by then never comes.
+constexpr uint32_t kAutoReplyLimitMs = 20000;
 constexpr int kGreetingsPerPort = 6;
 constexpr int kStallLimit = 5;
 constexpr int kStallRequestLimit = 7;
@@ -438,6 +440,10 @@ void DownloadController::EmptyStrings() {
 }
 
 void DownloadController::OnAutoTimer() {
+    if (state_.AutoMode == 1 && state_.LinkPhase == 2) {
+        SuperviseReply();
+        return;
+    }
     if (state_.AutoMode != 1 || state_.LinkPhase != 1) return;
     host_.SetStatusPane(5, Format("Scan Port Count : %d", scanCount_));
     host_.SetStatusPane(6, Format("Current Port Index : %d", portRetry_));
@@ -452,6 +458,19 @@ void DownloadController::OnAutoTimer() {
             OnLinkCommand(cmd::kWatchdogScan);
         }
     }
+}
+
+// A measurement request whose answer stalls or never ends: the exchange is
+// ended and the sequence goes back to waiting for the analyzer. Nothing was
+// handed over, so nothing is stored; a frame already handed over is left to
+// its processing.
+void DownloadController::SuperviseReply() {
+    if (state_.AutoStep != 100 || state_.Receiving == 0 || !Waited(kAutoReplyLimitMs)) return;
+    state_.Receiving = 0;
+    framing_.SendEnd();
+    EmptyStrings();
+    state_.LinkPhase = 1;
+    GoTo(6, true);
 }
 
 void DownloadController::RunStep() {

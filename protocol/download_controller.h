@@ -74,6 +74,7 @@ class DownloadController final : public SerialReceiver {
     void OnLinkCheckTimer();
     void OnReceiveTimer();
     void OnAutoTimer();
+    void SuperviseReply();
     void RunStep();
     void RefreshStatusBar();
 

@@ -208,6 +208,41 @@ class Rig {
                              kDownloadMs);
     }
 
+    // The automatic sequence on its own timer from the greeting on, as after a
+    // port scan found the analyzer, until it is back to waiting for one (step
+    // 6). The analyzer finishes a measurement once the sequence waits for it.
+    // While the line is quiet the clock jumps a second at a time.
+    bool AutoSequenceBackToWaiting(std::vector<int>& steps) {
+        host.messages.clear();
+        state.AutoMode = 1;
+        state.LinkPhase = 1;
+        controller.OnLinkCommand(cmd::kOpenNextPort);
+        if (!serial.IsOpen()) return false;
+        state.AutoStep = 10;
+        host.StartTimer(timer::kAuto, 1000);
+        int lastRx = -1;
+        auto quietSince = std::chrono::steady_clock::now();
+        return host.RunUntil(
+            [&] {
+                const int step = state.AutoStep;
+                if (steps.empty() || steps.back() != step) {
+                    steps.push_back(step);
+                    if (step == 25) kill(sim->pid(), SIGUSR1);
+                }
+                const auto now = std::chrono::steady_clock::now();
+                if (state.RxCount != lastRx) {
+                    lastRx = state.RxCount;
+                    quietSince = now;
+                }
+                if (now - quietSince > std::chrono::milliseconds(kQuietMs)) {
+                    clock.Jump(1000);
+                    quietSince = now;
+                }
+                return step == 6;
+            },
+            kDownloadMs);
+    }
+
     std::vector<DownloadSummary> Summaries() {
         std::lock_guard lock(mutex_);
         return summaries_;
@@ -393,6 +428,63 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(FaultCase{"BadTerminator", {"--bad-terminator", "0"}, RefusedText(), 0},
                       FaultCase{"NulInRecord", {"--nul-in", "0"}, "", 1},
                       FaultCase{"ExtraBytes", {"--extra-bytes", "5"}, "", 1}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Faults that leave the single-result frame unanswered, cut short or never
+// whole: no message, the sequence ends the exchange and goes back to waiting
+// for the analyzer, and the user can switch to manual mode.
+struct AutoWaitCase {
+    const char* name;
+    std::vector<std::string> options;
+    // The fault hits the measurement request; otherwise already the greeting.
+    bool requested;
+};
+
+void PrintTo(const AutoWaitCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class AutomaticFaultsBackToWaiting : public ::testing::TestWithParam<AutoWaitCase> {};
+
+TEST_P(AutomaticFaultsBackToWaiting, NothingIsStoredAndTheNextMeasurementIsStored) {
+    const AutoWaitCase& c = GetParam();
+    Rig rig;
+    ASSERT_TRUE(rig.StartSim(0, {}, true));
+    ASSERT_TRUE(rig.AutoMeasurement()) << rig.Trace();
+    const std::vector<std::string> first = rig.MainRows();
+    ASSERT_EQ(first.size(), 1u);
+    rig.controller.OnLinkCommand(cmd::kClosePort);
+
+    ASSERT_TRUE(rig.StartSim(0, c.options, true));
+    std::vector<int> steps;
+    ASSERT_TRUE(rig.AutoSequenceBackToWaiting(steps)) << "stranded\n" << rig.Trace();
+    EXPECT_EQ(std::count(steps.begin(), steps.end(), 100), c.requested ? 1 : 0) << rig.Trace();
+    EXPECT_TRUE(rig.host.messages.empty()) << rig.Trace();
+    EXPECT_EQ(rig.MainRows(), first);
+    EXPECT_EQ(rig.state.Receiving, 0);
+
+    // Still responsive: the user may switch to manual mode.
+    rig.host.answer = true;
+    rig.controller.OnModeButton();
+    EXPECT_EQ(rig.state.AutoMode, 0);
+    EXPECT_FALSE(rig.host.TimerRunning(timer::kAuto));
+    rig.controller.OnLinkCommand(cmd::kClosePort);
+
+    ASSERT_TRUE(rig.StartSim(0, {}, true));
+    ASSERT_TRUE(rig.AutoMeasurement()) << "stranded\n" << rig.Trace();
+    EXPECT_TRUE(rig.host.messages.empty()) << rig.Trace();
+    EXPECT_EQ(rig.Summaries().back().outcome, DownloadSummary::Outcome::Stored);
+    EXPECT_EQ(rig.MainRows().size(), first.size() + rig.Summaries().back().stored);
+    EXPECT_EQ(rig.Summaries().back().stored + rig.Summaries().back().duplicates, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Matrix, AutomaticFaultsBackToWaiting,
+    ::testing::Values(AutoWaitCase{"NoAnswer", {"--no-answer"}, false},
+                      AutoWaitCase{"StallBeforeData", {"--stall-after", "0"}, true},
+                      AutoWaitCase{"StallMidRecord", {"--stall-after", "20"}, true},
+                      AutoWaitCase{"DroppedByte", {"--drop-byte", "20"}, true},
+                      AutoWaitCase{"LineClosedMidTransfer", {"--close-after", "20"}, true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
