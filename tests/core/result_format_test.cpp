@@ -5,52 +5,52 @@
 namespace tav {
 namespace {
 
-struct ResultCase {
-    const char* stored;
-    const char* percent;
-    const char* mmol;
-};
-
-TEST(FormatResult, ShowsBothUnitsWithBoundsAndRounding) {
-    const ResultCase cases[] = {
-        {"065", "6.5 %", "48 mmol/mol"},                                       // 47.54 rounds up
-        {"050", "5.0 %", "31 mmol/mol"},                                       // 31.15 rounds down
-        {"100", "10.0 %", "86 mmol/mol"},    {"041", "4.1 %", "21 mmol/mol"},  // held as 4.0999999
-        {"040", "< 4 %", "< 20 mmol/mol"},   {"039", "< 4 %", "< 20 mmol/mol"},
-        {"139", "13.9 %", "128 mmol/mol"},   {"140", "> 14 %", "> 130 mmol/mol"},
-        {"200", "> 14 %", "> 130 mmol/mol"}, {"", "< 4 %", "< 20 mmol/mol"},
-        {"abc", "< 4 %", "< 20 mmol/mol"},   {"nan", "< 4 %", "< 20 mmol/mol"},
-        {"-65", "< 4 %", "< 20 mmol/mol"},   {"1e999", "> 14 %", "> 130 mmol/mol"},
-    };
-    for (const ResultCase& c : cases) {
-        EXPECT_EQ(FormatResult(c.stored, 0), c.percent) << c.stored;
-        EXPECT_EQ(FormatResult(c.stored, 1), c.mmol) << c.stored;
+// In ascending order of the stored value: the shown texts sort the same way.
+TEST(FormatResult, ShowsBothUnitsWithBoundsAndRoundingAndSortsByValue) {
+    const struct {
+        const char* stored;
+        const char* percent;
+        const char* mmol;
+    } cases[] = {{"-65", "< 4 %", "< 20 mmol/mol"},   {"", "< 4 %", "< 20 mmol/mol"},
+                 {"abc", "< 4 %", "< 20 mmol/mol"},   {"nan", "< 4 %", "< 20 mmol/mol"},
+                 {"039", "< 4 %", "< 20 mmol/mol"},   {"040", "< 4 %", "< 20 mmol/mol"},
+                 {"041", "4.1 %", "21 mmol/mol"},  // held as 4.0999999
+                 {"050", "5.0 %", "31 mmol/mol"},  // 31.15 rounds down
+                 {"065", "6.5 %", "48 mmol/mol"},  // 47.54 rounds up
+                 {"069", "6.9 %", "52 mmol/mol"},     {"100", "10.0 %", "86 mmol/mol"},
+                 {"139", "13.9 %", "128 mmol/mol"},   {"140", "> 14 %", "> 130 mmol/mol"},
+                 {"200", "> 14 %", "> 130 mmol/mol"}, {"1e999", "> 14 %", "> 130 mmol/mol"}};
+    std::string before[2];
+    for (const auto& c : cases) {
+        for (int unit : {0, 1, 2, -1}) {  // any unit but 0 is mmol/mol
+            const std::string shown = FormatResult(c.stored, unit);
+            EXPECT_EQ(shown, unit ? c.mmol : c.percent) << c.stored << " unit " << unit;
+            std::string& last = before[unit == 0 ? 0 : 1];
+            EXPECT_TRUE(last.empty() || last == shown || ResultKey(last) < ResultKey(shown))
+                << last << " sorts after " << shown;
+            last = shown;
+        }
     }
 }
 
-TEST(FormatResult, SortKeysOrderTheShownResultsByValue) {
-    const char* ascending[] = {"040", "041", "065", "069", "100", "139", "140"};
-    for (int unit : {0, 1})
-        for (size_t i = 1; i < std::size(ascending); ++i)
-            EXPECT_LT(ResultKey(FormatResult(ascending[i - 1], unit)),
-                      ResultKey(FormatResult(ascending[i], unit)))
-                << ascending[i] << " unit " << unit;
-}
-
-TEST(FormatResult, AnyUnitButZeroIsMmol) {
-    EXPECT_EQ(FormatResult("065", -1), "48 mmol/mol");
-    EXPECT_EQ(FormatResult("065", 2), "48 mmol/mol");
-}
-
-TEST(ResultDateTime, BuiltFromTheFirstTwelveCharactersAndStoredZeroPadded) {
-    EXPECT_EQ(MakeResultDateTime("20240315", "210599"), (DateTime{2024, 3, 15, 21, 5, 0}));
+TEST(ResultDateTime, BuiltFromTheFirstTwelveCharactersAndShownOnlyWhenValid) {
+    const DateTime dt = MakeResultDateTime("20240315", "210599");
+    EXPECT_EQ(dt, (DateTime{2024, 3, 15, 21, 5, 0}));
+    AppSettings s;
+    s.Date = 2;  // day first, and time 0: the 12-hour clock
+    EXPECT_EQ(FormatDialogDateTime(dt, s), "15-03-2024 09:05 PM");
+    EXPECT_EQ(FormatDialogDateTime(dt, 0, 1), "2024-03-15 21:05");
+    EXPECT_EQ(MakeResultDateTime("20240315", ""), (DateTime{2024, 3, 15, 0, 0, 0}));
     // A short DATE shifts the pieces: the result is no valid date.
     EXPECT_FALSE(MakeResultDateTime("2024315", "2105").IsValid());
-    EXPECT_EQ(MakeResultDateTime("20240315", ""), (DateTime{2024, 3, 15, 0, 0, 0}));
+    const DateTime invalid = MakeResultDateTime("20241345", "2599");
+    EXPECT_EQ(FormatListDate(invalid, 0) + FormatListTime(invalid, 1) +
+                  FormatDialogDateTime(invalid, 0, 0),
+              "");
     EXPECT_TRUE((DateTime{2024, 2, 29, 23, 59, 0}.IsValid()));
-    EXPECT_FALSE((DateTime{2023, 2, 29, 0, 0, 0}.IsValid()));
-    EXPECT_FALSE((DateTime{1900, 2, 29, 0, 0, 0}.IsValid()));
-    EXPECT_FALSE((DateTime{2024, 4, 31, 0, 0, 0}.IsValid()));
+    for (const DateTime& day :
+         {DateTime{2023, 2, 29}, DateTime{1900, 2, 29}, DateTime{2024, 4, 31}})
+        EXPECT_FALSE(day.IsValid()) << day.year;
     EXPECT_EQ(MakeStoredDate(987, 12, 31), "09871231");
 }
 
@@ -104,19 +104,6 @@ TEST(ListTime, TwelveAndTwentyFourHourClocks) {
     }
 }
 
-TEST(DialogDateTime, DateBlankTimeOrNothingForAnInvalidDate) {
-    AppSettings s;
-    s.Date = 2;
-    s.time = 0;
-    DateTime dt = MakeResultDateTime("20240315", "2105");
-    EXPECT_EQ(FormatDialogDateTime(dt, s), "15-03-2024 09:05 PM");
-    EXPECT_EQ(FormatDialogDateTime(dt, 0, 1), "2024-03-15 21:05");
-    DateTime invalid = MakeResultDateTime("20241345", "2599");
-    EXPECT_EQ(FormatListDate(invalid, 0), "");
-    EXPECT_EQ(FormatListTime(invalid, 1), "");
-    EXPECT_EQ(FormatDialogDateTime(invalid, 0, 0), "");
-}
-
 TEST(Limits, ShowAndReadBackInBothUnits) {
     EXPECT_EQ(LimitToDisplay(2.4f, 1), "2.7");   // no rounding addend
     EXPECT_EQ(LimitToDisplay(2.4f, -1), "2.4");  // only unit 1 shows mmol/mol here
@@ -128,26 +115,28 @@ TEST(Limits, ShowAndReadBackInBothUnits) {
         EXPECT_EQ(LimitFromDisplay(LimitToDisplay(limit, 0), 0), limit) << limit;
 }
 
+// UTF-8 as it is (also four bytes for one character); bytes that are not UTF-8 (Latin-1,
+// an overlong NUL, a cut sequence, a surrogate) byte by byte as Latin-1; control characters,
+// the no-break space, the right-to-left override and the byte order mark as their code, and
+// an escape typed as an id with its bracket escaped.
 TEST(DisplayIdText, ShowsEveryStoredByteAndNoInvisibleCharacter) {
     const struct {
-        std::string stored;  // octal escapes: bytes as the analyzer sent them
+        std::string stored;
         const char* shown;
-    } cases[] = {
-        {"33197161234567", "33197161234567"},
-        {"", ""},
-        {"Jos\303\251", "José"},               // UTF-8 as it is
-        {"\360\237\230\200", "😀"},             // four bytes, one character
-        {"Jos\351", "José"},                   // not UTF-8: Latin-1, byte by byte
-        {"A\300\200", "AÀ⟨80⟩"},               // overlong NUL is not UTF-8
-        {"A\342\202", "Aâ⟨82⟩"},               // cut sequence
-        {"\355\240\200", "í⟨A0⟩⟨80⟩"},         // surrogate
-        {std::string("P\0001", 3), "P⟨00⟩1"},  // control characters
-        {"P\0331\177", "P⟨1B⟩1⟨7F⟩"},
-        {"P\302\2401", "P⟨A0⟩1"},            // no-break space
-        {"AB\342\200\256DC", "AB⟨202E⟩DC"},  // right-to-left override
-        {"\357\273\277A", "⟨FEFF⟩A"},        // byte order mark
-        {"⟨1B⟩", "⟨27E8⟩1B⟩"},               // an escape typed as an id
-    };
+    } cases[] = {{"33197161234567", "33197161234567"},
+                 {"", ""},
+                 {"Jos\303\251", "José"},
+                 {"\360\237\230\200", "😀"},
+                 {"Jos\351", "José"},
+                 {"A\300\200", "AÀ⟨80⟩"},
+                 {"A\342\202", "Aâ⟨82⟩"},
+                 {"\355\240\200", "í⟨A0⟩⟨80⟩"},
+                 {"P\0331\177", "P⟨1B⟩1⟨7F⟩"},
+                 {"P\302\2401", "P⟨A0⟩1"},
+                 {"AB\342\200\256DC", "AB⟨202E⟩DC"},
+                 {"\357\273\277A", "⟨FEFF⟩A"},
+                 {"⟨1B⟩", "⟨27E8⟩1B⟩"},
+                 {{"P\0001", 3}, "P⟨00⟩1"}};
     for (const auto& c : cases) EXPECT_EQ(DisplayIdText(c.stored), c.shown) << c.stored;
 }
 
