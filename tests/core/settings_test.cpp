@@ -24,39 +24,37 @@ class SettingsFile : public ::testing::Test {
   protected:
     void Put(const std::string& bytes) { test::WriteWholeFile(path_, bytes); }
     std::string Get() const { return test::ReadWholeFile(path_); }
-    AppSettings Load() {
+    AppSettings Load(const std::string& home) {
         AppSettings s;
-        LoadSettings(s, home_.path());
+        s.Name = "stale";
+        LoadSettings(s, home);
         return s;
     }
+    AppSettings Load() { return Load(home_.path()); }
 
     test::TempDir home_;
     std::string path_ = SettingsFilePath(home_.path());
 };
 
-TEST_F(SettingsFile, MissingFileGivesTheDefaultsAndIsCreated) {
-    AppSettings s;
-    s.Name = "stale";
-    LoadSettings(s, home_.path());
-    EXPECT_EQ(Values(s), "0 0 1 2.4 2.4 13 13 0||");
+TEST_F(SettingsFile, MissingFileGivesTheDefaultsAndIsCreatedWhereTheHomeCanHoldIt) {
+    const std::string missing = home_.File("no/home");
+    EXPECT_EQ(Values(Load(missing)), "0 0 1 2.4 2.4 13 13 0||");
+    EXPECT_FALSE(std::filesystem::exists(missing));
+    EXPECT_EQ(Values(Load()), "0 0 1 2.4 2.4 13 13 0||");
     EXPECT_EQ(Get(),
               "[SETTING VALUE]\r\nunit=0\r\nDate=0\r\ntime=1\r\nhigh=2.4\r\nlow=2.4\r\n"
               "PID_Digit=13\r\nOPID_Digit=13\r\nlang=0\r\nName=\r\nHospital=\r\nEmail=\r\n"
               "Command=\r\n");
 }
 
-TEST_F(SettingsFile, KeysMissingFromAFileReadAsMinusOne) {
-    const std::string partial = "[SETTING VALUE]\r\nunit=1\r\nName=Dr. Who\r\n";
-    Put(partial);
-    EXPECT_EQ(Values(Load()), "1 -1 -1 -1 -1 13 13 -1|Dr. Who|-1");
-    EXPECT_EQ(Get(), partial) << "loading never writes";
-}
-
-TEST_F(SettingsFile, OnlyTheBarcodeDigitsAreRepaired) {
-    Put("[SETTING VALUE]\nunit=-1\nDate=7\ntime=-1\nhigh=-1\nPID_Digit=20\nOPID_Digit=-1\n"
-        "lang=abc\nlow= 3.75 \nName=-1\n");
+TEST_F(SettingsFile, MissingKeysReadAsMinusOneAndOnlyTheBarcodeDigitsAreRepaired) {
+    const std::string file =
+        "[SETTING VALUE]\nunit=-1\nDate=7\nPID_Digit=20\nOPID_Digit=-1\n"
+        "lang=abc\nlow= 3.75 \nName=-1\n";
+    Put(file);
     // More than the whole id is the whole id; a language that is no number is 0.
     EXPECT_EQ(Values(Load()), "-1 7 -1 -1 3.75 13 13 0|-1|-1");
+    EXPECT_EQ(Get(), file) << "loading never writes";
 
     // Digits the id trimming could not add one to, or that would keep nothing.
     const std::pair<const char*, int32_t> digits[] = {
@@ -89,14 +87,6 @@ TEST_F(SettingsFile, SaveWritesEveryKeyInPlaceAndLoadReadsThemBack) {
     // Blanks around values do not survive the file.
     EXPECT_EQ(Values(Load()), "1 2 1 7.1 4 7 13 0|Dr. A|St. B");
     EXPECT_EQ(Load().Command, s.Command.substr(0, 99));
-}
-
-TEST_F(SettingsFile, UnwritableHomeLeavesTheDefaultsInMemory) {
-    const std::string missing = home_.File("no/home");
-    AppSettings s;
-    LoadSettings(s, missing);
-    EXPECT_EQ(Values(s), "0 0 1 2.4 2.4 13 13 0||");
-    EXPECT_FALSE(std::filesystem::exists(missing));
 }
 
 struct NumberCase {
