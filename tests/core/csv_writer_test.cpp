@@ -26,12 +26,7 @@ TEST(CsvField, OnlyCellsThatWouldShiftColumnsAreQuoted) {
     const struct {
         std::string cell, written;
     } cases[] = {
-        {"6.5 %", "6.5 %"},
-        {"< 4 %", "< 4 %"},
-        {"> 130 mmol/mol", "> 130 mmol/mol"},
-        {"O'NEIL", "O'NEIL"},
-        {"  padded ", "  padded "},
-        {"", ""},
+        {"  > 130 O'NEIL ", "  > 130 O'NEIL "},
         {"\xC3\xA9t\xE9", "\xC3\xA9t\xE9"},  // bytes go through as they are
         {"SMITH, J", "\"SMITH, J\""},
         {"5\" tall", "\"5\"\" tall\""},
