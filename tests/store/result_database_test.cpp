@@ -61,12 +61,13 @@ std::string IndexColumns(sqlite3* db, const std::string& index) {
 class ResultDatabaseTest : public ::testing::Test {
   protected:
     // A start of the program in the home folder, once the one before has closed.
-    ResultDatabase& Start(Clock& with) {
+    ResultDatabase& Start(Clock& with, const std::string& dir) {
         db.reset();
         db.emplace(with).OnIndexProgress = [this](int percent) { progress.push_back(percent); };
-        problem = db->InitResultDatabase(home.path());
+        problem = db->InitResultDatabase(dir);
         return *db;
     }
+    ResultDatabase& Start(Clock& with) { return Start(with, home.path()); }
     ResultDatabase& Start() { return Start(clock); }
     // What the last start reported, as "file: reason".
     std::string Said() const { return problem ? problem->File + ": " + problem->Reason : "-"; }
@@ -117,25 +118,6 @@ TEST_F(ResultDatabaseTest, LaterStartOpensTheSameFilesNewestFirstAndWritesNothin
 }
 
 TEST_F(ResultDatabaseTest, CurrentUserNamesTheDatabaseFileAndItsTableSet) {
-    for (auto [file, table] :
-         {std::pair{"clinic2.sqlite", "WardB"}, std::pair{kDownloadDbFile, kDownloadTableName}}) {
-        ResultTable t(clock);
-        t.SetTableName(table);
-        ASSERT_TRUE(t.Create(home.File(file)));
-        if (std::string(table) == "WardB") AddResults(t, {"20230505 1010"});
-    }
-    WriteProfileString("User Count", "current_user", "clinic2.sqlite", home.File(kUserInfoIni));
-    WriteProfileString("Table Count", "current_table", "WardB", home.File("clinic2.ini"));
-
-    EXPECT_EQ(Dates(Start().MainTable), (Strings{"20230505 1010"}));
-    EXPECT_EQ(db->CurrentTable, "WardB");
-    EXPECT_EQ(db->MainDbPath, home.File("clinic2.sqlite"));
-    EXPECT_TRUE(db->DownloadTable.IsOpen());
-    EXPECT_EQ(home.List(), (Strings{"TAVRINA1cExpertDown.sqlite", "clinic2.ini", "clinic2.sqlite",
-                                    "user_info.ini"}));
-}
-
-TEST_F(ResultDatabaseTest, NewUserFileNamedInTheUserListOpensAgainOnTheNextStart) {
     const std::string users = home.File(kUserInfoIni);
     WriteProfileString("User Count", "current_user", "clinic2.sqlite", users);
     WriteProfileString("User Count", "cnt", "1", users);
@@ -144,6 +126,19 @@ TEST_F(ResultDatabaseTest, NewUserFileNamedInTheUserListOpensAgainOnTheNextStart
     EXPECT_EQ(ReadProfileString("User Count", "cnt", "-1", users), "2");
     EXPECT_EQ(Dates(Start().MainTable), (Strings{"20240101 0800"}));
     EXPECT_EQ(db->CurrentTable, "HospitalTlb");
+
+    // Another table of that file, named as current in its table set.
+    ResultTable ward(clock);
+    ward.SetTableName("WardB");
+    ASSERT_TRUE(ward.Create(home.File("clinic2.sqlite")));
+    AddResults(ward, {"20230505 1010"});
+    ward.Close();
+    WriteProfileString("Table Count", "current_table", "WardB", home.File("clinic2.ini"));
+    EXPECT_EQ(Dates(Start().MainTable), (Strings{"20230505 1010"}));
+    EXPECT_EQ(db->CurrentTable, "WardB");
+    EXPECT_TRUE(db->DownloadTable.IsOpen());
+    EXPECT_EQ(home.List(), (Strings{"TAVRINA1cExpertDown.sqlite", "clinic2.ini", "clinic2.sqlite",
+                                    "user_info.ini"}));
 }
 
 TEST_F(ResultDatabaseTest, OlderFileGainsTheDuplicateIndexAtItsNextStartAndReportsProgress) {
@@ -201,13 +196,10 @@ TEST_F(ResultDatabaseTest, AFileThatCannotBeUsedIsNamedWithItsReasonAndLeftAsItW
 }
 
 TEST_F(ResultDatabaseTest, AHomeThatCannotHoldFilesIsReportedWithTheSystemsReason) {
-    const std::string notAFolder = home.File("home");
-    test::WriteWholeFile(notAFolder, "");
-    ResultDatabase db(clock);
-    const std::optional<StoreProblem> problem = db.InitResultDatabase(notAFolder);
-    ASSERT_TRUE(problem.has_value());
-    EXPECT_EQ(problem->File + ": " + problem->Reason,
-              notAFolder + "/" + kMainDbFile + ": unable to open database file (Not a directory)");
+    test::WriteWholeFile(home.File("home"), "");
+    Start(clock, home.File("home"));
+    EXPECT_EQ(Said(), home.File("home/") + kMainDbFile +
+                          ": unable to open database file (Not a directory)");
 }
 
 // A clock whose pauses can end another program's lock, as a real wait would.
@@ -250,20 +242,10 @@ using ResultListReaderTest = ResultDatabaseTest;
 TEST_F(ResultListReaderTest, OneStatementReadsTheFilteredRowsInOrderIntoTheCompactArray) {
     ResultTable& t = Start().MainTable;
     const std::string createdAs = CreateStatement(t);
-    const struct {
-        const char *date, *pid, *remark;
-        int diagnose;
-    } rows[] = {{"20240301", "O'NEIL", "", 2},
-                {"20240315", "P2", "r\xC3\xA9mark", 0},
-                {"20240310", "", "x", 4}};
-    for (const auto& r : rows) {
-        ASSERT_TRUE(t.AddNew());
-        t.DATE = r.date;
-        t.PID = r.pid;
-        t.Remark = r.remark;
-        t.P_DIAGNOSE = r.diagnose;
-        ASSERT_TRUE(t.Commit());
-    }
+    ASSERT_TRUE(
+        t.Execute("INSERT INTO [HospitalTlb] (DATE, PID, Remark, P_DIAGNOSE) VALUES "
+                  "('20240301', 'O''NEIL', '', 2), ('20240315', 'P2', 'r\xC3\xA9mark', 0), "
+                  "('20240310', '', 'x', 4)"));
     EXPECT_TRUE(EnsureResultListIndexes(t)) << "again: they exist already";
     EXPECT_EQ(CreateStatement(t), createdAs);
 
