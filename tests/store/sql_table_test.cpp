@@ -118,31 +118,22 @@ TEST_F(SqlTableTest, CommitStoresEveryTypeAndClearedTextAsNull) {
     EXPECT_EQ(std::string(t.d.Data(), t.d.Length()), std::string(blob, 3));
 }
 
-TEST_F(SqlTableTest, RowIdListGrowsByFiveThousandWhenFull) {
+// A requery reads its row ids as rows are visited; every write through the
+// table keeps the list the requery's snapshot with new rows appended. The list
+// grows by five thousand ids when full.
+TEST_F(SqlTableTest, RowIdListGrowsAndStaysTheRequerysSnapshotThroughWritesAndClose) {
     ASSERT_TRUE(t.Create(path));
+    const int rows = SqlTable::kRowIdSpare + 1;  // more than a requery reads at once too
     ASSERT_TRUE(t.BeginTransaction());
-    for (int i = 1; i < SqlTable::kRowIdSpare; ++i) ASSERT_TRUE(AddSample(t, "", i));
-    EXPECT_EQ(t.RowIdCapacity(), 5000);
-    ASSERT_TRUE(AddSample(t, "", 5000));
-    EXPECT_EQ(t.RowIdCapacity(), 10000);
-    ASSERT_TRUE(AddSample(t, "", 5001));
+    for (int i = 1; i <= rows; ++i) {
+        ASSERT_TRUE(AddSample(t, "r" + std::to_string(i), i));
+        ASSERT_EQ(t.RowIdCapacity(), i < 5000 ? 5000 : 10000) << i;
+    }
     ASSERT_TRUE(t.CommitTransaction());
-    EXPECT_EQ(t.RowCount(), 5001);
     for (int row : {1, 4999, 5000, 5001}) {
         ASSERT_TRUE(t.MoveTo(row));
         EXPECT_EQ(t.b, row);
     }
-}
-
-// A requery reads its row ids as rows are visited; every write through the
-// table keeps the list the requery's snapshot with new rows appended.
-TEST_F(SqlTableTest, RequeryStaysASnapshotThroughWritesAndClose) {
-    ASSERT_TRUE(t.Create(path));
-    // More rows than a requery reads at once, so the rest stay pending.
-    const int rows = SqlTable::kFirstRowIds + 3;
-    ASSERT_TRUE(t.BeginTransaction());
-    for (int i = 1; i <= rows; ++i) ASSERT_TRUE(AddSample(t, "r" + std::to_string(i), i));
-    ASSERT_TRUE(t.CommitTransaction());
     t.orderBy = "[B] DESC";
     ASSERT_TRUE(t.Requery());
     ASSERT_TRUE(t.MoveTo(2));
@@ -208,11 +199,9 @@ TEST_F(SqlTableTest, HasRowWhereComparesStoredTextsAndLeavesTheCursor) {
     for (const char* a : {"1234 ", "O'NEIL", "x"}) ASSERT_TRUE(AddSample(t, a, 1));
     ASSERT_TRUE(t.Requery());
     ASSERT_TRUE(t.MoveTo(2));
-    const std::string condition = "[A] = ?1 AND [B] = 1";
-    EXPECT_TRUE(t.HasRowWhere(condition, {"1234 "}));
-    EXPECT_FALSE(t.HasRowWhere(condition, {"1234"}));
-    EXPECT_FALSE(t.HasRowWhere(condition, {"1234  "}));
-    EXPECT_TRUE(t.HasRowWhere(condition, {"O'NEIL"}));
+    for (auto [id, found] : {std::pair{"1234 ", true}, std::pair{"1234", false},
+                             std::pair{"1234  ", false}, std::pair{"O'NEIL", true}})
+        EXPECT_EQ(t.HasRowWhere("[A] = ?1 AND [B] = 1", {id}), found) << id;
     EXPECT_EQ(t.Position(), 2);
     EXPECT_EQ(t.a.str(), "O'NEIL");
     EXPECT_EQ(t.RowCount(), 3);
@@ -226,28 +215,20 @@ TEST_F(SqlTableTest, UpdateWhereRefusesAnOverlongConditionInsteadOfTruncatingIt)
     t.a = "changed";
     t.c = 7.5;
     // " WHERE " + condition is one formatted piece: 9,999 characters fit.
-    auto condition = [](size_t length) {
-        std::string c = "[B] = 1";
-        return c + std::string(length - c.size(), ' ');
-    };
-    EXPECT_FALSE(t.UpdateWhere(condition(9999 - 7 + 1)));
+    const std::string fits = "[B] = 1" + std::string(9999 - 7 - 7, ' ');
+    EXPECT_FALSE(t.UpdateWhere(fits + " "));
     EXPECT_EQ(Query(t, "SELECT A FROM [T] WHERE B = 1"), Strings{"one"});
-    EXPECT_TRUE(t.UpdateWhere(condition(9999 - 7)));
+    EXPECT_TRUE(t.UpdateWhere(fits));
     EXPECT_EQ(Query(t, "SELECT A || '/' || B || '/' || C FROM [T] ORDER BY ROWID"),
               (Strings{"changed/1/7.5", "two/2/0.0"}));
     EXPECT_FALSE(t.UpdateWhere("no such column = 1")) << "a failed update is reported";
 }
 
 TEST_F(SqlTableTest, QuotedPatientIdIsFoundAndDeletedThroughALiteral) {
-    EXPECT_EQ(SqlLiteral("O'NEIL"), "'O''NEIL'");
     ResultTable r(clock);
     r.SetTableName("HospitalTlb");
     ASSERT_TRUE(r.Create(path));
-    for (const char* pid : {"O'NEIL", "ONEIL", "O'"}) {
-        ASSERT_TRUE(r.AddNew());
-        r.PID = pid;
-        ASSERT_TRUE(r.Commit());
-    }
+    ASSERT_TRUE(r.Execute("INSERT INTO HospitalTlb (PID) VALUES ('O''NEIL'), ('ONEIL'), ('O''')"));
     r.filter = "[PID]=" + SqlLiteral("O'NEIL");
     ASSERT_TRUE(r.RequeryNonEmpty());
     EXPECT_EQ(r.RowCount(), 1);
