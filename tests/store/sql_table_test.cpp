@@ -66,17 +66,21 @@ class SqlTableTest : public ::testing::Test {
         for (const std::string& s : sql) ASSERT_TRUE(scratch.Execute(s)) << s;
     }
 
+    void SetUp() override { ASSERT_TRUE(t.Create(path)); }
+
     VirtualClock clock;
     test::TempDir dir;
     std::string path = dir.File("t.sqlite");
     SampleTable t{clock};
 };
 
-TEST_F(SqlTableTest, FilterOrderAndMovesWalkTheMatchingRows) {
-    EXPECT_FALSE(t.Open(path));
-    EXPECT_TRUE(dir.List().empty()) << "opening makes no file";
-    t.Close();
-    ASSERT_TRUE(t.Create(path));
+// Requeries reuse an unchanged count; any change, by this connection (also
+// one rolled back) or another, or of the filter, counts again.
+TEST_F(SqlTableTest, FilterOrderAndMovesWalkTheMatchingRowsAndTheCountFollowsEveryChange) {
+    SampleTable other(clock);
+    EXPECT_FALSE(other.Open(dir.File("missing.sqlite")));
+    EXPECT_EQ(dir.List(), Strings{"t.sqlite"}) << "opening makes no file";
+    other.Close();
     EXPECT_FALSE(t.RequeryNonEmpty());
     for (int i = 1; i <= 5; ++i) ASSERT_TRUE(AddSample(t, "r" + std::to_string(i), i));
 
@@ -90,13 +94,30 @@ TEST_F(SqlTableTest, FilterOrderAndMovesWalkTheMatchingRows) {
     ASSERT_TRUE(t.MoveTo(3));
     EXPECT_EQ(t.a.str(), "r3");
 
+    t.filter = "";
+    ASSERT_TRUE(t.Requery());
+    ASSERT_TRUE(t.Requery());
+    EXPECT_EQ(t.RowCount(), 5);
+    ASSERT_TRUE(other.Open(path));
+    ASSERT_TRUE(other.Execute("INSERT INTO [T] (B) VALUES (6)"));
+    ASSERT_TRUE(t.Requery());
+    EXPECT_EQ(t.RowCount(), 6);
+    ASSERT_TRUE(t.BeginTransaction());
+    EXPECT_FALSE(t.BeginTransaction()) << "no nesting";
+    ASSERT_TRUE(AddSample(t, "r", 7));
+    ASSERT_TRUE(t.Requery());
+    EXPECT_EQ(t.RowCount(), 7);
+    ASSERT_TRUE(t.RollbackTransaction());
+    EXPECT_FALSE(t.CommitTransaction()) << "none open";
+    ASSERT_TRUE(t.Requery());
+    EXPECT_EQ(t.RowCount(), 6);
+
     t.filter = "no such column = 1";
     EXPECT_TRUE(t.Requery()) << "a bad filter counts as no rows once mapped";
     EXPECT_EQ(t.RowCount(), 0);
 }
 
 TEST_F(SqlTableTest, CommitStoresEveryTypeAndClearedTextAsNull) {
-    ASSERT_TRUE(t.Create(path));
     ASSERT_TRUE(t.AddNew());
     ASSERT_TRUE(t.Commit());
     ASSERT_TRUE(t.AddNew());
@@ -122,7 +143,6 @@ TEST_F(SqlTableTest, CommitStoresEveryTypeAndClearedTextAsNull) {
 // table keeps the list the requery's snapshot with new rows appended. The list
 // grows by five thousand ids when full.
 TEST_F(SqlTableTest, RowIdListGrowsAndStaysTheRequerysSnapshotThroughWritesAndClose) {
-    ASSERT_TRUE(t.Create(path));
     const int rows = SqlTable::kRowIdSpare + 1;  // more than a requery reads at once too
     ASSERT_TRUE(t.BeginTransaction());
     for (int i = 1; i <= rows; ++i) {
@@ -167,35 +187,7 @@ TEST_F(SqlTableTest, RowIdListGrowsAndStaysTheRequerysSnapshotThroughWritesAndCl
     EXPECT_EQ(t.RowCount(), 2);
 }
 
-// Requeries reuse an unchanged count; any change, by this connection (also
-// one rolled back) or another, counts again.
-TEST_F(SqlTableTest, RowCountFollowsEveryChange) {
-    ASSERT_TRUE(t.Create(path));
-    for (int i = 1; i <= 3; ++i) ASSERT_TRUE(AddSample(t, "r", i));
-    ASSERT_TRUE(t.Requery());
-    ASSERT_TRUE(t.Requery());
-    EXPECT_EQ(t.RowCount(), 3);
-    SampleTable other(clock);
-    ASSERT_TRUE(other.Open(path));
-    ASSERT_TRUE(other.Execute("INSERT INTO [T] (B) VALUES (4)"));
-    ASSERT_TRUE(t.Requery());
-    EXPECT_EQ(t.RowCount(), 4);
-    ASSERT_TRUE(t.BeginTransaction());
-    EXPECT_FALSE(t.BeginTransaction()) << "no nesting";
-    ASSERT_TRUE(AddSample(t, "r", 5));
-    ASSERT_TRUE(t.Requery());
-    EXPECT_EQ(t.RowCount(), 5);
-    ASSERT_TRUE(t.RollbackTransaction());
-    EXPECT_FALSE(t.CommitTransaction()) << "none open";
-    ASSERT_TRUE(t.Requery());
-    EXPECT_EQ(t.RowCount(), 4);
-    t.filter = "[B] > 2";
-    ASSERT_TRUE(t.Requery());
-    EXPECT_EQ(t.RowCount(), 2);
-}
-
 TEST_F(SqlTableTest, HasRowWhereComparesStoredTextsAndLeavesTheCursor) {
-    ASSERT_TRUE(t.Create(path));
     for (const char* a : {"1234 ", "O'NEIL", "x"}) ASSERT_TRUE(AddSample(t, a, 1));
     ASSERT_TRUE(t.Requery());
     ASSERT_TRUE(t.MoveTo(2));
@@ -208,7 +200,6 @@ TEST_F(SqlTableTest, HasRowWhereComparesStoredTextsAndLeavesTheCursor) {
 }
 
 TEST_F(SqlTableTest, UpdateWhereRefusesAnOverlongConditionInsteadOfTruncatingIt) {
-    ASSERT_TRUE(t.Create(path));
     ASSERT_TRUE(AddSample(t, "one", 1));
     ASSERT_TRUE(AddSample(t, "two", 2));
     ASSERT_TRUE(t.MoveTo(1));
@@ -243,9 +234,11 @@ TEST_F(SqlTableTest, QuotedPatientIdIsFoundAndDeletedThroughALiteral) {
 }
 
 TEST_F(SqlTableTest, OlderTableGainsTheMissingColumnsAndFillsThemOnceReopened) {
-    MakeOlderTable("HospitalTlb",
-                   {"CREATE TABLE [HospitalTlb] ( [DATE] TEXT,[TIME] TEXT,[HbA1c_VALUE] TEXT)",
-                    "INSERT INTO [HospitalTlb] VALUES('20240102','0930','065')"});
+    MakeOlderTable(
+        "HospitalTlb",
+        {"CREATE TABLE [HospitalTlb] ( [DATE] TEXT,[TIME] TEXT,[HbA1c_VALUE] TEXT)",
+         "INSERT INTO [HospitalTlb] VALUES('20240102','0930','065')",
+         "CREATE TABLE [Old Data] ([DATE] TEXT)", "INSERT INTO [Old Data] VALUES('20240102')"});
     ResultTable r(clock);
     r.SetTableName("HospitalTlb");
     ASSERT_TRUE(r.Open(path));
@@ -270,8 +263,6 @@ TEST_F(SqlTableTest, OlderTableGainsTheMissingColumnsAndFillsThemOnceReopened) {
 
     // The fill names the table bare, so under a name that needs brackets the
     // added columns are left unfilled.
-    MakeOlderTable("Old Data", {"CREATE TABLE [Old Data] ([DATE] TEXT)",
-                                "INSERT INTO [Old Data] VALUES('20240102')"});
     ResultTable old(clock);
     old.SetTableName("Old Data");
     ASSERT_TRUE(old.Open(path));
@@ -280,6 +271,7 @@ TEST_F(SqlTableTest, OlderTableGainsTheMissingColumnsAndFillsThemOnceReopened) {
 }
 
 TEST_F(SqlTableTest, ExtraOrReorderedStoredColumnsKeepEveryValueIncludingQuotes) {
+    t.Close();
     MakeOlderTable("T", {"CREATE TABLE [T] ([B] INT, [A] TEXT, [C] DOUBLE, [D] LongBinary, "
                          "[EXTRA] TEXT)"});
     ASSERT_TRUE(t.Open(path));
@@ -299,7 +291,6 @@ TEST_F(SqlTableTest, ExtraOrReorderedStoredColumnsKeepEveryValueIncludingQuotes)
 }
 
 TEST_F(SqlTableTest, FailedInsertIsReportedAndAddsNoRowId) {
-    ASSERT_TRUE(t.Create(path));
     ASSERT_TRUE(AddSample(t, "one", 1));
     ASSERT_TRUE(t.Execute("DROP TABLE [T]"));
     EXPECT_FALSE(AddSample(t, "two", 2));
