@@ -79,7 +79,7 @@ class ResultDatabaseTest : public ::testing::Test {
     std::vector<int> progress;
 };
 
-TEST_F(ResultDatabaseTest, FirstStartMakesBothDatabasesAndBothIniFiles) {
+TEST_F(ResultDatabaseTest, FirstStartMakesBothDatabasesAndBothIniFilesALaterOneOpensThem) {
     Start();
     EXPECT_EQ(home.List(), (Strings{"TAVRINA1cExpert.ini", "TAVRINA1cExpert.sqlite",
                                     "TAVRINA1cExpertDown.sqlite", "user_info.ini"}));
@@ -96,10 +96,8 @@ TEST_F(ResultDatabaseTest, FirstStartMakesBothDatabasesAndBothIniFiles) {
     EXPECT_EQ(CreateStatement(db->MainTable), "CREATE TABLE [HospitalTlb]" + columns);
     EXPECT_EQ(CreateStatement(db->DownloadTable), "CREATE TABLE [DownLoadData]" + columns);
     EXPECT_EQ(db->DatabaseReady, 1);
-}
 
-TEST_F(ResultDatabaseTest, LaterStartOpensTheSameFilesNewestFirstAndWritesNothing) {
-    AddResults(Start().MainTable, {"20240101 0800", "20240301 0700", "20240301 0900"});
+    AddResults(db->MainTable, {"20240101 0800", "20240301 0700", "20240301 0900"});
     db.reset();
     const auto before = Snapshot(home);
     EXPECT_EQ(Dates(Start().MainTable),
