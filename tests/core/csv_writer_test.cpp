@@ -12,13 +12,10 @@ namespace {
 
 struct Cells : CsvCellSource {
     std::vector<std::vector<std::string>> rows;
-    int columns = 7;
     size_t Rows() const override { return rows.size(); }
-    int Columns() const override { return columns; }
+    int Columns() const override { return 7; }
     std::string_view Cell(size_t row, int column) const override {
-        const auto& cells = rows[row];
-        return column < static_cast<int>(cells.size()) ? std::string_view(cells[column])
-                                                       : std::string_view();
+        return column < static_cast<int>(rows[row].size()) ? rows[row][column] : std::string_view();
     }
 };
 
