@@ -68,15 +68,10 @@ TEST_F(SettingsFile, MissingKeysReadAsMinusOneAndOnlyTheBarcodeDigitsAreRepaired
 
 TEST_F(SettingsFile, SaveWritesEveryKeyInPlaceAndLoadReadsThemBack) {
     Put("; clinic settings\n[SETTING VALUE]\nunit=0\nextra=kept\n");
-    AppSettings s = DefaultSettings();
-    s.unit = 1;
-    s.Date = 2;
-    s.high = 7.06f;
-    s.low = 3.95f;
-    s.PID_Digit = 7;
-    s.Name = "Dr. A";
-    s.Hospital = "  St. B  ";
-    s.Command = "Fasting;\"quoted\"" + std::string(150, 'n');
+    // In the order of the keys: unit Date time high low PID_Digit OPID_Digit lang Name ...
+    const AppSettings s{1,       2,           1,  7.06f,
+                        3.95f,   7,           13, 0,
+                        "Dr. A", "  St. B  ", "", "Fasting;\"quoted\"" + std::string(150, 'n')};
     SaveSettings(s, home_.path());
     EXPECT_EQ(Get(),
               "; clinic settings\n[SETTING VALUE]\nunit=1\nextra=kept\nDate=2\ntime=1\n"
