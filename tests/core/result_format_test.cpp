@@ -96,11 +96,10 @@ TEST(ListTime, TwelveAndTwentyFourHourClocks) {
     for (const TimeCase& c : cases) {
         DateTime dt{2024, 1, 1, c.hour, c.minute, 0};
         EXPECT_EQ(FormatListTime(dt, 0), c.twelve) << c.hour;
-        EXPECT_EQ(FormatListTime(dt, 1), c.twentyFour) << c.hour;
-        EXPECT_EQ(ListTimeKey(c.twelve), c.hour * 60 + c.minute) << c.twelve;
-        EXPECT_EQ(ListTimeKey(c.twentyFour), c.hour * 60 + c.minute) << c.twentyFour;
-        EXPECT_EQ(FormatListTime(dt, 2), c.twentyFour) << "out of range " << c.hour;
-        EXPECT_EQ(FormatListTime(dt, -1), c.twentyFour) << "key missing " << c.hour;
+        for (int setting : {1, 2, -1})  // 2 is out of range, -1 the key missing from the file
+            EXPECT_EQ(FormatListTime(dt, setting), c.twentyFour) << c.hour << " " << setting;
+        for (const char* shown : {c.twelve, c.twentyFour})
+            EXPECT_EQ(ListTimeKey(shown), c.hour * 60 + c.minute) << shown;
     }
 }
 
