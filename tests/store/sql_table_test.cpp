@@ -117,26 +117,44 @@ TEST_F(SqlTableTest, FilterOrderAndMovesWalkTheMatchingRowsAndTheCountFollowsEve
     EXPECT_EQ(t.RowCount(), 0);
 }
 
-TEST_F(SqlTableTest, CommitStoresEveryTypeAndClearedTextAsNull) {
-    ASSERT_TRUE(t.AddNew());
-    ASSERT_TRUE(t.Commit());
-    ASSERT_TRUE(t.AddNew());
-    EXPECT_FALSE(t.MoveTo(1)) << "no moves while adding";
-    t.a.Clear();
-    t.b = 2;
-    t.c = 2.5;
+// Every type goes into its own column and cleared text is stored as NULL, whether the stored
+// table has the columns in order or reordered and one more (then the insert names them).
+TEST_F(SqlTableTest, CommitStoresEveryTypeInItsOwnColumnAndClearedTextAsNull) {
     const char blob[] = {1, 0, 2};
-    t.d.AssignBytes(blob, 3);
-    ASSERT_TRUE(t.Commit());
-
-    EXPECT_EQ(Query(t,
-                    "SELECT quote(A) || '/' || B || '/' || C || '/' || quote(D) FROM [T] "
-                    "ORDER BY ROWID"),
-              (Strings{"''/0/0.0/NULL", "NULL/2/2.5/X'010002'"}));
-    ASSERT_TRUE(t.Requery());
-    ASSERT_TRUE(t.MoveTo(2));
-    EXPECT_DOUBLE_EQ(t.c, 2.5);
-    EXPECT_EQ(std::string(t.d.Data(), t.d.Length()), std::string(blob, 3));
+    for (bool reordered : {false, true}) {
+        SCOPED_TRACE(reordered ? "reordered" : "in order");
+        if (reordered) {
+            t.Close();
+            MakeOlderTable("T", {"CREATE TABLE [T] ([B] INT, [A] TEXT, [C] DOUBLE, "
+                                 "[D] LongBinary, [EXTRA] TEXT)"});
+            ASSERT_TRUE(t.Open(path));
+            ASSERT_TRUE(t.Requery());
+        }
+        EXPECT_EQ(t.StoredColumnCount(), reordered ? 5 : 4);
+        ASSERT_TRUE(t.AddNew());
+        ASSERT_TRUE(t.Commit());
+        ASSERT_TRUE(t.AddNew());
+        EXPECT_FALSE(t.MoveTo(1)) << "no moves while adding";
+        t.a.Clear();
+        t.b = 2;
+        t.c = 2.5;
+        t.d.AssignBytes(blob, 3);
+        ASSERT_TRUE(t.Commit());
+        ASSERT_TRUE(t.AddNew());
+        t.a = "say \"hi\", 'you'";
+        ASSERT_TRUE(t.Commit());
+        EXPECT_EQ(t.RowCount(), 3);
+        EXPECT_EQ(
+            Query(t,
+                  "SELECT quote(A) || '/' || B || '/' || C || '/' || quote(D) FROM [T] "
+                  "ORDER BY ROWID"),
+            (Strings{"''/0/0.0/NULL", "NULL/2/2.5/X'010002'", "'say \"hi\", ''you'''/0/0.0/NULL"}));
+        ASSERT_TRUE(t.Requery());
+        ASSERT_TRUE(t.MoveTo(2));
+        EXPECT_DOUBLE_EQ(t.c, 2.5);
+        EXPECT_EQ(std::string(t.d.Data(), t.d.Length()), std::string(blob, 3));
+    }
+    EXPECT_EQ(Query(t, "SELECT count(*) FROM [T] WHERE EXTRA IS NULL"), Strings{"3"});
 }
 
 // A requery reads its row ids as rows are visited; every write through the
@@ -268,26 +286,6 @@ TEST_F(SqlTableTest, OlderTableGainsTheMissingColumnsAndFillsThemOnceReopened) {
     ASSERT_TRUE(old.Open(path));
     EXPECT_EQ(Query(old, "SELECT quote(PID) || quote(P_AGE) FROM [Old Data]"),
               (Strings{"NULLNULL"}));
-}
-
-TEST_F(SqlTableTest, ExtraOrReorderedStoredColumnsKeepEveryValueIncludingQuotes) {
-    t.Close();
-    MakeOlderTable("T", {"CREATE TABLE [T] ([B] INT, [A] TEXT, [C] DOUBLE, [D] LongBinary, "
-                         "[EXTRA] TEXT)"});
-    ASSERT_TRUE(t.Open(path));
-    ASSERT_TRUE(t.Requery());
-    EXPECT_EQ(t.StoredColumnCount(), 5) << "the insert names its columns";
-    ASSERT_TRUE(t.AddNew());
-    t.a = "say \"hi\", 'you'";
-    t.b = 3;
-    t.c = 1.25;
-    t.d.AssignBytes("\x01\x02", 2);
-    ASSERT_TRUE(t.Commit());
-    EXPECT_EQ(t.RowCount(), 1);
-    EXPECT_EQ(Query(t,
-                    "SELECT A || '|' || B || '|' || C || '|' || hex(D) || '|' || "
-                    "quote(EXTRA) FROM [T]"),
-              Strings{"say \"hi\", 'you'|3|1.25|0102|NULL"});
 }
 
 TEST_F(SqlTableTest, FailedInsertIsReportedAndAddsNoRowId) {
