@@ -58,12 +58,12 @@ Strings Walk(SqlTable& t, ByteBuffer& column) {
 
 class SqlTableTest : public ::testing::Test {
   protected:
-    // Makes a fresh file whose table `name` was made and filled by `sql`.
-    void MakeOlderTable(const std::string& name, const Strings& sql) {
-        SampleTable scratch(clock, name);
-        ASSERT_TRUE(scratch.Create(path));
-        ASSERT_TRUE(scratch.Execute("DROP TABLE [" + name + "]"));
-        for (const std::string& s : sql) ASSERT_TRUE(scratch.Execute(s)) << s;
+    // Runs `sql` on the file through another connection, as another program
+    // or an older version would.
+    void Run(const Strings& sql) {
+        SampleTable other(clock);
+        ASSERT_TRUE(other.Open(path));
+        for (const std::string& s : sql) ASSERT_TRUE(other.Execute(s)) << s;
     }
 
     void SetUp() override { ASSERT_TRUE(t.Create(path)); }
@@ -80,7 +80,6 @@ TEST_F(SqlTableTest, FilterOrderAndMovesWalkTheMatchingRowsAndTheCountFollowsEve
     SampleTable other(clock);
     EXPECT_FALSE(other.Open(dir.File("missing.sqlite")));
     EXPECT_EQ(dir.List(), Strings{"t.sqlite"}) << "opening makes no file";
-    other.Close();
     EXPECT_FALSE(t.RequeryNonEmpty());
     for (int i = 1; i <= 5; ++i) ASSERT_TRUE(AddSample(t, "r" + std::to_string(i), i));
 
@@ -98,8 +97,7 @@ TEST_F(SqlTableTest, FilterOrderAndMovesWalkTheMatchingRowsAndTheCountFollowsEve
     ASSERT_TRUE(t.Requery());
     ASSERT_TRUE(t.Requery());
     EXPECT_EQ(t.RowCount(), 5);
-    ASSERT_TRUE(other.Open(path));
-    ASSERT_TRUE(other.Execute("INSERT INTO [T] (B) VALUES (6)"));
+    Run({"INSERT INTO [T] (B) VALUES (6)"});
     ASSERT_TRUE(t.Requery());
     EXPECT_EQ(t.RowCount(), 6);
     ASSERT_TRUE(t.BeginTransaction());
@@ -125,8 +123,9 @@ TEST_F(SqlTableTest, CommitStoresEveryTypeInItsOwnColumnAndClearedTextAsNull) {
         SCOPED_TRACE(reordered ? "reordered" : "in order");
         if (reordered) {
             t.Close();
-            MakeOlderTable("T", {"CREATE TABLE [T] ([B] INT, [A] TEXT, [C] DOUBLE, "
-                                 "[D] LongBinary, [EXTRA] TEXT)"});
+            Run({"DROP TABLE [T]",
+                 "CREATE TABLE [T] ([B] INT, [A] TEXT, [C] DOUBLE, "
+                 "[D] LongBinary, [EXTRA] TEXT)"});
             ASSERT_TRUE(t.Open(path));
             ASSERT_TRUE(t.Requery());
         }
@@ -195,11 +194,7 @@ TEST_F(SqlTableTest, RowIdListGrowsAndStaysTheRequerysSnapshotThroughWritesAndCl
     // A closed table holds no statement: the file can be written and reopened.
     ASSERT_TRUE(t.Requery());
     ASSERT_TRUE(t.Close());
-    {
-        SampleTable other(clock);
-        ASSERT_TRUE(other.Open(path));
-        ASSERT_TRUE(other.Execute("DELETE FROM [T] WHERE [B] > 2"));
-    }
+    Run({"DELETE FROM [T] WHERE [B] > 2"});
     ASSERT_TRUE(t.Open(path));
     ASSERT_TRUE(t.Requery());
     EXPECT_EQ(t.RowCount(), 2);
@@ -252,9 +247,7 @@ TEST_F(SqlTableTest, QuotedPatientIdIsFoundAndDeletedThroughALiteral) {
 }
 
 TEST_F(SqlTableTest, OlderTableGainsTheMissingColumnsAndFillsThemOnceReopened) {
-    MakeOlderTable(
-        "HospitalTlb",
-        {"CREATE TABLE [HospitalTlb] ( [DATE] TEXT,[TIME] TEXT,[HbA1c_VALUE] TEXT)",
+    Run({"CREATE TABLE [HospitalTlb] ( [DATE] TEXT,[TIME] TEXT,[HbA1c_VALUE] TEXT)",
          "INSERT INTO [HospitalTlb] VALUES('20240102','0930','065')",
          "CREATE TABLE [Old Data] ([DATE] TEXT)", "INSERT INTO [Old Data] VALUES('20240102')"});
     ResultTable r(clock);
