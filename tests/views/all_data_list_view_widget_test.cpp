@@ -6,7 +6,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
-#include <QTemporaryDir>
 #include <atomic>
 #include <memory>
 
@@ -18,6 +17,8 @@
 
 namespace tav {
 namespace {
+
+using Texts = std::vector<std::string>;
 
 struct FakeHost : test::LoggingViewHost, ListViewPrompts {
     FakeHost() { answer = true; }
@@ -48,14 +49,10 @@ struct Stored {
 class AllDataListViewTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(dir_.isValid());
         database_.InitResultDatabase(home_.path());
-        settings_.unit = 0;
-        settings_.Date = 0;
-        settings_.time = 1;
-        profile_ = std::make_unique<QSettings>(dir_.filePath("profile.ini"), QSettings::IniFormat);
+        settings_.time = 1;  // 24 hours
         view_ = std::make_unique<CHbA1c720AllDataListView>(host_, database_, settings_, host_,
-                                                           *profile_, searchActive_);
+                                                           profile_, searchActive_);
         view_->SetToday([] { return QDate(2024, 3, 20); });
         view_->OnInitialUpdate();
     }
@@ -84,25 +81,25 @@ class AllDataListViewTest : public ::testing::Test {
         return qobject_cast<W*>(FindControl(view_.get(), id));
     }
 
-    std::vector<std::string> Column(int column) {
-        std::vector<std::string> cells;
+    Texts Column(int column) {
+        Texts cells;
         for (int r = 0; r < view_->List().RowCount(); ++r)
             cells.push_back(view_->List().CellText(r, column).toStdString());
         return cells;
     }
 
-    std::vector<std::string> Items(int comboId) {
-        std::vector<std::string> items;
+    Texts Items(int comboId) {
+        Texts items;
         QComboBox* combo = Control<QComboBox>(comboId);
         for (int i = 0; i < combo->count(); ++i) items.push_back(combo->itemText(i).toStdString());
         return items;
     }
 
     // Every stored row as "date time value pid opid", newest first.
-    std::vector<std::string> StoredRows() {
+    Texts StoredRows() {
         ResultTable& t = database_.MainTable;
         LoadDefaultView(t);
-        std::vector<std::string> rows;
+        Texts rows;
         for (t.MoveFirst(); !t.IsEOF(); t.MoveNext())
             rows.push_back(t.DATE.str() + " " + t.TIME.str() + " " + t.HbA1c_VALUE.str() + " " +
                            t.PID.str() + " " + t.OPID.str());
@@ -119,11 +116,10 @@ class AllDataListViewTest : public ::testing::Test {
     }
 
     test::TempDir home_;
-    QTemporaryDir dir_;
+    QSettings profile_{QString::fromStdString(home_.File("profile.ini")), QSettings::IniFormat};
     VirtualClock clock_;
     ResultDatabase database_{clock_};
     AppSettings settings_;
-    std::unique_ptr<QSettings> profile_;
     FakeHost host_;
     std::atomic<int> searchActive_{0};
     std::unique_ptr<CHbA1c720AllDataListView> view_;
@@ -134,6 +130,7 @@ TEST_F(AllDataListViewTest, ListsEveryResultNewestFirstWithOneComboItemPerIdPref
     Add({"20240315", "2105", "065", "AB", "OP1"});
     Add({"20240315", "0800", "140", "abc", "op2"});
     Add({"20240101", "0700", "039", "P'1", "op1"});
+    Add({"20231231", "2300", "050", "ALL", "op1"});
     searchActive_ = 1;
     Activate();
 
@@ -145,31 +142,21 @@ TEST_F(AllDataListViewTest, ListsEveryResultNewestFirstWithOneComboItemPerIdPref
         EXPECT_EQ(view_->List().ColumnTitle(c), columns[c].first);
         EXPECT_EQ(view_->List().ColumnWidth(c), columns[c].second);
     }
-    EXPECT_EQ(Column(0), (std::vector<std::string>{"1", "2", "3", "4"}));
+    EXPECT_EQ(Column(0), (Texts{"1", "2", "3", "4", "5"}));
     EXPECT_EQ(Column(1),
-              (std::vector<std::string>{"2024-03-15", "2024-03-15", "2024-03-14", "2024-01-01"}));
-    EXPECT_EQ(Column(2), (std::vector<std::string>{"21:05", "08:00", "09:30", "07:00"}));
-    EXPECT_EQ(Column(3), (std::vector<std::string>{"6.5 %", "> 14 %", "4.1 %", "< 4 %"}));
-    EXPECT_EQ(Column(6), (std::vector<std::string>{"ok", "ok", "Analyzer Tilted", "ok"}));
+              (Texts{"2024-03-15", "2024-03-15", "2024-03-14", "2024-01-01", "2023-12-31"}));
+    EXPECT_EQ(Column(2), (Texts{"21:05", "08:00", "09:30", "07:00", "23:00"}));
+    EXPECT_EQ(Column(3), (Texts{"6.5 %", "> 14 %", "4.1 %", "< 4 %", "5.0 %"}));
+    EXPECT_EQ(Column(6), (Texts{"ok", "ok", "Analyzer Tilted", "ok", "ok"}));
     EXPECT_EQ(view_->NewestDate(), "20240315");
-    EXPECT_EQ(view_->ResultRows().Size(), 4u);
-    EXPECT_EQ(view_->ResultRows().At(2).PID, "ABC");
-    // "ABC" and "abc" come after "AB", so both are listed; "op2" is new.
-    EXPECT_EQ(Items(alid::kPid), (std::vector<std::string>{"ALL Data", "AB", "abc", "P'1"}));
-    EXPECT_EQ(Items(alid::kOpid), (std::vector<std::string>{"ALL Data", "OP1", "op2"}));
+    // An id is left out when an item already begins with it, whatever the case:
+    // "ABC" after "abc", "ALL" after "ALL Data".
+    EXPECT_EQ(Items(alid::kPid), (Texts{"ALL Data", "AB", "abc", "P'1"}));
+    EXPECT_EQ(Items(alid::kOpid), (Texts{"ALL Data", "OP1", "op2"}));
     EXPECT_EQ(view_->List().currentIndex().row(), 0);
     // The default range: the eight days ending with the newest result.
     EXPECT_EQ(Control<QDateEdit>(alid::kEnd)->date(), QDate(2024, 3, 15));
     EXPECT_EQ(Control<QDateEdit>(alid::kStart)->date(), QDate(2024, 3, 8));
-}
-
-TEST_F(AllDataListViewTest, AnIdIsLeftOutWhenAnItemAlreadyBeginsWithIt) {
-    Add({"20240315", "0900", "065", "ab", "x"});    // listed third
-    Add({"20240315", "1000", "065", "ABC", "x"});   // listed second
-    Add({"20240315", "1100", "065", "ABCD", "x"});  // listed first
-    Add({"20240314", "1100", "065", "ALL", "x"});   // "ALL Data" begins with it
-    Activate();
-    EXPECT_EQ(Items(alid::kPid), (std::vector<std::string>{"ALL Data", "ABCD"}));
 }
 
 TEST_F(AllDataListViewTest, SearchChecksTheRangeAndComposesTheCondition) {
@@ -178,8 +165,8 @@ TEST_F(AllDataListViewTest, SearchChecksTheRangeAndComposesTheCondition) {
     Add({"20240315", "1000", "071", "O'NEIL", "OP7"});
     Add({"20240316", "0900", "072", "P2", "OP7"});
     Activate();
-    ASSERT_EQ(Items(alid::kPid), (std::vector<std::string>{"ALL Data", "P2", "O'NEIL", "P1"}));
-    ASSERT_EQ(Items(alid::kOpid), (std::vector<std::string>{"ALL Data", "OP7", "OP8"}));
+    ASSERT_EQ(Items(alid::kPid), (Texts{"ALL Data", "P2", "O'NEIL", "P1"}));
+    ASSERT_EQ(Items(alid::kOpid), (Texts{"ALL Data", "OP7", "OP8"}));
     ResultTable& t = database_.MainTable;
 
     // A row whose condition starts with "inform " is refused with that message.
@@ -208,7 +195,7 @@ TEST_F(AllDataListViewTest, SearchChecksTheRangeAndComposesTheCondition) {
         Search(QDate::fromString(c.from, "yyyyMMdd"), QDate::fromString(c.to, "yyyyMMdd"), c.pid,
                c.opid);
         if (c.filter.starts_with("inform ")) {
-            EXPECT_EQ(host_.log, std::vector<std::string>{c.filter}) << c.name;
+            EXPECT_EQ(host_.log, Texts{c.filter}) << c.name;
             EXPECT_EQ(t.filter.str(), "unchanged") << c.name;
             EXPECT_EQ(searchActive_, 0) << c.name;
             continue;
@@ -226,38 +213,28 @@ TEST_F(AllDataListViewTest, SearchChecksTheRangeAndComposesTheCondition) {
 }
 
 TEST_F(AllDataListViewTest, PeriodFiltersBackFromTheNewestListedResult) {
-    Add({"20240229", "0900", "065", "P1", "O"});
-    Add({"20240301", "0900", "065", "P1", "O"});
-    Add({"20240315", "0900", "065", "P1", "O"});
     Activate();
     QComboBox* period = Control<QComboBox>(alid::kPeriod);
+    const auto choose = [&](int index, const char* filter, int rows, int searching) {
+        period->setCurrentIndex(index);
+        emit period->activated(index);
+        view_->FinishFill();
+        EXPECT_EQ(database_.MainTable.filter.str(), filter) << index;
+        EXPECT_EQ(view_->List().RowCount(), rows) << index;
+        EXPECT_EQ(searchActive_, searching) << index;
+    };
+    choose(1, "DATE between '20240313' and ''", 0, 1);  // an empty list stays empty
+    EXPECT_EQ(view_->NewestDate(), "20240320") << "today, set by the default range";
+
+    for (const char* date : {"20240229", "20240301", "20240315"})
+        Add({date, "0900", "065", "P", "O"});
+    Activate();
     ASSERT_EQ(period->count(), 13);
     EXPECT_EQ(period->itemText(0), "ALL");
     EXPECT_EQ(period->itemText(1), "1 week");
     EXPECT_EQ(period->itemText(12), "12 weeks");
-
-    period->setCurrentIndex(2);
-    emit period->activated(2);
-    view_->FinishFill();
-    EXPECT_EQ(database_.MainTable.filter.str(), "DATE between '20240301' and '20240315'");
-    EXPECT_EQ(view_->List().RowCount(), 2);
-    EXPECT_EQ(searchActive_, 1);
-
-    period->setCurrentIndex(0);
-    emit period->activated(0);
-    view_->FinishFill();
-    EXPECT_EQ(database_.MainTable.filter.str(), "");
-    EXPECT_EQ(view_->List().RowCount(), 3);
-    EXPECT_EQ(searchActive_, 0);
-}
-
-TEST_F(AllDataListViewTest, PeriodOnAnEmptyListStaysEmpty) {
-    Activate();
-    Control<QComboBox>(alid::kPeriod)->setCurrentIndex(1);
-    view_->ApplyPeriod();
-    EXPECT_EQ(database_.MainTable.filter.str(), "DATE between '20240313' and ''");
-    EXPECT_EQ(view_->List().RowCount(), 0);
-    EXPECT_EQ(view_->NewestDate(), "20240320") << "today, set by the default range";
+    choose(2, "DATE between '20240301' and '20240315'", 2, 1);
+    choose(0, "", 3, 0);
 }
 
 TEST_F(AllDataListViewTest, DoubleClickDeletesEveryRowWithTheFiveValues) {
@@ -268,7 +245,7 @@ TEST_F(AllDataListViewTest, DoubleClickDeletesEveryRowWithTheFiveValues) {
     Activate();
 
     const auto op7 = [&] {
-        const std::vector<std::string> opids = Column(5);
+        const Texts opids = Column(5);
         for (size_t r = 0; r < opids.size(); ++r)
             if (opids[r] == "OP7" && Column(4)[r] == "O'NEIL") return static_cast<int>(r);
         return -1;
@@ -281,9 +258,8 @@ TEST_F(AllDataListViewTest, DoubleClickDeletesEveryRowWithTheFiveValues) {
     host_.answer = true;
     host_.log.clear();
     view_->DeleteResult(op7());  // one of the two identical rows
-    EXPECT_EQ(host_.log, std::vector<std::string>{std::string("ask ") + kAskDeleteText});
-    EXPECT_EQ(StoredRows(), (std::vector<std::string>{"20240316 0930 065 P2 OP7",
-                                                      "20240315 0930 065 O'NEIL OP8"}));
+    EXPECT_EQ(host_.log, Texts{std::string("ask ") + kAskDeleteText});
+    EXPECT_EQ(StoredRows(), (Texts{"20240316 0930 065 P2 OP7", "20240315 0930 065 O'NEIL OP8"}));
     view_->FinishFill();
     EXPECT_EQ(view_->List().RowCount(), 2);
 
@@ -292,9 +268,9 @@ TEST_F(AllDataListViewTest, DoubleClickDeletesEveryRowWithTheFiveValues) {
     EXPECT_TRUE(host_.log.empty());
 }
 
-TEST_F(AllDataListViewTest, AfterASearchDoubleAndRightClicksAreIgnored) {
-    Add({"20240315", "0930", "065", "P1", "OP7"});
-    Add({"20240314", "0930", "066", "P2", "OP7"});
+TEST_F(AllDataListViewTest, ClicksAreIgnoredAfterASearchAndFollowTheRowAfterAHeaderSort) {
+    Add({"20240315", "0930", "099", "P1", "O"});
+    Add({"20240314", "0930", "065", "P2", "O"});
     Activate();
     view_->SelectRecord(1);
     ASSERT_EQ(view_->SelectedRecord().PID, "P2");
@@ -306,23 +282,13 @@ TEST_F(AllDataListViewTest, AfterASearchDoubleAndRightClicksAreIgnored) {
     EXPECT_EQ(view_->SelectedRecord().PID, "P2");
     EXPECT_EQ(StoredRows().size(), 2u);
 
-    Activate();  // activation ends the search
-    view_->SelectRecord(0);
+    Activate();                           // activation ends the search
+    view_->List().SortByColumn(3, true);  // ascending by result: P2's 6.5 % first
+    view_->SelectRecord(1);
     EXPECT_EQ(view_->SelectedRecord().PID, "P1");
     EXPECT_EQ(view_->SelectedRecord().RowNumber, 1);
-}
-
-TEST_F(AllDataListViewTest, AfterAHeaderSortTheClickedRowIsTheOneDeleted) {
-    Add({"20240315", "0930", "065", "P1", "O"});
-    Add({"20240314", "0930", "099", "P2", "O"});
-    Activate();
-    view_->List().SortByColumn(3, true);  // ascending by result: 6.5 % first
-    ASSERT_EQ(view_->List().CellText(1, 4), "P2");
-    view_->SelectRecord(1);
-    EXPECT_EQ(view_->SelectedRecord().PID, "P2");
-    EXPECT_EQ(view_->SelectedRecord().RowNumber, 2);
-    view_->DeleteResult(1);
-    EXPECT_EQ(StoredRows(), std::vector<std::string>{"20240315 0930 065 P1 O"});
+    view_->DeleteResult(0);
+    EXPECT_EQ(StoredRows(), Texts{"20240315 0930 099 P1 O"});
 }
 
 TEST_F(AllDataListViewTest, ModifyChangesOnlyTheEditedRowAndKeepsTheHiddenColumns) {
@@ -358,8 +324,8 @@ TEST_F(AllDataListViewTest, ModifyChangesOnlyTheEditedRowAndKeepsTheHiddenColumn
                             "SELECT PID, ifnull(p_NAME, ''), P_DIAGNOSE, ifnull(Remark, ''), "
                             "ifnull(p_DOB, ''), DATE || TIME || HbA1c_VALUE, OPID, EQ_TYPE, P_AGE, "
                             "P_MEMO FROM HospitalTlb ORDER BY PID"),
-              (std::vector<std::string>{row("P1", "202403150930065 OP7 Analyzer Tilted 41 memo1"),
-                                        row("P2", "202403150930065 OP8 ok 52 memo2")}));
+              (Texts{row("P1", "202403150930065 OP7 Analyzer Tilted 41 memo1"),
+                     row("P2", "202403150930065 OP8 ok 52 memo2")}));
 }
 
 TEST_F(AllDataListViewTest, RecordDialogsShowTheSelectedRow) {
@@ -382,9 +348,9 @@ TEST_F(AllDataListViewTest, RecordDialogsShowTheSelectedRow) {
             return line ? line->text().toStdString() : std::string("<none>");
         };
         EXPECT_EQ(dialog.windowTitle(), "Data View");
-        EXPECT_EQ((std::vector<std::string>{text(recid::kDateTime), text(recid::kResult),
-                                            text(recid::kPid), text(recid::kOpid)}),
-                  (std::vector<std::string>{"15-03-2024 09:05 PM", "6.5 %", "P1", "OP7"}));
+        EXPECT_EQ((Texts{text(recid::kDateTime), text(recid::kResult), text(recid::kPid),
+                         text(recid::kOpid)}),
+                  (Texts{"15-03-2024 09:05 PM", "6.5 %", "P1", "OP7"}));
         EXPECT_EQ(dialog.TypeCombo()->currentText(), "Normal");
         EXPECT_EQ(dialog.TypeCombo()->itemText(1), "Type  I");
         EXPECT_EQ(dialog.BirthdayEdit()->date(), QDate(1980, 2, 29));
@@ -420,12 +386,11 @@ TEST_F(AllDataListViewTest, ButtonsSwitchViewsAndTheHookedOnesWaitForTheirAction
     for (const auto& [id, command] : views) {
         host_.log.clear();
         Control<QAbstractButton>(id)->click();
-        EXPECT_EQ(host_.log, std::vector<std::string>{"cmd " + std::to_string(command)});
+        EXPECT_EQ(host_.log, Texts{"cmd " + std::to_string(command)});
     }
     host_.log.clear();
     Control<QAbstractButton>(alid::kAutomatic)->click();
-    EXPECT_EQ(host_.log,
-              (std::vector<std::string>{std::string("ask ") + kAskAutomaticModeText, "cmd 30"}));
+    EXPECT_EQ(host_.log, (Texts{std::string("ask ") + kAskAutomaticModeText, "cmd 30"}));
     EXPECT_EQ(host_.link.AutoMode, 1);
     host_.log.clear();
     Control<QAbstractButton>(alid::kAutomatic)->click();
