@@ -37,15 +37,6 @@ struct FakeHost : test::LoggingViewHost, ListViewPrompts {
     std::function<void(CRecordDlg&)> onDialog;
 };
 
-struct Stored {
-    const char* date;
-    const char* time;
-    const char* value;
-    const char* pid;
-    const char* opid;
-    const char* eq = "ok";
-};
-
 class AllDataListViewTest : public ::testing::Test {
   protected:
     void SetUp() override {
@@ -57,15 +48,16 @@ class AllDataListViewTest : public ::testing::Test {
         view_->OnInitialUpdate();
     }
 
-    void Add(const Stored& r, int age = 0, const char* memo = "") {
+    void Add(const char* date, const char* time, const char* value, const char* pid,
+             const char* opid, const char* eq = "ok", int age = 0, const char* memo = "") {
         ResultTable& t = database_.MainTable;
         ASSERT_TRUE(t.AddNew());
-        t.DATE = r.date;
-        t.TIME = r.time;
-        t.HbA1c_VALUE = r.value;
-        t.PID = r.pid;
-        t.OPID = r.opid;
-        t.EQ_TYPE = r.eq;
+        t.DATE = date;
+        t.TIME = time;
+        t.HbA1c_VALUE = value;
+        t.PID = pid;
+        t.OPID = opid;
+        t.EQ_TYPE = eq;
         t.P_AGE = age;
         t.P_MEMO = memo;
         ASSERT_TRUE(t.Commit());
@@ -97,13 +89,10 @@ class AllDataListViewTest : public ::testing::Test {
 
     // Every stored row as "date time value pid opid", newest first.
     Texts StoredRows() {
-        ResultTable& t = database_.MainTable;
-        LoadDefaultView(t);
-        Texts rows;
-        for (t.MoveFirst(); !t.IsEOF(); t.MoveNext())
-            rows.push_back(t.DATE.str() + " " + t.TIME.str() + " " + t.HbA1c_VALUE.str() + " " +
-                           t.PID.str() + " " + t.OPID.str());
-        return rows;
+        return test::SqlRows(
+            database_.MainTable.Handle(),
+            "SELECT DATE, TIME, HbA1c_VALUE, PID, OPID FROM HospitalTlb ORDER BY " +
+                std::string(kDefaultResultOrder));
     }
 
     void Search(QDate from, QDate to, int pid = 0, int opid = 0) {
@@ -126,11 +115,11 @@ class AllDataListViewTest : public ::testing::Test {
 };
 
 TEST_F(AllDataListViewTest, ListsEveryResultNewestFirstWithOneComboItemPerIdPrefix) {
-    Add({"20240314", "0930", "041", "ABC", "op1", "Analyzer Tilted"});
-    Add({"20240315", "2105", "065", "AB", "OP1"});
-    Add({"20240315", "0800", "140", "abc", "op2"});
-    Add({"20240101", "0700", "039", "P'1", "op1"});
-    Add({"20231231", "2300", "050", "ALL", "op1"});
+    Add("20240314", "0930", "041", "ABC", "op1", "Analyzer Tilted");
+    Add("20240315", "2105", "065", "AB", "OP1");
+    Add("20240315", "0800", "140", "abc", "op2");
+    Add("20240101", "0700", "039", "P'1", "op1");
+    Add("20231231", "2300", "050", "ALL", "op1");
     searchActive_ = 1;
     Activate();
 
@@ -160,10 +149,10 @@ TEST_F(AllDataListViewTest, ListsEveryResultNewestFirstWithOneComboItemPerIdPref
 }
 
 TEST_F(AllDataListViewTest, SearchChecksTheRangeAndComposesTheCondition) {
-    Add({"20240301", "0900", "065", "P1", "OP7"});
-    Add({"20240315", "0900", "070", "P1", "OP8"});
-    Add({"20240315", "1000", "071", "O'NEIL", "OP7"});
-    Add({"20240316", "0900", "072", "P2", "OP7"});
+    Add("20240301", "0900", "065", "P1", "OP7");
+    Add("20240315", "0900", "070", "P1", "OP8");
+    Add("20240315", "1000", "071", "O'NEIL", "OP7");
+    Add("20240316", "0900", "072", "P2", "OP7");
     Activate();
     ASSERT_EQ(Items(alid::kPid), (Texts{"ALL Data", "P2", "O'NEIL", "P1"}));
     ASSERT_EQ(Items(alid::kOpid), (Texts{"ALL Data", "OP7", "OP8"}));
@@ -204,7 +193,6 @@ TEST_F(AllDataListViewTest, SearchChecksTheRangeAndComposesTheCondition) {
         EXPECT_EQ(t.filter.str(), c.filter) << c.name;
         EXPECT_EQ(view_->List().RowCount(), c.rows) << c.name;
         EXPECT_EQ(searchActive_, 1) << c.name;
-        EXPECT_FALSE(view_->KeepSearch()) << c.name;
         EXPECT_EQ(view_->List().CellText(0, 0), "1") << c.name << ": numbered from 1";
         // The combos keep their items and selection after a search.
         EXPECT_EQ(Items(alid::kPid).size(), 4u) << c.name;
@@ -227,7 +215,7 @@ TEST_F(AllDataListViewTest, PeriodFiltersBackFromTheNewestListedResult) {
     EXPECT_EQ(view_->NewestDate(), "20240320") << "today, set by the default range";
 
     for (const char* date : {"20240229", "20240301", "20240315"})
-        Add({date, "0900", "065", "P", "O"});
+        Add(date, "0900", "065", "P", "O");
     Activate();
     ASSERT_EQ(period->count(), 13);
     EXPECT_EQ(period->itemText(0), "ALL");
@@ -238,10 +226,10 @@ TEST_F(AllDataListViewTest, PeriodFiltersBackFromTheNewestListedResult) {
 }
 
 TEST_F(AllDataListViewTest, DoubleClickDeletesEveryRowWithTheFiveValues) {
-    Add({"20240315", "0930", "065", "O'NEIL", "OP7"});
-    Add({"20240315", "0930", "065", "O'NEIL", "OP7"});
-    Add({"20240315", "0930", "065", "O'NEIL", "OP8"});
-    Add({"20240316", "0930", "065", "P2", "OP7"});
+    Add("20240315", "0930", "065", "O'NEIL", "OP7");
+    Add("20240315", "0930", "065", "O'NEIL", "OP7");
+    Add("20240315", "0930", "065", "O'NEIL", "OP8");
+    Add("20240316", "0930", "065", "P2", "OP7");
     Activate();
 
     const auto op7 = [&] {
@@ -269,8 +257,8 @@ TEST_F(AllDataListViewTest, DoubleClickDeletesEveryRowWithTheFiveValues) {
 }
 
 TEST_F(AllDataListViewTest, ClicksAreIgnoredAfterASearchAndFollowTheRowAfterAHeaderSort) {
-    Add({"20240315", "0930", "099", "P1", "O"});
-    Add({"20240314", "0930", "065", "P2", "O"});
+    Add("20240315", "0930", "099", "P1", "O");
+    Add("20240314", "0930", "065", "P2", "O");
     Activate();
     view_->SelectRecord(1);
     ASSERT_EQ(view_->SelectedRecord().PID, "P2");
@@ -293,8 +281,8 @@ TEST_F(AllDataListViewTest, ClicksAreIgnoredAfterASearchAndFollowTheRowAfterAHea
 
 TEST_F(AllDataListViewTest, ModifyChangesOnlyTheEditedRowAndKeepsTheHiddenColumns) {
     // Same date, time and value, different patients.
-    Add({"20240315", "0930", "065", "P1", "OP7", "Analyzer Tilted"}, 41, "memo1");
-    Add({"20240315", "0930", "065", "P2", "OP8"}, 52, "memo2");
+    Add("20240315", "0930", "065", "P1", "OP7", "Analyzer Tilted", 41, "memo1");
+    Add("20240315", "0930", "065", "P2", "OP8", "ok", 52, "memo2");
     Activate();
     view_->SelectRecord(0);
     const std::string editedPid = view_->SelectedRecord().PID;
@@ -329,15 +317,9 @@ TEST_F(AllDataListViewTest, ModifyChangesOnlyTheEditedRowAndKeepsTheHiddenColumn
 }
 
 TEST_F(AllDataListViewTest, RecordDialogsShowTheSelectedRow) {
-    Add({"20240315", "2105", "065", "P1", "OP7"});
-    Activate();
-    ResultTable& t = database_.MainTable;
-    t.filter = "";
-    ASSERT_TRUE(t.RequeryNonEmpty());
-    t.p_DOB = "19800229";
-    t.P_DIAGNOSE = 4;
-    t.Remark = "note";
-    ASSERT_TRUE(t.UpdateWhere("1=1"));
+    Add("20240315", "2105", "065", "P1", "OP7");
+    test::SqlRows(database_.MainTable.Handle(),
+                  "UPDATE HospitalTlb SET p_DOB = '19800229', P_DIAGNOSE = 4, Remark = 'note'");
     settings_.Date = 2;
     settings_.time = 0;
     Activate();
@@ -364,11 +346,12 @@ TEST_F(AllDataListViewTest, RecordDialogsShowTheSelectedRow) {
 
     QMenu* menu = view_->CreateRecordMenu(view_.get());
     ASSERT_NE(menu, nullptr);
+    const std::pair<QString, int> items[] = {{"Modify Data", alid::kModifyCommand},
+                                             {"Detail view of the data", alid::kDetailCommand}};
     ASSERT_EQ(menu->actions().size(), 2);
-    EXPECT_EQ(menu->actions()[0]->text(), "Modify Data");
-    EXPECT_EQ(menu->actions()[0]->data().toInt(), alid::kModifyCommand);
-    EXPECT_EQ(menu->actions()[1]->text(), "Detail view of the data");
-    EXPECT_EQ(menu->actions()[1]->data().toInt(), alid::kDetailCommand);
+    for (int i = 0; i < 2; ++i)
+        EXPECT_EQ(std::pair(menu->actions()[i]->text(), menu->actions()[i]->data().toInt()),
+                  items[i]);
 }
 
 TEST_F(AllDataListViewTest, ButtonsSwitchViewsAndTheHookedOnesWaitForTheirAction) {
@@ -400,11 +383,8 @@ TEST_F(AllDataListViewTest, ButtonsSwitchViewsAndTheHookedOnesWaitForTheirAction
 TEST_F(AllDataListViewTest, ALongListComesInSlicesAfterItsFirstRows) {
     ResultTable& t = database_.MainTable;
     ASSERT_TRUE(t.BeginTransaction());
-    for (int i = 0; i < 5000; ++i) {
-        char time[8];
-        std::snprintf(time, sizeof time, "%04d", i);
-        Add({"20240315", time, "065", "P", "O"});
-    }
+    for (int i = 0; i < 5000; ++i)
+        Add("20240315", std::to_string(10000 + i).substr(1).c_str(), "065", "P", "O");
     ASSERT_TRUE(t.CommitTransaction());
     view_->OnActivateView();
     EXPECT_TRUE(view_->FillRunning());

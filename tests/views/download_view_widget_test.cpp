@@ -116,24 +116,6 @@ TEST_F(DownloadViewTest, ManualFillReplacesTheListShowingEveryIdByteAndWideningC
     }
 }
 
-TEST_F(DownloadViewTest, AutomaticFillsAppendAndActivationEmptiesTheList) {
-    host_.link.AutoMode = 1;
-    for (const char* pid : {"1", "2"}) {
-        host_.rows = {Row(pid)};
-        view_->FillDownloadList();
-    }
-    ASSERT_EQ(view_->List().RowCount(), 2);
-    EXPECT_EQ((Texts{Cells(0)[4], Cells(1)[0], Cells(1)[4]}), (Texts{"1", "2", "2"}));
-
-    view_->OnActivateView();  // continues automatic mode
-    EXPECT_EQ(view_->List().RowCount(), 0);
-    EXPECT_EQ(host_.log, Texts{"cmd 30"});
-    host_.log.clear();
-    host_.link.AutoMode = 0;
-    view_->OnActivateView();  // rescans
-    EXPECT_EQ(host_.log, Texts{"signal 2"});
-}
-
 TEST_F(DownloadViewTest, NavigationButtonsActOnlyWhenTheViewMayBeLeft) {
     struct Case {
         const char* name;
@@ -161,7 +143,7 @@ TEST_F(DownloadViewTest, NavigationButtonsActOnlyWhenTheViewMayBeLeft) {
     }
 }
 
-TEST_F(DownloadViewTest, ModeButtonAsksThenSwitchesButNotWhileATransferRuns) {
+TEST_F(DownloadViewTest, ModeButtonSwitchesBothWaysAndAutomaticFillsAppend) {
     host_.rows = {Row("1")};
     view_->FillDownloadList();  // leaves the progress dialog showing
     Click(dlid::kMode);         // answered No
@@ -175,6 +157,16 @@ TEST_F(DownloadViewTest, ModeButtonAsksThenSwitchesButNotWhileATransferRuns) {
               (Texts{"ask Do you want to switch to automatic mode?", "hide progress", "cmd 30"}));
     EXPECT_EQ(host_.link.AutoMode, 1);
     EXPECT_EQ(view_->List().RowCount(), 0);
+    for (const char* pid : {"1", "2"}) {
+        host_.rows = {Row(pid)};
+        view_->FillDownloadList();
+    }
+    ASSERT_EQ(view_->List().RowCount(), 2);
+    EXPECT_EQ((Texts{Cells(0)[4], Cells(1)[0], Cells(1)[4]}), (Texts{"1", "2", "2"}));
+    host_.log.clear();
+    view_->OnActivateView();  // continues automatic mode
+    EXPECT_EQ(view_->List().RowCount(), 0);
+    EXPECT_EQ(host_.log, Texts{"cmd 30"});
 
     host_.log.clear();
     host_.link.AutoStep = 27;
@@ -182,10 +174,13 @@ TEST_F(DownloadViewTest, ModeButtonAsksThenSwitchesButNotWhileATransferRuns) {
     EXPECT_TRUE(host_.log.empty()) << "no question while a transfer runs";
     host_.link.AutoStep = 25;
     Click(dlid::kMode);
-    EXPECT_EQ(host_.log,
-              (Texts{"ask Do you want to change in Manual-mode?", "cmd 37", "pause 50", "cmd 50"}));
+    EXPECT_EQ(host_.log, (Texts{"ask Do you want to change in Manual-mode?", "hide progress",
+                                "cmd 37", "pause 50", "cmd 50"}));
     EXPECT_EQ(host_.link.AutoMode, 0);
     EXPECT_EQ(host_.link.DownloadState, 0);
+    host_.log.clear();
+    view_->OnActivateView();  // rescans in manual mode
+    EXPECT_EQ(host_.log, Texts{"signal 2"});
 }
 
 TEST_F(DownloadViewTest, ColumnLayoutIsSavedWhenTheViewGoesAndRestoredWithTheNextOne) {
@@ -287,8 +282,17 @@ class SettingsDialogTest : public DownloadViewTest {
     SettingsCellFormatter cells_{settings_};
 };
 
-TEST_F(SettingsDialogTest, SavedChoicesShowInTheDownloadListCells) {
+TEST_F(SettingsDialogTest, CloseChangesNothingAndSavedChoicesShowInTheDownloadListCells) {
+    auto closed = Open();
+    const std::string before = test::ReadWholeFile(SettingsFilePath(home_.path()));
+    Control<QRadioButton>(closed.get(), setid::kMmol)->click();
+    Control(closed.get(), setid::kClose)->click();
+    EXPECT_EQ(closed->result(), QDialog::Rejected);
+    EXPECT_EQ(settings_.unit, 0);
+    EXPECT_EQ(test::ReadWholeFile(SettingsFilePath(home_.path())), before);
     EXPECT_EQ(view_->List().CellText(0, 3), "6.5 %");
+    EXPECT_TRUE(host_.log.empty());
+
     auto dialog = Open();
     EXPECT_EQ(Checked(dialog.get()),
               (std::vector<int>{setid::kPercent, setid::kYmd, setid::k24Hours}));
@@ -327,18 +331,6 @@ TEST_F(SettingsDialogTest, LimitsShowInTheUnitTheyWereOpenedInAndComeBackInPerce
     dialog->OnSave();
     const AppSettings s = Stored();
     EXPECT_EQ(std::tuple(s.high, s.low, s.unit), std::tuple(2.4f, 6.5f, 0));
-}
-
-TEST_F(SettingsDialogTest, CloseChangesNothing) {
-    auto dialog = Open();
-    const std::string before = test::ReadWholeFile(SettingsFilePath(home_.path()));
-    Control<QRadioButton>(dialog.get(), setid::kMmol)->click();
-    Control(dialog.get(), setid::kClose)->click();
-    EXPECT_EQ(dialog->result(), QDialog::Rejected);
-    EXPECT_EQ(settings_.unit, 0);
-    EXPECT_EQ(test::ReadWholeFile(SettingsFilePath(home_.path())), before);
-    EXPECT_EQ(view_->List().CellText(0, 3), "6.5 %");
-    EXPECT_TRUE(host_.log.empty());
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <QStyle>
 #include <QTest>
 #include <memory>
+#include <numeric>
 
 #include "tests/support/temp_dir.h"
 #include "views/list_ctrl_ext.h"
@@ -46,7 +47,7 @@ TEST(ListSort, EachCompareTypeOrdersTheTexts) {
         ListTextTable table(1);
         for (const std::string& cell : c.cells) table.AddRow({cell});
         Order order(c.cells.size());
-        for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+        std::iota(order.begin(), order.end(), 0u);
         SortRowOrder(table, 0, c.type, c.ascending, order);
         EXPECT_EQ(order, c.order) << c.name;
     }
