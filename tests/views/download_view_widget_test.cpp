@@ -11,6 +11,7 @@
 #include "core/result_format.h"
 #include "tests/support/export_fakes.h"
 #include "tests/support/logging_view_host.h"
+#include "tests/support/sql_rows.h"
 #include "tests/support/temp_dir.h"
 #include "views/download_sources.h"
 #include "views/download_view.h"
@@ -214,15 +215,10 @@ TEST_F(DownloadViewTest, StagingSourceListsEveryRowNewestFirst) {
     ResultDatabase database(clock);
     database.InitResultDatabase(out_.path());
     ResultTable& staging = database.DownloadTable;
-    for (const char* pid : {"P1", "P2"}) {
-        ASSERT_TRUE(staging.AddNew());
-        staging.DATE = pid[1] == '1' ? "20240314" : "20240315";
-        staging.TIME = "2105";
-        staging.HbA1c_VALUE = "065";
-        staging.PID = pid;
-        staging.EQ_TYPE = "ok";
-        ASSERT_TRUE(staging.Commit());
-    }
+    test::SqlRows(staging.Handle(), "INSERT INTO [" + staging.GetTableName() +
+                                        "] (DATE, TIME, HbA1c_VALUE, PID, OPID, EQ_TYPE) VALUES "
+                                        "('20240314', '2105', '065', 'P1', '', 'ok'), "
+                                        "('20240315', '2105', '065', 'P2', '', 'ok')");
     staging.filter = "[PID] = 'P1'";
     StagingRowSource source(database);
     source_ = &source;
