@@ -124,13 +124,12 @@ TEST_F(AllDataListViewTest, ListsEveryResultNewestFirstWithOneComboItemPerIdPref
     Activate();
 
     EXPECT_EQ(searchActive_, 0);
-    const std::vector<std::pair<const char*, int>> columns = {
-        {"No.", 60},          {"Date", 140},         {"Time", 80}, {"Result.", 130},
-        {"Patient ID.", 140}, {"Operator ID.", 140}, {"Note", 150}};
-    for (int c = 0; c < 7; ++c) {
-        EXPECT_EQ(view_->List().ColumnTitle(c), columns[c].first);
-        EXPECT_EQ(view_->List().ColumnWidth(c), columns[c].second);
-    }
+    QStringList titles;
+    std::vector<int> widths;  // the widths the list control's font test measures against
+    for (int c = 0; c < 7; ++c)
+        titles << view_->List().ColumnTitle(c), widths.push_back(view_->List().ColumnWidth(c));
+    EXPECT_EQ(titles.join('|'), "No.|Date|Time|Result.|Patient ID.|Operator ID.|Note");
+    EXPECT_EQ(widths, (std::vector<int>{60, 140, 80, 130, 140, 140, 150}));
     EXPECT_EQ(Column(0), (Texts{"1", "2", "3", "4", "5"}));
     EXPECT_EQ(Column(1),
               (Texts{"2024-03-15", "2024-03-15", "2024-03-14", "2024-01-01", "2023-12-31"}));
@@ -148,7 +147,20 @@ TEST_F(AllDataListViewTest, ListsEveryResultNewestFirstWithOneComboItemPerIdPref
     EXPECT_EQ(Control<QDateEdit>(alid::kStart)->date(), QDate(2024, 3, 8));
 }
 
-TEST_F(AllDataListViewTest, SearchChecksTheRangeAndComposesTheCondition) {
+TEST_F(AllDataListViewTest, SearchAndPeriodComposeTheConditionAndCheckTheRange) {
+    Activate();
+    QComboBox* period = Control<QComboBox>(alid::kPeriod);
+    const auto choose = [&](int index, const char* filter, int rows, int searching) {
+        period->setCurrentIndex(index);
+        emit period->activated(index);
+        view_->FinishFill();
+        EXPECT_EQ(database_.MainTable.filter.str(), filter) << index;
+        EXPECT_EQ(view_->List().RowCount(), rows) << index;
+        EXPECT_EQ(searchActive_, searching) << index;
+    };
+    choose(1, "DATE between '20240313' and ''", 0, 1);  // an empty list stays empty
+    EXPECT_EQ(view_->NewestDate(), "20240320") << "today, set by the default range";
+
     Add("20240301", "0900", "065", "P1", "OP7");
     Add("20240315", "0900", "070", "P1", "OP8");
     Add("20240315", "1000", "071", "O'NEIL", "OP7");
@@ -196,31 +208,15 @@ TEST_F(AllDataListViewTest, SearchChecksTheRangeAndComposesTheCondition) {
         EXPECT_EQ(Items(alid::kPid).size(), 4u) << c.name;
         EXPECT_EQ(Control<QComboBox>(alid::kPid)->currentIndex(), c.pid) << c.name;
     }
-}
 
-TEST_F(AllDataListViewTest, PeriodFiltersBackFromTheNewestListedResult) {
-    Activate();
-    QComboBox* period = Control<QComboBox>(alid::kPeriod);
-    const auto choose = [&](int index, const char* filter, int rows, int searching) {
-        period->setCurrentIndex(index);
-        emit period->activated(index);
-        view_->FinishFill();
-        EXPECT_EQ(database_.MainTable.filter.str(), filter) << index;
-        EXPECT_EQ(view_->List().RowCount(), rows) << index;
-        EXPECT_EQ(searchActive_, searching) << index;
-    };
-    choose(1, "DATE between '20240313' and ''", 0, 1);  // an empty list stays empty
-    EXPECT_EQ(view_->NewestDate(), "20240320") << "today, set by the default range";
-
-    for (const char* date : {"20240229", "20240301", "20240315"})
-        Add(date, "0900", "065", "P", "O");
+    // A period counts back from the newest listed result.
     Activate();
     ASSERT_EQ(period->count(), 13);
     EXPECT_EQ(period->itemText(0), "ALL");
     EXPECT_EQ(period->itemText(1), "1 week");
     EXPECT_EQ(period->itemText(12), "12 weeks");
-    choose(2, "DATE between '20240301' and '20240315'", 2, 1);
-    choose(0, "", 3, 0);
+    choose(2, "DATE between '20240302' and '20240316'", 3, 1);
+    choose(0, "", 4, 0);
 }
 
 TEST_F(AllDataListViewTest, DoubleClickDeletesEveryRowWithTheFiveValues) {
