@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
-#include <QTemporaryDir>
 #include <QTimer>
 #include <filesystem>
 
@@ -16,45 +15,36 @@
 namespace tav {
 namespace {
 
-using FakeChooser = test::FakeSaveChooser;
-using test::FakeLauncher;
-
-// The all-data list as its view sets it up, exported the way that view does.
+// A list with the seven result columns, exported the way the all-data view does.
 class CsvExportTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(qtDir_.isValid());
-        profile_ = std::make_unique<QSettings>(qtDir_.filePath("p.ini"), QSettings::IniFormat);
-        list_ = std::make_unique<CListCtrlExt>(1001, *profile_);
-        const char* titles[] = {"No.",         "Date",         "Time", "Result.",
-                                "Patient ID.", "Operator ID.", "Note"};
-        for (int c = 0; c < 7; ++c)
-            list_->InsertColumn(c, QString::fromLatin1(titles[c]), Qt::AlignCenter, 100);
-        list_->SetColumnHideable(0, false);
+        // Untitled: the file's header line is fixed, whatever the list shows.
+        for (int c = 0; c < 7; ++c) list_.InsertColumn(c, QString(), Qt::AlignCenter, 100);
+        list_.SetColumnHideable(0, false);
         chooser_.answer = QString::fromStdString(dir_.File("out.csv"));
     }
 
     void Fill(const std::vector<std::vector<std::string>>& rows) {
         ListTextTable table(7);
         for (const auto& row : rows) table.AddRow(row);
-        list_->AppendRows(table);
+        list_.AppendRows(table);
     }
 
     CsvExportOutcome Export(bool blocked = false) {
         CsvExportRequest request{QString::fromLatin1(kAskExportAllText),
                                  QString::fromStdString(dir_.path()), blocked};
-        return exporter_.ExportListCsv(*list_, request, nullptr);
+        return exporter_.ExportListCsv(list_, request, nullptr);
     }
 
     std::string Written() { return test::ReadWholeFile(dir_.File("out.csv")); }
 
-    QTemporaryDir qtDir_;
-    test::TempDir dir_;
-    std::unique_ptr<QSettings> profile_;
-    std::unique_ptr<CListCtrlExt> list_;
+    test::TempDir dir_, profileDir_;
+    QSettings profile_{QString::fromStdString(profileDir_.File("p.ini")), QSettings::IniFormat};
+    CListCtrlExt list_{1001, profile_};
     ScriptedMessagePresenter boxes_;
-    FakeChooser chooser_;
-    FakeLauncher launcher_;
+    test::FakeSaveChooser chooser_;
+    test::FakeLauncher launcher_;
     CsvExporter exporter_{"/home", "/data", [this]() -> MessagePresenter& { return boxes_; },
                           &chooser_, &launcher_};
 };
@@ -63,8 +53,8 @@ TEST_F(CsvExportTest, WritesWhatTheListShowsInColumnIndexOrderAndOpensTheFile) {
     Fill({{"1", "2024-03-15", "09:30 AM", "6.5 %", "P1", "OP7", "Analyzer Tilted"},
           {"2", "2024-03-14", "09:05 PM", "< 4 %", "O'NEIL, J", "OP \"7\"", "ok"},
           {"3", "2024-03-13", "10:00 AM", "> 14 %", "P3", "line\nbreak", ""}});
-    list_->SetColumnVisible(5, false);             // a hidden column is written too
-    list_->SetColumnOrder({0, 2, 1, 3, 4, 6, 5});  // and the display order does not count
+    list_.SetColumnVisible(5, false);             // a hidden column is written too
+    list_.SetColumnOrder({0, 2, 1, 3, 4, 6, 5});  // and the display order does not count
     boxes_.QueueAnswer(true);
 
     EXPECT_EQ(Export(), CsvExportOutcome::Launched);
@@ -114,7 +104,7 @@ TEST_F(CsvExportTest, NothingIsWrittenOrStartedUnlessTheUserGoesThrough) {
         {"dialog cancelled", 2, false, true, "", CsvExportOutcome::Cancelled, {ask}, 1},
     };
     for (const Case& c : cases) {
-        list_->DeleteAllRows();
+        list_.DeleteAllRows();
         for (int i = 0; i < c.rows; ++i) Fill({{std::to_string(i + 1)}});
         boxes_ = ScriptedMessagePresenter();
         boxes_.QueueAnswer(c.yes);
@@ -131,10 +121,10 @@ TEST_F(CsvExportTest, NothingIsWrittenOrStartedUnlessTheUserGoesThrough) {
 TEST_F(CsvExportTest, AListRefilledWhileALongExportRunsStopsItWithoutAFile) {
     ListTextTable rows(7);
     for (size_t i = 0; i < 2 * kCsvProgressRows; ++i) rows.AddRow({std::to_string(i + 1)});
-    list_->AppendRows(rows);
+    list_.AppendRows(rows);
     boxes_.QueueAnswer(true);
     // Runs while the export lets the window serve events, as a download's refill would.
-    QTimer::singleShot(0, list_.get(), [this] { list_->DeleteAllRows(); });
+    QTimer::singleShot(0, &list_, [this] { list_.DeleteAllRows(); });
     EXPECT_EQ(Export(), CsvExportOutcome::Failed);
     EXPECT_EQ(boxes_.Texts().back(), QString::fromLatin1(kExportListChangedText));
     EXPECT_FALSE(std::filesystem::exists(dir_.File("out.csv")));
