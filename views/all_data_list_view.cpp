@@ -15,6 +15,7 @@
 #include "controls/art_button.h"
 #include "store/sql_text.h"
 #include "views/list_view_prompts.h"
+#include "views/result_list_columns.h"
 
 namespace tav {
 
@@ -210,7 +211,7 @@ void CHbA1c720AllDataListView::OnInitialUpdate() {
     for (int c = 0; c < kListColumns; ++c)
         list_->InsertColumn(c, QString::fromLatin1(columns[c].title), Qt::AlignCenter,
                             columns[c].width);
-    for (int c = 0; c < kListColumns; ++c) list_->SetColumnSort(c, kSortToggles, kCompareInteger);
+    SetResultColumnSort(*list_, sortKeys_);
     list_->SetColumnHideable(0, false);
     list_->LoadColumnState();
 }
@@ -283,8 +284,8 @@ void CHbA1c720AllDataListView::ReadRows(size_t limit) {
         texts[1] = FormatListDate(taken, settings_);
         texts[2] = FormatListTime(taken, settings_);
         texts[3] = FormatResult(std::string(row.HbA1c_VALUE), settings_);
-        texts[4] = row.PID;
-        texts[5] = row.OPID;
+        texts[4] = DisplayIdText(row.PID);
+        texts[5] = DisplayIdText(row.OPID);
         texts[6] = row.EQ_TYPE;
         cells.AddRow(texts);
         pids_.Note(row.PID);

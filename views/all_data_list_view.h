@@ -15,6 +15,7 @@
 #include "core/settings.h"
 #include "store/result_database.h"
 #include "store/result_list_reader.h"
+#include "views/download_sources.h"
 #include "views/frame_view.h"
 #include "views/list_ctrl_ext.h"
 #include "views/record_dialogs.h"
@@ -64,8 +65,8 @@ class CHbA1c720AllDataListView : public FrameView {
     // `searchActive` is the application's SearchActive flag, shared with the
     // graph view: 1 while a list shows a period or search result.
     CHbA1c720AllDataListView(ViewHost& host, ResultDatabase& database, const AppSettings& settings,
-                             ListViewPrompts& prompts, QSettings& profile, std::atomic<int>& searchActive,
-                             QWidget* parent = nullptr);
+                             ListViewPrompts& prompts, QSettings& profile,
+                             std::atomic<int>& searchActive, QWidget* parent = nullptr);
     // Keeps the list's column layout in the profile.
     ~CHbA1c720AllDataListView() override;
 
@@ -138,6 +139,8 @@ class CHbA1c720AllDataListView : public FrameView {
     ViewHost& host_;
     ResultDatabase& database_;
     const AppSettings& settings_;
+    // Orders cells whose leading numbers tie by their whole date, time or result.
+    SettingsCellFormatter sortKeys_{settings_};
     ListViewPrompts& prompts_;
     std::atomic<int>& searchActive_;
     CListCtrlExt* list_ = nullptr;

@@ -273,6 +273,17 @@ TEST_F(AllDataListViewTest, ClicksAreIgnoredAfterASearchAndFollowTheRowAfterAHea
     EXPECT_EQ(StoredRows(), Texts{"20240315 0930 099 P1 O"});
 }
 
+// The same cells as the download view's: ids byte for byte, ties of the
+// leading number broken by the whole date.
+TEST_F(AllDataListViewTest, IdsShowEveryByteAndEqualLeadingNumbersSortByTheWholeDate) {
+    Add("20240315", "0930", "065", "P1", "O");
+    Add("20240215", "0930", "065", "P\xE9", "O\x01");
+    Activate();
+    view_->List().SortByColumn(1, true);
+    EXPECT_EQ(Column(4), (Texts{"P\u00E9", "P1"}));
+    EXPECT_EQ(Column(5), (Texts{"O\u27E801\u27E9", "O"}));
+}
+
 TEST_F(AllDataListViewTest, ModifyChangesOnlyTheEditedRowAndKeepsTheHiddenColumns) {
     // Same date, time and value, different patients.
     Add("20240315", "0930", "065", "P1", "OP7", "Analyzer Tilted", 41, "memo1");
