@@ -74,8 +74,8 @@ CRecordDlg::CRecordDlg(const RecordSlot& selected, const AppSettings& settings,
     const DateTime taken = MakeResultDateTime(selected.DATE, selected.TIME);
     addRow("Date / Time:", readOnlyLine(FormatDialogDateTime(taken, settings)), recid::kDateTime);
     addRow("Result :", readOnlyLine(FormatResult(selected.HbA1c_VALUE, settings)), recid::kResult);
-    addRow("OPID :", readOnlyLine(selected.OPID), recid::kOpid);
-    addRow("PID :", readOnlyLine(selected.PID), recid::kPid);
+    addRow("OPID :", readOnlyLine(DisplayIdText(selected.OPID)), recid::kOpid);
+    addRow("PID :", readOnlyLine(DisplayIdText(selected.PID)), recid::kPid);
 
     name_ = new QLineEdit(Q(selected.p_NAME), this);
     addRow("Patient Name :", name_, recid::kName);

@@ -320,7 +320,7 @@ TEST_F(AllDataListViewTest, ModifyChangesOnlyTheEditedRowAndKeepsTheHiddenColumn
 }
 
 TEST_F(AllDataListViewTest, RecordDialogsShowTheSelectedRow) {
-    Add("20240315", "2105", "065", "P1", "OP7");
+    Add("20240315", "2105", "065", "P\xE9", "OP7");
     test::SqlRows(database_.MainTable.Handle(),
                   "UPDATE HospitalTlb SET p_DOB = '19800229', P_DIAGNOSE = 4, Remark = 'note'");
     settings_.Date = 2;
@@ -335,7 +335,7 @@ TEST_F(AllDataListViewTest, RecordDialogsShowTheSelectedRow) {
         EXPECT_EQ(dialog.windowTitle(), "Data View");
         EXPECT_EQ((Texts{text(recid::kDateTime), text(recid::kResult), text(recid::kPid),
                          text(recid::kOpid)}),
-                  (Texts{"15-03-2024 09:05 PM", "6.5 %", "P1", "OP7"}));
+                  (Texts{"15-03-2024 09:05 PM", "6.5 %", "P\u00E9", "OP7"}));
         EXPECT_EQ(dialog.TypeCombo()->currentText(), "Normal");
         EXPECT_EQ(dialog.TypeCombo()->itemText(1), "Type  I");
         EXPECT_EQ(dialog.BirthdayEdit()->date(), QDate(1980, 2, 29));
