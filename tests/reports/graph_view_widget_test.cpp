@@ -108,6 +108,14 @@ class GraphViewTest : public ::testing::Test {
         return out;
     }
     std::string Filter() const { return db.MainTable.filter.str(); }
+    // The points loaded and drawn, the patient-list items, the search flag
+    // and whether a load is still running.
+    std::string Shown() const {
+        return "points " + std::to_string(view->Points().size()) + ", drawn " +
+               std::to_string(view->Series()->count()) + ", pid items " +
+               std::to_string(view->PidCombo()->count()) + ", search " +
+               std::to_string(searchActive) + (view->Loading() ? ", loading" : "");
+    }
     void SelectPid(const QString& pid) {
         view->PidCombo()->setCurrentIndex(view->PidCombo()->findText(pid, Qt::MatchExactly));
     }
@@ -126,15 +134,38 @@ class GraphViewTest : public ::testing::Test {
     std::unique_ptr<CHbA1c720GraphDataView> view;
 };
 
-TEST_F(GraphViewTest, ValuesAreClampedAndConvertedByUnit) {
+TEST_F(GraphViewTest, ValuesArgumentsAndTitlesFollowTheUnitAndDateSettings) {
     // Oldest first; a stored text longer than three characters and one that
     // is no number are read safely.
-    Store(Daily({"35", "140", "065", "041", "0650000000000000", "x7"}));
+    std::vector<Row> rows = Daily({"35", "140", "065", "041", "0650000000000000", "x7"});
+    rows[0].time = "0930";
+    Store(rows);
     Open();
     EXPECT_EQ(Values(), (std::vector<double>{4.0, 14.0, 6.5f, 4.1f, 14.0, 4.0}));
     EXPECT_EQ(view->PointLabels(), (QStringList{"4.0", "14.0", "6.5", "4.1", "14.0", "4.0"}));
     EXPECT_EQ(view->YAxis()->max(), 15.0);
     EXPECT_EQ(view->YAxis()->titleText(), "HbA1c Result(%)");
+    EXPECT_EQ(view->Chart()->title(), kChartTitle);
+    EXPECT_EQ(view->Series()->name(), "HbA1C");
+    EXPECT_EQ(view->Chart()->series().size(), 1);
+    EXPECT_TRUE(view->Chart()->legend()->isVisible());
+    EXPECT_EQ(view->XAxis()->labelsAngle(), 315);
+    EXPECT_EQ(view->StartPicker()->date(), QDate(2012, 3, 1));
+    EXPECT_EQ(view->EndPicker()->date(), QDate(2012, 3, 8));
+
+    const struct {
+        int date;
+        const char* label;
+        const char* title;
+    } cases[] = {{0, "2012-03-01 09:30", "Date/Time (Year-Month-Day)"},
+                 {1, "03/01/2012 09:30", "Date/Time (Month/Day/Year)"},
+                 {2, "01/03/2012 09:30", "Date/Time (Day/Month/Year)"}};
+    for (const auto& c : cases) {
+        settings.Date = c.date;
+        view->RefreshGraph();
+        EXPECT_EQ(Labels().first(), c.label) << c.date;
+        EXPECT_EQ(view->XAxis()->titleText(), c.title);
+    }
 
     settings.unit = 1;
     view->RefreshGraph();
@@ -143,31 +174,6 @@ TEST_F(GraphViewTest, ValuesAreClampedAndConvertedByUnit) {
     EXPECT_EQ(view->YAxis()->min(), 0.0);
     EXPECT_EQ(view->YAxis()->max(), 150.0);
     EXPECT_EQ(view->YAxis()->titleText(), "HbA1c Result(mmol/mol)");
-}
-
-TEST_F(GraphViewTest, ArgumentsAndAxisTitlesFollowTheDateSetting) {
-    Store({{"20120305", "A", "065", "0930"}});
-    const struct {
-        int date;
-        const char* label;
-        const char* title;
-    } cases[] = {{0, "2012-03-05 09:30", "Date/Time (Year-Month-Day)"},
-                 {1, "03/05/2012 09:30", "Date/Time (Month/Day/Year)"},
-                 {2, "05/03/2012 09:30", "Date/Time (Day/Month/Year)"}};
-    Open();
-    for (const auto& c : cases) {
-        settings.Date = c.date;
-        view->RefreshGraph();
-        EXPECT_EQ(Labels(), QStringList{c.label}) << c.date;
-        EXPECT_EQ(view->XAxis()->titleText(), c.title);
-    }
-    EXPECT_EQ(view->Chart()->title(), kChartTitle);
-    EXPECT_EQ(view->Series()->name(), "HbA1C");
-    EXPECT_EQ(view->Chart()->series().size(), 1);
-    EXPECT_TRUE(view->Chart()->legend()->isVisible());
-    EXPECT_EQ(view->XAxis()->labelsAngle(), 315);
-    EXPECT_EQ(view->StartPicker()->date(), QDate(2012, 3, 5));
-    EXPECT_EQ(view->EndPicker()->date(), QDate(2012, 3, 12));
 }
 
 TEST_F(GraphViewTest, PatientIdsAreListedOnceUnlessAnItemBeginsWithThem) {
@@ -184,31 +190,35 @@ TEST_F(GraphViewTest, PeriodSelectionFiltersFromTheFirstDate) {
            {"20120316", "P1", "063", "0000"},
            {"20120501", "P2"}});
     Open();
-    view->OnPeriodSelected(2);
-    EXPECT_EQ(Filter(), "DATE between '20120301' and '20120315'");
-    EXPECT_EQ(view->Points().size(), 3u);
-    EXPECT_EQ(searchActive, 1);
-    EXPECT_FALSE(view->KeepSelection());
-    EXPECT_EQ(PidItems().size(), 3);  // kept from the full load
+    const struct {
+        const char* pid;
+        int period;  // 0: all; n: n weeks from the first date
+        const char* filter;
+        const char* shown;  // the patient list is kept from the full load
+    } steps[] = {
+        {"ALL Data", 2, "DATE between '20120301' and '20120315'",
+         "points 3, drawn 3, pid items 3, search 1"},
+        {"P2", 12, "DATE between '20120301' and '20120524' and [PID]='P2'",
+         "points 2, drawn 2, pid items 3, search 1"},
+        // "All" with a patient selected: that patient's results, still a search.
+        {"P2", 0, "[PID]='P2'", "points 2, drawn 2, pid items 3, search 1"},
+        // "All" with "ALL Data": every result, no search.
+        {"ALL Data", 0, "", "points 5, drawn 5, pid items 3, search 0"},
+    };
+    for (const auto& s : steps) {
+        SelectPid(s.pid);
+        view->OnPeriodSelected(s.period);
+        EXPECT_EQ(Filter(), s.filter);
+        EXPECT_EQ(Shown(), s.shown) << s.filter;
+        EXPECT_EQ(view->PidCombo()->currentText(), s.pid);
+        EXPECT_FALSE(view->KeepSelection());
+    }
 
+    // A period that finds nothing empties the chart, not leaving the last one.
     SelectPid("P2");
-    view->OnPeriodSelected(12);
-    EXPECT_EQ(Filter(), "DATE between '20120301' and '20120524' and [PID]='P2'");
-    EXPECT_EQ(view->Points().size(), 2u);
-    EXPECT_EQ(view->PidCombo()->currentText(), "P2");
-
-    // "All" with a patient selected: that patient's results, still a search.
-    view->OnPeriodSelected(0);
-    EXPECT_EQ(Filter(), "[PID]='P2'");
-    EXPECT_EQ(searchActive, 1);
-    EXPECT_EQ(view->Points().size(), 2u);
-
-    // "All" with "ALL Data": every result, no search.
-    SelectPid("ALL Data");
-    view->OnPeriodSelected(0);
-    EXPECT_EQ(Filter(), "");
-    EXPECT_EQ(searchActive, 0);
-    EXPECT_EQ(view->Points().size(), 5u);
+    view->OnPeriodSelected(1);
+    EXPECT_EQ(Shown(), "points 0, drawn 0, pid items 3, search 1");
+    EXPECT_EQ(view->FirstDate(), "20240315");
 }
 
 TEST_F(GraphViewTest, DateSearchChecksOrderAndSpan) {
@@ -244,34 +254,22 @@ TEST_F(GraphViewTest, DateSearchChecksOrderAndSpan) {
     ASSERT_EQ(view->Points().size(), 1u);
     EXPECT_EQ(view->Points()[0].DateText, "2012-06-01");
     EXPECT_EQ(view->StartPicker()->date(), QDate(2012, 6, 1));
-}
 
-TEST_F(GraphViewTest, APeriodThatFindsNothingEmptiesTheChartADateSearchShowsEverything) {
-    Store({{"20120101", "P1"}, {"20120601", "P2"}});
-    Open();
-    SelectPid("P2");
-    view->OnPeriodSelected(1);
-    EXPECT_TRUE(view->Points().empty());
-    EXPECT_EQ(view->Series()->count(), 0);  // not the previous chart
-    EXPECT_EQ(view->FirstDate(), "20240315");
-
+    // A search that finds nothing shows every result again.
     view->RefreshGraph();
-    SelectPid("P2");
+    SelectPid("O'NEIL");
     SearchRange(QDate(2012, 1, 1), QDate(2012, 2, 1));
-    EXPECT_EQ(view->Points().size(), 2u);
+    EXPECT_EQ(Shown(), "points 4, drawn 4, pid items 3, search 1");
     EXPECT_EQ(Filter(), "");
     EXPECT_EQ(view->PidCombo()->currentIndex(), 0);
-    EXPECT_EQ(searchActive, 1);
 }
 
 TEST_F(GraphViewTest, ALongLoadIsReadInSlicesAndShowsEightArgumentsAtATime) {
     StoreEleven();
     Open(3, 5);
     // The first rows show at once; the rest is still to come.
-    EXPECT_TRUE(view->Loading());
+    EXPECT_EQ(Shown(), "points 3, drawn 3, pid items 4, search 0, loading");
     EXPECT_EQ(view->LoadSlices(), 1);
-    EXPECT_EQ(view->Points().size(), 3u);
-    EXPECT_EQ(view->Series()->count(), 3);
     EXPECT_EQ(PidItems(), (QStringList{"ALL Data", "P01", "P02", "P03"}));
     EXPECT_EQ(view->StartPicker()->date(), QDate(2012, 3, 1));
 
@@ -283,11 +281,9 @@ TEST_F(GraphViewTest, ALongLoadIsReadInSlicesAndShowsEightArgumentsAtATime) {
     EXPECT_LT(pointsSeen, 11u);
 
     EXPECT_EQ(view->LoadSlices(), 3);
-    EXPECT_EQ(view->Points().size(), 11u);
-    EXPECT_EQ(view->Series()->count(), kVisibleArguments);  // the window filled as rows came
+    EXPECT_EQ(Shown(), "points 11, drawn 8, pid items 12, search 0");  // filled as rows came
     EXPECT_EQ(Labels().first(), "2012-03-01 12:00");
     EXPECT_EQ(view->ScrollBar()->maximum(), 3);
-    EXPECT_EQ(PidItems().size(), 12);
 
     view->ScrollTo(3);
     EXPECT_EQ(view->Series()->count(), 8);
@@ -297,6 +293,13 @@ TEST_F(GraphViewTest, ALongLoadIsReadInSlicesAndShowsEightArgumentsAtATime) {
     EXPECT_TRUE(Labels().last().startsWith("2012-03-10 12:00"));
     EXPECT_DOUBLE_EQ(view->XAxis()->min(), 2.5);
     EXPECT_DOUBLE_EQ(view->XAxis()->max(), 10.5);
+
+    // The load reads through an index without sorting, so the first points
+    // of a large store show before the rest is read.
+    EXPECT_EQ(LoadPlan().find("TEMP B-TREE"), std::string::npos) << LoadPlan();
+    EXPECT_NE(LoadPlan().find("INDEX"), std::string::npos) << LoadPlan();
+    view->OnPeriodSelected(2);
+    EXPECT_EQ(LoadPlan().find("TEMP B-TREE"), std::string::npos) << LoadPlan();
 }
 
 TEST_F(GraphViewTest, ALoadInterruptedPartWayIsNeverLeftHalfRead) {
@@ -305,27 +308,21 @@ TEST_F(GraphViewTest, ALoadInterruptedPartWayIsNeverLeftHalfRead) {
     Open(3, 5);
     SelectPid("P02");
     view->OnPeriodSelected(12);
-    EXPECT_EQ(PidItems().size(), 12);
+    EXPECT_EQ(Shown(), "points 1, drawn 1, pid items 12, search 1");
     EXPECT_EQ(view->PidCombo()->currentText(), "P02");
-    EXPECT_EQ(view->Points().size(), 1u);
-    EXPECT_FALSE(view->Loading());
-    EXPECT_EQ(searchActive, 1);
 
     // A refresh part way starts again: no point is read twice.
     view->RefreshGraph();
     QCoreApplication::processEvents();
     view->RefreshGraph();
     DrainLoad();
-    EXPECT_EQ(view->Points().size(), 11u);
-    EXPECT_EQ(PidItems().size(), 12);
-    EXPECT_EQ(searchActive, 0);
+    EXPECT_EQ(Shown(), "points 11, drawn 8, pid items 12, search 0");
 
     // Another view showing stops the load; the next activation loads again.
     view->show();
     view->RefreshGraph();
     view->hide();
-    EXPECT_FALSE(view->Loading());
-    EXPECT_EQ(view->Points().size(), 3u);
+    EXPECT_EQ(Shown(), "points 3, drawn 3, pid items 4, search 0");
     view->OnActivateView();
     DrainLoad();
     EXPECT_EQ(view->Points().size(), 11u);
@@ -338,25 +335,13 @@ TEST_F(GraphViewTest, ALoadInterruptedPartWayIsNeverLeftHalfRead) {
     EXPECT_EQ(view->Points().size(), 3u);
 }
 
-TEST_F(GraphViewTest, TheLoadReadsThroughAnIndexWithoutSorting) {
-    // So the first points of a large store show before the rest is read.
-    StoreEleven();
-    Open();
-    EXPECT_EQ(LoadPlan().find("TEMP B-TREE"), std::string::npos) << LoadPlan();
-    EXPECT_NE(LoadPlan().find("INDEX"), std::string::npos) << LoadPlan();
-    view->OnPeriodSelected(2);
-    EXPECT_EQ(LoadPlan().find("TEMP B-TREE"), std::string::npos) << LoadPlan();
-}
-
 TEST_F(GraphViewTest, WithoutADatabaseTheChartIsEmptyAndPickersStartToday) {
     db.Close();
     db.DatabaseReady = 0;
     Open();
-    EXPECT_TRUE(view->Points().empty());
-    EXPECT_EQ(view->Series()->count(), 0);
+    EXPECT_EQ(Shown(), "points 0, drawn 0, pid items 1, search 0");
     EXPECT_EQ(view->StartPicker()->date(), QDate(2024, 3, 15));
     EXPECT_EQ(view->EndPicker()->date(), QDate(2024, 3, 22));
-    EXPECT_EQ(PidItems(), QStringList{"ALL Data"});
 }
 
 }  // namespace
