@@ -40,6 +40,14 @@ QColor Brightened(const QColor& c) {
     return QColor(channel(c.red()), channel(c.green()), channel(c.blue()));
 }
 
+// Gives `widget` a plain background of `colour`.
+void SetBackground(QWidget& widget, const QColor& colour) {
+    widget.setAutoFillBackground(true);
+    QPalette palette = widget.palette();
+    palette.setColor(QPalette::Window, colour);
+    widget.setPalette(palette);
+}
+
 void ExpectColour(const QColor& got, const QColor& want, const std::string& what) {
     EXPECT_NEAR(got.red(), want.red(), 1) << what;
     EXPECT_NEAR(got.green(), want.green(), 1) << what;
@@ -50,10 +58,7 @@ class ImageButtonTest : public ::testing::Test {
   protected:
     void SetUp() override {
         parent_.resize(100, 100);
-        parent_.setAutoFillBackground(true);
-        QPalette palette = parent_.palette();
-        palette.setColor(QPalette::Window, kParentColour);
-        parent_.setPalette(palette);
+        SetBackground(parent_, kParentColour);
         button_ = new ImageButton(&parent_);
         button_->setGeometry(10, 10, 20, 20);
         button_->SetImage(HalfImage(kFaceColour));
@@ -62,19 +67,13 @@ class ImageButtonTest : public ::testing::Test {
     }
     QImage Painted() { return button_->grab().toImage(); }
     QColor At(int x, int y) { return Painted().pixelColor(x, y); }
-    void Enter() {
-        QEnterEvent enter(QPointF(5, 5), QPointF(15, 15), QPointF(15, 15));
-        QApplication::sendEvent(button_, &enter);
-    }
-    void Leave() {
-        QEvent leave(QEvent::Leave);
-        QApplication::sendEvent(button_, &leave);
-    }
+    void Send(QEvent&& event) { QApplication::sendEvent(button_, &event); }
+    void Enter() { Send(QEnterEvent(QPointF(5, 5), QPointF(15, 15), QPointF(15, 15))); }
+    void Leave() { Send(QEvent(QEvent::Leave)); }
     void Mouse(QEvent::Type type) {
-        QMouseEvent event(type, QPointF(5, 5), button_->mapToGlobal(QPointF(5, 5)), Qt::LeftButton,
-                          type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
-                          Qt::NoModifier);
-        QApplication::sendEvent(button_, &event);
+        Send(QMouseEvent(type, QPointF(5, 5), button_->mapToGlobal(QPointF(5, 5)), Qt::LeftButton,
+                         type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                         Qt::NoModifier));
     }
 
     QWidget parent_;
@@ -192,10 +191,7 @@ class TestFrame : public VOvoziRurud {
     int closes = 0;
 
   protected:
-    bool StartSystemMove() override {
-        ++moves;
-        return true;
-    }
+    bool StartSystemMove() override { return ++moves > 0; }
     void closeEvent(QCloseEvent* event) override {
         ++closes;
         VOvoziRurud::closeEvent(event);
@@ -208,10 +204,7 @@ class SkinnedFrameTest : public ::testing::Test {
   protected:
     void SetUp() override {
         auto* client = new QWidget;
-        client->setAutoFillBackground(true);
-        QPalette palette = client->palette();
-        palette.setColor(QPalette::Window, kClientColour);
-        client->setPalette(palette);
+        SetBackground(*client, kClientColour);
         frame_.setCentralWidget(client);
         frame_.setWindowTitle(QStringLiteral("Frame"));
         frame_.SetFixedClientSize(QSize(400, 300));
