@@ -111,17 +111,15 @@ TEST_F(ImageButtonTest, EachStatePaintsItsImageOverTheParentsBackground) {
     }
 }
 
-TEST_F(ImageButtonTest, APressShiftsTheImageOnePixelRightAndDown) {
+TEST_F(ImageButtonTest, APressShiftsTheImageAndAToggleFlipsItsLookOnEveryPress) {
     const QImage normal = Painted();
     button_->setDown(true);
     const QImage pressed = Painted();
-    EXPECT_EQ(pressed.copy(1, 1, 19, 19), normal.copy(0, 0, 19, 19));
+    EXPECT_EQ(pressed.copy(1, 1, 19, 19), normal.copy(0, 0, 19, 19)) << "one pixel right and down";
     ExpectColour(pressed.pixelColor(0, 5), kParentColour, "the first column shows the parent");
     button_->setDown(false);
     EXPECT_EQ(Painted(), normal);
-}
 
-TEST_F(ImageButtonTest, AToggleFlipsItsCheckedLookOnEveryPressAndADoubleClickIsTwoPresses) {
     button_->SetToggle(true);
     // Held down, an unchecked toggle already shows the checked look, shifted.
     button_->setDown(true);

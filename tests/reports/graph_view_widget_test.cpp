@@ -134,15 +134,20 @@ class GraphViewTest : public ::testing::Test {
     std::unique_ptr<CHbA1c720GraphDataView> view;
 };
 
-TEST_F(GraphViewTest, ValuesArgumentsAndTitlesFollowTheUnitAndDateSettings) {
+TEST_F(GraphViewTest, ValuesArgumentsTitlesAndPatientIdsAreShownByTheSettings) {
     // Oldest first; a stored text longer than three characters and one that
-    // is no number are read safely.
-    std::vector<Row> rows = Daily({"35", "140", "065", "041", "0650000000000000", "x7"});
+    // is no number are read safely. A patient id is listed once, and not
+    // when an item begins with it.
+    std::vector<Row> rows = Daily({"35", "140", "065", "041", "0650000000000000", "x7", "065"},
+                                  {"123", "12", "abc", "AB", "A", "1234", "123"});
     rows[0].time = "0930";
     Store(rows);
     Open();
-    EXPECT_EQ(Values(), (std::vector<double>{4.0, 14.0, 6.5f, 4.1f, 14.0, 4.0}));
-    EXPECT_EQ(view->PointLabels(), (QStringList{"4.0", "14.0", "6.5", "4.1", "14.0", "4.0"}));
+    EXPECT_EQ(Values(), (std::vector<double>{4.0, 14.0, 6.5f, 4.1f, 14.0, 4.0, 6.5f}));
+    EXPECT_EQ(view->PointLabels(),
+              (QStringList{"4.0", "14.0", "6.5", "4.1", "14.0", "4.0", "6.5"}));
+    EXPECT_EQ(PidItems(), (QStringList{"ALL Data", "123", "abc", "1234"}));
+    EXPECT_EQ(view->PidCombo()->currentIndex(), 0);
     EXPECT_EQ(view->YAxis()->max(), 15.0);
     EXPECT_EQ(view->YAxis()->titleText(), "HbA1c Result(%)");
     EXPECT_EQ(view->Chart()->title(), kChartTitle);
@@ -169,18 +174,11 @@ TEST_F(GraphViewTest, ValuesArgumentsAndTitlesFollowTheUnitAndDateSettings) {
 
     settings.unit = 1;
     view->RefreshGraph();
-    EXPECT_EQ(Values(), (std::vector<double>{20, 130, 48, 21, 130, 20}));
-    EXPECT_EQ(view->PointLabels(), (QStringList{"20", "130", "48", "21", "130", "20"}));
+    EXPECT_EQ(Values(), (std::vector<double>{20, 130, 48, 21, 130, 20, 48}));
+    EXPECT_EQ(view->PointLabels(), (QStringList{"20", "130", "48", "21", "130", "20", "48"}));
     EXPECT_EQ(view->YAxis()->min(), 0.0);
     EXPECT_EQ(view->YAxis()->max(), 150.0);
     EXPECT_EQ(view->YAxis()->titleText(), "HbA1c Result(mmol/mol)");
-}
-
-TEST_F(GraphViewTest, PatientIdsAreListedOnceUnlessAnItemBeginsWithThem) {
-    Store(Daily({"065"}, {"123", "12", "abc", "AB", "A", "1", "1234", "123"}));
-    Open();
-    EXPECT_EQ(PidItems(), (QStringList{"ALL Data", "123", "abc", "1234"}));
-    EXPECT_EQ(view->PidCombo()->currentIndex(), 0);
 }
 
 TEST_F(GraphViewTest, PeriodSelectionFiltersFromTheFirstDate) {
