@@ -49,9 +49,8 @@ void SetBackground(QWidget& widget, const QColor& colour) {
 }
 
 void ExpectColour(const QColor& got, const QColor& want, const std::string& what) {
-    EXPECT_NEAR(got.red(), want.red(), 1) << what;
-    EXPECT_NEAR(got.green(), want.green(), 1) << what;
-    EXPECT_NEAR(got.blue(), want.blue(), 1) << what;
+    for (const auto channel : {&QColor::red, &QColor::green, &QColor::blue})
+        EXPECT_NEAR((got.*channel)(), (want.*channel)(), 1) << what;
 }
 
 class ImageButtonTest : public ::testing::Test {
