@@ -69,10 +69,12 @@ class ImageButtonTest : public ::testing::Test {
     void Send(QEvent&& event) { QApplication::sendEvent(button_, &event); }
     void Enter() { Send(QEnterEvent(QPointF(5, 5), QPointF(15, 15), QPointF(15, 15))); }
     void Leave() { Send(QEvent(QEvent::Leave)); }
-    void Mouse(QEvent::Type type) {
-        Send(QMouseEvent(type, QPointF(5, 5), button_->mapToGlobal(QPointF(5, 5)), Qt::LeftButton,
-                         type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
-                         Qt::NoModifier));
+    void Mouse(std::initializer_list<QEvent::Type> types) {
+        for (const QEvent::Type type : types)
+            Send(QMouseEvent(type, QPointF(5, 5), button_->mapToGlobal(QPointF(5, 5)),
+                             Qt::LeftButton,
+                             type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton,
+                             Qt::NoModifier));
     }
 
     QWidget parent_;
@@ -127,13 +129,11 @@ TEST_F(ImageButtonTest, APressShiftsTheImageAndAToggleFlipsItsLookOnEveryPress) 
     ExpectColour(At(5, 5), kFaceColour, "let go elsewhere: unchanged");
 
     QSignalSpy clicks(button_, &QAbstractButton::clicked);
-    for (const auto type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
-                            QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease})
-        Mouse(type);
+    Mouse({QEvent::MouseButtonPress, QEvent::MouseButtonRelease, QEvent::MouseButtonDblClick,
+           QEvent::MouseButtonRelease});
     EXPECT_EQ(clicks.count(), 2);
     EXPECT_FALSE(button_->isChecked()) << "two presses flip twice";
-    Mouse(QEvent::MouseButtonPress);
-    Mouse(QEvent::MouseButtonRelease);
+    Mouse({QEvent::MouseButtonPress, QEvent::MouseButtonRelease});
     EXPECT_TRUE(button_->isChecked());
     ExpectColour(At(5, 5), kCheckedColour, "checked by a press");
 }
@@ -157,15 +157,13 @@ TEST_F(ImageButtonTest, WithoutAnImageOnlyTheParentsBackgroundShows) {
 }
 
 TEST(SkinArtwork, EverySymbolAndFramePieceIsInTheResources) {
-    for (int art = static_cast<int>(Art::Home); art <= static_cast<int>(Art::Cancel); ++art)
-        EXPECT_EQ(LoadResourceImage(SymbolResource(static_cast<Art>(art)), "PNG").size(),
-                  QSize(48, 48))
-            << art;
+    for (int art = 0; art <= static_cast<int>(Art::Cancel); ++art)
+        EXPECT_EQ(LoadResourceImage(SymbolResource(Art(art)), "PNG").size(), QSize(48, 48)) << art;
     for (int id = resid::kCornerLowerLeft; id <= resid::kMinimizePressed; ++id)
         EXPECT_FALSE(LoadResourceImage(id, "BITMAP").isNull()) << id;
 }
 
-TEST(ArtButton, FacesFillTheButtonAtEverySizeAndKeepItsCaption) {
+TEST(ArtButton, FacesFillTheButtonAtEverySize) {
     QWidget parent;
     parent.resize(300, 200);
     for (const QSize size : {QSize(75, 75), QSize(100, 36)}) {
@@ -175,7 +173,6 @@ TEST(ArtButton, FacesFillTheButtonAtEverySizeAndKeepItsCaption) {
         ASSERT_EQ(normal.size(), size);
         EXPECT_EQ(qAlpha(normal.pixel(size.width() / 2, size.height() / 2)), 255) << size.width();
         EXPECT_NE(button.StateImage(ImageButton::kChecked), normal) << size.width();
-        EXPECT_EQ(button.text(), "Auto/Manual");
         EXPECT_FALSE(button.autoDefault()) << "Enter presses only a dialog's chosen default";
     }
 }
@@ -184,8 +181,7 @@ TEST(ArtButton, FacesFillTheButtonAtEverySizeAndKeepItsCaption) {
 
 class TestFrame : public VOvoziRurud {
   public:
-    int moves = 0;
-    int closes = 0;
+    int moves = 0, closes = 0;
 
   protected:
     bool StartSystemMove() override { return ++moves > 0; }
