@@ -26,16 +26,14 @@ struct Row {
     std::string date, pid, value = "060", time = "0800";
 };
 
-// Result i on 2012-03-(i + 1) at 12:00 of values[i] (or values[0] for all),
-// patient pids[i] (or P01, P02, ... when none are given).
+// Result i on 2012-03-(i + 1) at 12:00 of values[i] and patient pids[i] (P01,
+// P02, ... when no ids are given).
 std::vector<Row> Daily(const std::vector<std::string>& values,
                        const std::vector<std::string>& pids = {}) {
     std::vector<Row> rows;
-    for (size_t i = 0; i < std::max(values.size(), pids.size()); ++i) {
-        const QString day = QString::asprintf("%02d", static_cast<int>(i + 1));
-        rows.push_back({"201203" + day.toStdString(),
-                        pids.empty() ? "P" + day.toStdString() : pids[i],
-                        values[values.size() > 1 ? i : 0], "1200"});
+    for (size_t i = 0; i < values.size(); ++i) {
+        const std::string day = QString::asprintf("%02d", static_cast<int>(i + 1)).toStdString();
+        rows.push_back({"201203" + day, pids.empty() ? "P" + day : pids[i], values[i], "1200"});
     }
     return rows;
 }
