@@ -207,6 +207,7 @@ class SkinnedFrameTest : public ::testing::Test {
     QPoint Screen(int x, int y) { return frame_.mapToGlobal(QPoint(x, y)); }
     void Press(int x, int y) { QTest::mousePress(&frame_, Qt::LeftButton, {}, QPoint(x, y)); }
     void Release(int x, int y) { QTest::mouseRelease(&frame_, Qt::LeftButton, {}, QPoint(x, y)); }
+    void Click(int x, int y) { QTest::mouseClick(&frame_, Qt::LeftButton, {}, QPoint(x, y)); }
     QImage Painted() {
         return frame_.grab().toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
     }
@@ -244,24 +245,19 @@ TEST_F(SkinnedFrameTest, AButtonActsOnlyWhenReleasedWhereItWasPressedElsewhereTh
     EXPECT_FALSE(frame_.isMaximized());
     EXPECT_EQ(Painted().copy(w - 23, 1, 21, 19), normalClose);
 
-    Press(w - 30, 8);
-    Release(w - 30, 8);
+    Click(w - 30, 8);
     EXPECT_TRUE(frame_.isMaximized());
-    Press(w - 30, 8);
-    Release(w - 30, 8);
+    Click(w - 30, 8);
     EXPECT_FALSE(frame_.isMaximized()) << "the middle button restores a maximized window";
     EXPECT_EQ(frame_.moves, 0);
 
-    Press(200, 10);  // in the band, off the buttons
-    Release(200, 10);
-    Press(200, 25);  // below the band: the client's
-    Release(200, 25);
+    Click(200, 10);  // in the band, off the buttons
+    Click(200, 25);  // below the band: the client's
     EXPECT_EQ(frame_.moves, 1);
     EXPECT_EQ(frame_.PressedButton(), VOvoziRurud::kNoButton);
     EXPECT_TRUE(frame_.isVisible());
 
-    Press(w - 10, 8);
-    Release(w - 10, 8);
+    Click(w - 10, 8);
     EXPECT_EQ(frame_.closes, 1);
     EXPECT_FALSE(frame_.isVisible());
 }
