@@ -4,7 +4,6 @@
 // the link is busy.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <unistd.h>
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -13,6 +12,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QtCharts/QScatterSeries>
+#include <filesystem>
 #include <functional>
 #include <memory>
 
@@ -39,17 +39,10 @@ void Click(QWidget* root, int id) {
 }
 
 // Runs the test inside its own folder, where the program makes its DATA folder.
-class WorkingDir {
-  public:
-    explicit WorkingDir(const std::string& dir) {
-        char buf[4096];
-        if (getcwd(buf, sizeof buf)) old_ = buf;
-        EXPECT_EQ(chdir(dir.c_str()), 0);
-    }
-    ~WorkingDir() { (void)!chdir(old_.c_str()); }
-
-  private:
-    std::string old_;
+struct WorkingDir {
+    explicit WorkingDir(const std::string& dir) { std::filesystem::current_path(dir); }
+    ~WorkingDir() { std::filesystem::current_path(old); }
+    std::filesystem::path old = std::filesystem::current_path();
 };
 
 // A home folder with a simulator registered in it and the application on it.
@@ -115,13 +108,6 @@ std::vector<std::string> StoredRows(ResultDatabase& db) {
             db.MainTable.GetTableName() + "] ORDER BY ROWID");
 }
 
-// The display row whose patient id cell is `pid`; -1 when none.
-int RowOfPatient(CHbA1c720AllDataListView& view, const QString& pid) {
-    for (int r = 0; r < view.List().RowCount(); ++r)
-        if (view.List().CellText(r, 4).trimmed() == pid) return r;
-    return -1;
-}
-
 TEST(ApplicationEndToEnd, ADownloadIsStoredListedChartedModifiedDeletedAndExported) {
     test::TempDir data;
     // Two results share date, time and value but not the patient.
@@ -160,9 +146,10 @@ TEST(ApplicationEndToEnd, ADownloadIsStoredListedChartedModifiedDeletedAndExport
     view->FinishFill();
     CListCtrlExt& list = view->List();
     ASSERT_EQ(list.RowCount(), 5);
+    // The middle of the date cell of the row whose patient id is `pid`.
     const auto cellOf = [&](const QString& pid) {
-        const int row = RowOfPatient(*view, pid);
-        EXPECT_GE(row, 0) << pid.toStdString();
+        int row = 0;
+        while (row < list.RowCount() && list.CellText(row, 4).trimmed() != pid) ++row;
         return list.visualRect(list.model()->index(row, 1)).center();
     };
 
