@@ -51,13 +51,9 @@ struct ApplicationRig {
         simArgs.insert(simArgs.begin(), {"--home", home});
         sim = std::make_unique<test::SimProcess>(TAV_ANALYZER_SIM, simArgs);
         simLine = sim->ReadLine();
-        ApplicationOptions options;
-        options.HomeDir = home;
-        options.Presenter = &boxes;
-        options.ProfileFile = QString::fromStdString(root.File("profile.ini"));
-        options.SaveChooser = &saveChooser;
-        options.Launcher = &launcher;
-        app = std::make_unique<Application>(options);
+        app = std::make_unique<Application>(
+            ApplicationOptions{home, &boxes, QString::fromStdString(root.File("profile.ini")),
+                               &saveChooser, &launcher});
     }
     Application& App() { return *app; }
     CMainFrame& Frame() { return *app->Frame(); }

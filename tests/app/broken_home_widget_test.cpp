@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <ostream>
 #include <string>
 
 #include "app/application.h"
@@ -62,11 +63,9 @@ void ChownTree(const std::string& path) {
 }
 
 ApplicationOptions Options(const test::TempDir& root, MessagePresenter* boxes) {
-    ApplicationOptions options;
-    options.HomeDir = root.File("home");
-    options.Presenter = boxes;
-    options.ProfileFile = QString::fromStdString(root.File("profile.ini"));
-    return options;
+    return {.HomeDir = root.File("home"),
+            .Presenter = boxes,
+            .ProfileFile = QString::fromStdString(root.File("profile.ini"))};
 }
 
 // A home folder after a normal first start of the program.
@@ -93,6 +92,10 @@ struct BrokenHome {
     std::string reason;
     bool unprivileged = false;  // run with an ordinary user's file rights
 };
+
+void PrintTo(const BrokenHome& c, std::ostream* os) {
+    *os << c.name;
+}
 
 std::vector<BrokenHome> Cases() {
     const std::string users = "[User Count]\r\ncurrent_user=";

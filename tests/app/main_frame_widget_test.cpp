@@ -248,11 +248,6 @@ TEST_F(MainFrameTest, PortSelectRunsModallyAndRefreshesWhileOpen) {
     EXPECT_EQ(countAfterRefresh, 3);
     EXPECT_EQ(label, "COM9");
     EXPECT_FALSE(frame_->PortSelectOpen());
-
-    QTimer::singleShot(0, frame_.get(), [&] { Click(frame_->PortSelect(), psid::kCancel); });
-    label = "unchanged";
-    EXPECT_FALSE(frame_->RunPortSelect(label));
-    EXPECT_EQ(label, "unchanged");
 }
 
 TEST_F(MainFrameTest, CommandsFromAnotherThreadRunOnTheWindowThreadUntilTheHandoffCloses) {
