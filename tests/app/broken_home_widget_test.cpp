@@ -3,7 +3,6 @@
 // cannot be used and why, or works when it can, and no file in the home
 // folder is written over.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -64,11 +63,9 @@ void ChownTree(const std::string& path) {
 }
 
 ApplicationOptions Options(const test::TempDir& root, MessagePresenter* boxes) {
-    ApplicationOptions options;
-    options.HomeDir = root.File("home");
-    options.Presenter = boxes;
-    options.ProfileFile = QString::fromStdString(root.File("profile.ini"));
-    return options;
+    return {.HomeDir = root.File("home"),
+            .Presenter = boxes,
+            .ProfileFile = QString::fromStdString(root.File("profile.ini"))};
 }
 
 // A home folder after a normal first start of the program.
@@ -80,12 +77,11 @@ void FirstStart(const test::TempDir& root) {
     app.Shutdown();
 }
 
-std::string Failure(const std::string& file, const std::string& reason) {
-    return "TAVRINA1c Expert cannot open its results and will close.\r\n\r\nFile: " + file +
-           "\r\nReason: " + reason +
-           "\r\n\r\nNothing in the file was changed. Close any other program that uses it, or "
-           "have the file repaired or restored from a backup, then start TAVRINA1c Expert again.";
-}
+const std::string kHead = "TAVRINA1c Expert cannot open its results and will close.\r\n\r\nFile: ";
+const std::string kTail =
+    "\r\n\r\nNothing in the file was changed. Close any other program that uses it, or have the "
+    "file repaired or restored from a backup, then start TAVRINA1c Expert again.";
+const auto Write = &test::WriteWholeFile;
 
 struct BrokenHome {
     const char* name;
@@ -101,18 +97,12 @@ void PrintTo(const BrokenHome& c, std::ostream* os) {
     *os << c.name;
 }
 
-void Write(const std::string& path, const std::string& bytes) {
-    test::WriteWholeFile(path, bytes);
-}
-
 std::vector<BrokenHome> Cases() {
     const std::string users = "[User Count]\r\ncurrent_user=";
     return {
         {"GarbageMainDatabase",
          [](const std::string& h) { Write(h + "/" + kMainDbFile, std::string(5000, 'g')); },
          kMainDbFile, "file is not a database"},
-        {"ZeroByteMainDatabase", [](const std::string& h) { Write(h + "/" + kMainDbFile, ""); },
-         kMainDbFile, "the file is empty (0 bytes)"},
         {"UnreadableMainDatabase",
          [](const std::string& h) { chmod((h + "/" + kMainDbFile).c_str(), 0); }, kMainDbFile,
          "unable to open database file", true},
@@ -137,11 +127,6 @@ std::vector<BrokenHome> Cases() {
         {"CurrentUserIsAPath",
          [=](const std::string& h) { Write(h + "/" + kUserInfoIni, users + "/etc/passwd\r\n"); },
          kUserInfoIni, "its current_user \"/etc/passwd\" is not the name of a file"},
-        {"CurrentUserIsARelativePath",
-         [=](const std::string& h) {
-             Write(h + "/" + kUserInfoIni, users + "../TAVRINA1cExpert.sqlite\r\n");
-         },
-         kUserInfoIni, "its current_user \"../TAVRINA1cExpert.sqlite\" is not the name of a file"},
     };
 }
 
@@ -178,10 +163,12 @@ TEST_P(BrokenHomeStart, SaysWhichFileAndWhyOrStartsAndOverwritesNothing) {
     } else {
         EXPECT_FALSE(started);
         ASSERT_EQ(boxes.Boxes().size(), 1u);
+        EXPECT_FALSE(boxes.Boxes()[0].Question);
+        EXPECT_EQ(boxes.Boxes()[0].Caption, "TAVRINA1c Expert");
         const std::string text = boxes.Boxes()[0].Text.toStdString();
-        const std::string expected = Failure(home + "/" + c.file, c.reason);
-        EXPECT_EQ(text.rfind(expected.substr(0, expected.find("\r\n\r\nNothing")), 0), 0u) << text;
-        EXPECT_NE(text.find("Nothing in the file was changed."), std::string::npos) << text;
+        EXPECT_TRUE(text.starts_with(kHead + home + "/" + c.file + "\r\nReason: " + c.reason))
+            << text;
+        EXPECT_TRUE(text.ends_with(kTail)) << text;
     }
     chmod(home.c_str(), 0755);
     EXPECT_EQ(Snapshot(home), before) << "a file in the home folder was written";
@@ -189,31 +176,6 @@ TEST_P(BrokenHomeStart, SaysWhichFileAndWhyOrStartsAndOverwritesNothing) {
 
 INSTANTIATE_TEST_SUITE_P(Table, BrokenHomeStart, ::testing::ValuesIn(Cases()),
                          [](const auto& info) { return std::string(info.param.name); });
-
-// Another program holds the main database in a write transaction for longer
-// than the start waits: the start says so and changes nothing.
-TEST(BrokenHomeLocked, ALockHeldThroughTheWaitIsReported) {
-    test::TempDir root;
-    const std::string home = root.File("home");
-    FirstStart(root);
-    sqlite3* other = nullptr;
-    ASSERT_EQ(sqlite3_open((home + "/" + kMainDbFile).c_str(), &other), SQLITE_OK);
-    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
-    const auto before = Snapshot(home);
-    ScriptedMessagePresenter boxes;
-    {
-        Application app(Options(root, &boxes));
-        EXPECT_FALSE(app.Start());
-        app.Shutdown();
-    }
-    EXPECT_EQ(Snapshot(home), before);
-    sqlite3_close(other);
-    ASSERT_EQ(boxes.Boxes().size(), 1u);
-    EXPECT_NE(boxes.Boxes()[0].Text.toStdString().find("File: " + home + "/" + kMainDbFile +
-                                                       "\r\nReason: database is locked"),
-              std::string::npos)
-        << boxes.Boxes()[0].Text.toStdString();
-}
 
 }  // namespace
 }  // namespace tav

@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <tuple>
 
 #include "app/checking_dlg.h"
 #include "app/message_presenter.h"
@@ -32,22 +33,18 @@ TEST(ProcessDlg, ShowsItsTextAndHidesOnItsButtonKeepingTheText) {
     dlg.SetMessage("1 Receiving the data\r\nPlease check");
     EXPECT_EQ(Control<QLabel>(&dlg, kIdMessageText)->text(), "1 Receiving the data\nPlease check");
     EXPECT_EQ(Control<QPushButton>(&dlg, kIdProcessButton)->text(), "Close");
-    dlg.SetButtonText("Cancel");
-    EXPECT_EQ(dlg.ButtonText(), "Cancel");
 
     dlg.show();
-    EXPECT_EQ(dlg.CountText(), "") << "nothing to count yet";
-    EXPECT_EQ(dlg.NewResultsText(), "");
-    dlg.SetCount(2, 500);
-    EXPECT_EQ(dlg.CountText(), "2 of 500");
-    dlg.SetCount(501, 500);
-    EXPECT_EQ(dlg.CountText(), "500 of 500");
-    dlg.SetNewResults(0);
-    EXPECT_EQ(dlg.NewResultsText(), "New results stored: 0");
-    dlg.SetCount(0, 0);
-    dlg.SetNewResults(-1);
-    EXPECT_EQ(dlg.CountText(), "");
-    EXPECT_EQ(dlg.NewResultsText(), "");
+    EXPECT_EQ(dlg.CountText() + dlg.NewResultsText(), "") << "nothing to count yet";
+    const std::tuple<int, int, int, QString> counts[] = {
+        {2, 500, -1, "2 of 500|"},
+        {501, 500, 0, "500 of 500|New results stored: 0"},
+        {0, 0, -1, "|"}};
+    for (const auto& [count, total, stored, shown] : counts) {
+        dlg.SetCount(count, total);
+        dlg.SetNewResults(stored);
+        EXPECT_EQ(dlg.CountText() + "|" + dlg.NewResultsText(), shown);
+    }
     Press(&dlg, kIdProcessButton);
     EXPECT_FALSE(dlg.isVisible());
     EXPECT_EQ(dlg.Message(), "1 Receiving the data\r\nPlease check");
@@ -59,11 +56,8 @@ struct FakePorts : PortSelectSource {
     void Search() override {}
     PortChoice Confirm(const std::string& text) override {
         confirmed.push_back(text);
-        PortChoice choice;
-        choice.ok = text != "COM999";
-        choice.text = text.empty() ? "COM3" : text;
-        if (!choice.ok) choice.error = "No such port.";
-        return choice;
+        const bool ok = text != "COM999";
+        return {ok, text.empty() ? "COM3" : text, 0, "", ok ? "" : "No such port."};
     }
     PortSelectList choices;
     std::vector<std::string> confirmed;
@@ -75,21 +69,38 @@ class PortSelectTest : public ::testing::Test {
     FakePorts ports_;
 };
 
-TEST_F(PortSelectTest, ListIsFilledAndPreselectedFromTheSource) {
+TEST_F(PortSelectTest, ListIsPreselectedFromTheSourceAndOkConfirmsTheTextAsItStands) {
     struct Case {
         const char* name;
         PortSelectList choices;
-        QString expectText;
+        QString preselected;
+        QString typed;  // null: leave the selection alone
+        std::string confirmed, label;
     } cases[] = {
-        {"the chosen item is selected", {{"COM1", "COM12", "COM4"}, 1}, "COM12"},
-        {"a choice out of range selects the first", {{"COM1", "COM4"}, 7}, "COM1"},
-        {"an empty list leaves the text empty", {{}, -1}, ""},
+        {"the chosen item", {{"COM1", "COM12", "COM4"}, 1}, "COM12", {}, "COM12", "COM12"},
+        {"a choice out of range selects the first",
+         {{"COM1", "COM4"}, 7},
+         "COM1",
+         {},
+         "COM1",
+         "COM1"},
+        {"a typed name", {{"COM1"}, 0}, "COM1", "COM12", "COM12", "COM12"},
+        {"an empty text, resolved by the source", {{}, -1}, "", {}, "", "COM3"},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         ports_.choices = c.choices;
+        ports_.confirmed.clear();
         PortSelectDialog dialog(ports_, presenter_);
-        EXPECT_EQ(dialog.PortList()->count(), static_cast<int>(c.choices.items.size())) << c.name;
-        EXPECT_EQ(dialog.PortList()->currentText(), c.expectText) << c.name;
+        EXPECT_EQ(dialog.PortList()->count(), static_cast<int>(c.choices.items.size()));
+        EXPECT_EQ(dialog.PortList()->currentText(), c.preselected);
+        if (!c.typed.isNull()) dialog.PortList()->setEditText(c.typed);
+        dialog.show();
+        Press(&dialog, psid::kOk);
+        EXPECT_EQ(ports_.confirmed, std::vector<std::string>{c.confirmed});
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+        EXPECT_EQ(dialog.SelectedLabel(), c.label);
+        EXPECT_FALSE(dialog.isVisible());
     }
 }
 
@@ -99,31 +110,6 @@ TEST_F(PortSelectTest, PortFontIsTwentyHighAndEightWide) {
                        static_cast<QWidget*>(Control<QLabel>(&dialog, psid::kSelectPortLabel))}) {
         EXPECT_EQ(w->font().pixelSize(), 20);
         EXPECT_NEAR(QFontMetricsF(w->font()).averageCharWidth(), 8.0, 0.25);
-    }
-}
-
-TEST_F(PortSelectTest, OkConfirmsTheTextAsItStandsAndCloses) {
-    struct Case {
-        const char* name;
-        PortSelectList choices;
-        QString typed;  // null: leave the selection alone
-        std::string confirmed, label;
-    } cases[] = {
-        {"the selected item", {{"COM1", "COM7"}, 1}, {}, "COM7", "COM7"},
-        {"a typed name", {{"COM1"}, 0}, "COM12", "COM12", "COM12"},
-        {"an empty text, resolved by the source", {{}, -1}, {}, "", "COM3"},
-    };
-    for (const Case& c : cases) {
-        ports_.choices = c.choices;
-        ports_.confirmed.clear();
-        PortSelectDialog dialog(ports_, presenter_);
-        if (!c.typed.isNull()) dialog.PortList()->setEditText(c.typed);
-        dialog.show();
-        Press(&dialog, psid::kOk);
-        EXPECT_EQ(ports_.confirmed, std::vector<std::string>{c.confirmed}) << c.name;
-        EXPECT_EQ(dialog.result(), QDialog::Accepted) << c.name;
-        EXPECT_EQ(dialog.SelectedLabel(), c.label) << c.name;
-        EXPECT_FALSE(dialog.isVisible()) << c.name;
     }
 }
 
@@ -141,51 +127,28 @@ TEST_F(PortSelectTest, RefusedTextKeepsTheDialogOpenAndSaysWhyThenCancelCloses) 
     EXPECT_EQ(ports_.confirmed, std::vector<std::string>{"COM999"}) << "Cancel confirms nothing";
 }
 
-TEST(ScanPortSelectSource, DialogOffersTheScannedPortsAndSetsTheChosenDevice) {
+// Search scans every port; the dialog then offers what was found.
+TEST(ScanPortSelectSource, SearchFillsTheDialogWithTheScannedPorts) {
     PortLists lists;
     LinkState state;
     VirtualClock clock;
     test::RecordingLinkChannel channel(clock);
-    auto port = [](int n, std::string name, std::string node) {
-        PortInfo info;
-        info.devicePath = R"(\\?\USB#VID_067B)";
-        info.friendlyName = name + " (COM" + std::to_string(n) + ")";
-        info.usb = true;
-        info.comNumber = n;
-        info.deviceNode = node;
-        return info;
+    auto port = [](int n, const std::string& name) {
+        const std::string friendly = name + " (COM" + std::to_string(n) + ")";
+        return PortInfo{R"(\\?\USB#VID_067B)", "", friendly, true, "", n, "/dev/ttyUSB0"};
     };
-    const PortEnumeration found{
-        {port(1, "Other Serial", "/dev/ttyS0"), port(12, "Prolific USB-to-Serial", "/dev/ttyUSB0")},
-        ""};
+    const PortEnumeration found{{port(1, "Other Serial"), port(12, "Prolific USB-to-Serial")}, ""};
     PortScanner scanner(
         lists, [&] { return found; }, state, channel);
     test::SimLink link(clock);
-    link.SetLineSettings({1200, 7, 1, 1, 5});
     ScanPortSelectSource source(lists, scanner, link);
     ScriptedMessagePresenter presenter;
     PortSelectDialog dialog(source, presenter);
-    EXPECT_EQ(dialog.PortList()->count(), 0);
-
     Press(&dialog, psid::kSearch);
     EXPECT_EQ(channel.Commands(), (std::vector<int>{50}));
     dialog.Refresh();
     ASSERT_EQ(dialog.PortList()->count(), 2);
     EXPECT_EQ(dialog.PortList()->currentText(), "COM12");
-
-    dialog.PortList()->setEditText("COM101");
-    dialog.show();
-    Press(&dialog, psid::kOk);
-    EXPECT_TRUE(dialog.isVisible()) << "a number beyond 100 is refused";
-    EXPECT_EQ(presenter.Boxes().size(), 1u);
-
-    dialog.PortList()->setCurrentIndex(1);
-    Press(&dialog, psid::kOk);
-    EXPECT_EQ(dialog.result(), QDialog::Accepted);
-    EXPECT_EQ(dialog.SelectedLabel(), "COM12");
-    EXPECT_EQ(link.PortDeviceName(), "/dev/ttyUSB0");
-    EXPECT_EQ(link.Settings().baudRate, 9600u);
-    EXPECT_EQ(lists.SelectedPortText(), "COM12");
 }
 
 }  // namespace

@@ -45,7 +45,7 @@ struct Fakes : FrameServices,
     }
     void OnLinkCommand(int code) override {
         log.push_back("command " + std::to_string(code));
-        commandThread = std::this_thread::get_id();
+        if (onCommand) onCommand();
     }
     void OnTimer(int id) override { log.push_back("timer " + std::to_string(id)); }
     bool VisitRows(const std::function<bool(const ResultRowTexts&)>& visit) override {
@@ -57,16 +57,11 @@ struct Fakes : FrameServices,
     std::string ListTime(const std::string&, const std::string& t) const override { return t; }
     PortSelectList Choices() override { return choices; }
     void Search() override {}
-    PortChoice Confirm(const std::string& text) override {
-        PortChoice choice;
-        choice.ok = true;
-        choice.text = text;
-        return choice;
-    }
+    PortChoice Confirm(const std::string& text) override { return {true, text, 0, "", ""}; }
 
     Log log;
     std::function<void()> onLoadSettings;
-    std::thread::id commandThread;
+    std::function<void()> onCommand;
     std::vector<ResultRowTexts> rows;
     PortSelectList choices{{"COM1", "COM4"}, 1};
 };
@@ -94,7 +89,6 @@ class MainFrameTest : public ::testing::Test {
         ASSERT_NE(button, nullptr) << id;
         button->click();
     }
-    int ViewId(int index) { return frame_->View(index)->property("controlId").toInt(); }
 
     QTemporaryDir dir_;
     std::unique_ptr<QSettings> profile_;
@@ -108,17 +102,12 @@ class MainFrameTest : public ::testing::Test {
     std::unique_ptr<CMainFrame> frame_;
 };
 
-TEST_F(MainFrameTest, StatusPanesStartWithTheirPlaceholdersAndTakeNewTexts) {
+TEST_F(MainFrameTest, DeferredInitialisationLoadsSettingsWithTheViewsBuiltAndShowsHome) {
     std::string panes;
     for (int pane = 0; pane < 7; ++pane) panes += frame_->StatusPaneText(pane).toStdString() + "|";
     EXPECT_EQ(panes,
               "|_____________|____________________|_____________|-------------------|"
               "-------------------|-------------------|");
-    frame_->SetStatusPane(4, "Cnt : 2");
-    EXPECT_EQ(frame_->StatusPaneText(4), "Cnt : 2");
-}
-
-TEST_F(MainFrameTest, DeferredInitialisationLoadsSettingsWithTheViewsBuiltAndShowsHome) {
     link_.AutoMode = 1;
     bool viewsExistedAtLoad = false;
     int activeAtLoad = -1;
@@ -130,24 +119,17 @@ TEST_F(MainFrameTest, DeferredInitialisationLoadsSettingsWithTheViewsBuiltAndSho
     EXPECT_TRUE(viewsExistedAtLoad);
     EXPECT_EQ(activeAtLoad, viewix::kInitial);
     EXPECT_EQ(frame_->ActiveViewIndex(), viewix::kHome);
-    EXPECT_EQ(ViewId(viewix::kHome), 0xE900);
-    EXPECT_EQ(ViewId(viewix::kInitial), 0xE900)
-        << "the initial view keeps the pane id it left with";
-    for (int index = viewix::kDownload; index <= viewix::kGraph; ++index) {
-        EXPECT_EQ(ViewId(index), 0xE900 + index);
-        EXPECT_FALSE(frame_->View(index)->isVisible());
-    }
+    for (int index = viewix::kDownload; index <= viewix::kGraph; ++index)
+        EXPECT_FALSE(frame_->View(index)->isVisible()) << index;
     EXPECT_FALSE(frame_->ProcessDialog()->isVisible());
     EXPECT_EQ(link_.AutoMode, 0);
 }
 
-TEST_F(MainFrameTest, SwitchCommandsShowOneViewAndTradeThePaneId) {
+TEST_F(MainFrameTest, SwitchCommandsAndHomeButtonsShowOneViewAndAutomaticAsksFirst) {
     Start();
     frame_->SendLinkCommand(4);
     frame_->SendLinkCommand(3);
     EXPECT_EQ(frame_->ActiveViewIndex(), viewix::kAllData);
-    EXPECT_EQ(ViewId(viewix::kAllData), 0xE900);
-    EXPECT_EQ(ViewId(viewix::kGraph), 0xE904);
     EXPECT_TRUE(frame_->View(viewix::kAllData)->isVisible());
     EXPECT_FALSE(frame_->View(viewix::kGraph)->isVisible());
     EXPECT_EQ(frame_->LastActiveViewIndex(), viewix::kGraph);
@@ -155,7 +137,6 @@ TEST_F(MainFrameTest, SwitchCommandsShowOneViewAndTradeThePaneId) {
     EXPECT_EQ(frame_->LastActiveViewIndex(), viewix::kAllData);
     EXPECT_TRUE(log_.empty()) << "view switches never reach the controller";
 
-    // Home buttons switch the same way.
     const std::pair<int, int> buttons[] = {{1001, viewix::kAllData},
                                            {1002, viewix::kGraph},
                                            {1000, viewix::kDownload},
@@ -166,6 +147,15 @@ TEST_F(MainFrameTest, SwitchCommandsShowOneViewAndTradeThePaneId) {
         EXPECT_EQ(frame_->ActiveViewIndex(), view) << button;
     }
     EXPECT_EQ(log_.back(), "settings") << "the home view's Settings opens the settings dialog";
+
+    log_.clear();
+    Click(frame_->View(viewix::kHome), 1005);  // answered No
+    EXPECT_EQ(presenter_.Texts(), std::vector<QString>{"Do you want to switch to automatic mode?"});
+    EXPECT_EQ(link_.AutoMode, 0);
+    presenter_.QueueAnswer(true);
+    Click(frame_->View(viewix::kHome), 1005);
+    EXPECT_EQ(link_.AutoMode, 1);
+    EXPECT_EQ(log_, (Log{"command 30"}));
 }
 
 TEST_F(MainFrameTest, OtherCommandsGoToTheControllerAndADownloadFillsTheDownloadView) {
@@ -191,18 +181,6 @@ TEST_F(MainFrameTest, OtherCommandsGoToTheControllerAndADownloadFillsTheDownload
     EXPECT_EQ(frame_->DownloadView()->List().RowCount(), 0);
 }
 
-TEST_F(MainFrameTest, HomeAutomaticButtonAsksAndStartsAutomaticModeOnYes) {
-    Start();
-    Click(frame_->View(viewix::kHome), 1005);  // answered No
-    EXPECT_EQ(presenter_.Texts(), std::vector<QString>{"Do you want to switch to automatic mode?"});
-    EXPECT_EQ(link_.AutoMode, 0);
-
-    presenter_.QueueAnswer(true);
-    Click(frame_->View(viewix::kHome), 1005);
-    EXPECT_EQ(link_.AutoMode, 1);
-    EXPECT_EQ(log_, (Log{"command 30"}));
-}
-
 TEST_F(MainFrameTest, RestartedTimerTicksIntoTheControllerAtItsNewInterval) {
     Start();
     frame_->StartTimer(3, 60000);
@@ -213,12 +191,18 @@ TEST_F(MainFrameTest, RestartedTimerTicksIntoTheControllerAtItsNewInterval) {
     EXPECT_EQ(log_.front(), "timer 3");
 }
 
-TEST_F(MainFrameTest, CloseCommandShutsDownInOrderAndReturnsHome) {
+// The caption's close button closes the window only when released on it.
+TEST_F(MainFrameTest, CloseShutsDownInOrderAndReturnsHome) {
     Start();
     frame_->SendLinkCommand(4);
     for (int id : {1, 4, 5, 10}) frame_->StartTimer(id, 1000);
     const int64_t before = clock_.NowMs();
-    frame_->close();
+    const int w = frame_->width();
+    for (int releasedAt : {w - 55, w - 10}) {
+        QTest::mousePress(frame_.get(), Qt::LeftButton, {}, QPoint(w - 10, 8));
+        QTest::mouseRelease(frame_.get(), Qt::LeftButton, {}, QPoint(releasedAt, 8));
+        EXPECT_EQ(frame_->isVisible(), releasedAt != w - 10);
+    }
     EXPECT_EQ(log_, (Log{"close store", "close port"}));
     EXPECT_EQ(link_.LinkRunning, 0);
     EXPECT_EQ(frame_->ActiveViewIndex(), viewix::kHome);
@@ -228,22 +212,6 @@ TEST_F(MainFrameTest, CloseCommandShutsDownInOrderAndReturnsHome) {
 
     frame_.reset();
     EXPECT_EQ(log_, (Log{"close store", "close port", "close port", "stop worker"}));
-}
-
-TEST_F(MainFrameTest, TheCaptionCloseButtonRunsTheCloseCommandOnlyWhenReleasedOnIt) {
-    Start();
-    frame_->SendLinkCommand(4);
-    const int w = frame_->width();
-    QTest::mousePress(frame_.get(), Qt::LeftButton, {}, QPoint(w - 10, 8));
-    QTest::mouseRelease(frame_.get(), Qt::LeftButton, {}, QPoint(w - 55, 8));
-    EXPECT_TRUE(log_.empty());
-    EXPECT_TRUE(frame_->isVisible());
-
-    QTest::mousePress(frame_.get(), Qt::LeftButton, {}, QPoint(w - 10, 8));
-    QTest::mouseRelease(frame_.get(), Qt::LeftButton, {}, QPoint(w - 10, 8));
-    EXPECT_EQ(log_, (Log{"close store", "close port"}));
-    EXPECT_EQ(frame_->ActiveViewIndex(), viewix::kHome);
-    EXPECT_FALSE(frame_->isVisible());
 }
 
 TEST_F(MainFrameTest, ViewsAndStatusBarFillTheFixedClientAreaWithEveryControlInside) {
@@ -280,15 +248,15 @@ TEST_F(MainFrameTest, PortSelectRunsModallyAndRefreshesWhileOpen) {
     EXPECT_EQ(countAfterRefresh, 3);
     EXPECT_EQ(label, "COM9");
     EXPECT_FALSE(frame_->PortSelectOpen());
-
-    QTimer::singleShot(0, frame_.get(), [&] { Click(frame_->PortSelect(), psid::kCancel); });
-    label = "unchanged";
-    EXPECT_FALSE(frame_->RunPortSelect(label));
-    EXPECT_EQ(label, "unchanged");
 }
 
-TEST_F(MainFrameTest, CommandsFromAnotherThreadRunOnTheWindowThreadBeforeReturning) {
+TEST_F(MainFrameTest, CommandsFromAnotherThreadRunOnTheWindowThreadUntilTheHandoffCloses) {
     Start();
+    const std::thread::id windowThread = std::this_thread::get_id();
+    bool inCall = false;
+    fakes_.onCommand = [&] {
+        inCall = handoff_.InCall() && std::this_thread::get_id() == windowThread;
+    };
     QEventLoop loop;
     std::atomic<bool> returned{false};
     std::thread worker([&] {
@@ -300,31 +268,19 @@ TEST_F(MainFrameTest, CommandsFromAnotherThreadRunOnTheWindowThreadBeforeReturni
     loop.exec();
     worker.join();
     EXPECT_TRUE(returned);
-    EXPECT_EQ(fakes_.commandThread, std::this_thread::get_id());
+    EXPECT_TRUE(inCall);
+    EXPECT_FALSE(handoff_.InCall());
     EXPECT_EQ(frame_->ProcessDialog()->Message(), "No new data from analyzer.");
-}
 
-TEST(QtHandoff, CloseReleasesAWaitingCallerWithoutRunningItsCall) {
-    QtHandoff handoff;
-    std::atomic<bool> ran{false};
-    std::thread worker([&] { handoff.Invoke([&] { ran = true; }); });
-    handoff.Close();
-    worker.join();
+    // Closing releases a waiting caller without running its call.
+    log_.clear();
+    std::thread late([&] { frame_->SendLinkCommand(54); });
+    handoff_.Close();
+    late.join();
     QCoreApplication::processEvents();
-    EXPECT_FALSE(ran);
-    bool direct = false;
-    handoff.Invoke([&] { direct = true; });
-    EXPECT_TRUE(direct) << "calls on the window thread still run";
-}
-
-TEST(QtHandoff, KnowsWhenTheWindowThreadIsInsideAnotherThreadsCall) {
-    QtHandoff handoff;
-    EXPECT_FALSE(handoff.InCall());
-    bool inside = false;
-    std::thread worker([&] { handoff.Invoke([&] { inside = handoff.InCall(); }); });
-    ASSERT_TRUE(QTest::qWaitFor([&] { return inside; }, 5000));
-    worker.join();
-    EXPECT_FALSE(handoff.InCall());
+    EXPECT_TRUE(log_.empty());
+    frame_->SendLinkCommand(55);
+    EXPECT_EQ(log_, Log{"command 55"}) << "calls on the window thread still run";
 }
 
 }  // namespace

@@ -56,16 +56,6 @@ TEST(Program, FirstStartLaysOutTheHomeFolderAndASecondCopyIsRefused) {
               (QStringList{"TAVRINA1cExpert.ini", "TAVRINA1cExpert.sqlite",
                            "TAVRINA1cExpertDown.sqlite", "set_info.ini", "user_info.ini"}));
     EXPECT_EQ(Entries(start.path()), QStringList{"DATA"});
-
-    // Once the first copy has ended, a new one starts normally.
-    QProcess third;
-    third.setProcessEnvironment(ProgramEnvironment(homeDir, runtime.path()));
-    third.start(TAV_PROGRAM, {});
-    ASSERT_TRUE(third.waitForStarted(10'000));
-    EXPECT_FALSE(third.waitForFinished(1'500)) << third.readAllStandardError().toStdString();
-    third.terminate();
-    EXPECT_TRUE(third.waitForFinished(20'000));
-    EXPECT_EQ(third.exitCode(), 0);
 }
 
 TEST(Program, WithoutADisplayItSaysSoAndEnds) {
