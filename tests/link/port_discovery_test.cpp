@@ -15,21 +15,12 @@ using Adapter = FakeSysfsTree::UsbAdapter;
 const std::string kGuid = "#{86e0d1e0-8089-11d0-9ce4-08003e301f73}";
 
 Adapter Prolific(std::string tty, std::string location) {
-    Adapter a;
-    a.tty = tty;
-    a.location = location;
-    return a;
+    return {tty,      "067b",   "2303", "Prolific Technology Inc.", "USB-Serial Controller", "",
+            location, "pl2303", true};
 }
 
 Adapter Ftdi(std::string tty, std::string location) {
-    Adapter a = Prolific(tty, location);
-    a.vid = "0403";
-    a.pid = "6001";
-    a.manufacturer = "FTDI";
-    a.product = "FT232R USB UART";
-    a.serial = "A50285BI";
-    a.driver = "ftdi_sio";
-    return a;
+    return {tty, "0403", "6001", "FTDI", "FT232R USB UART", "A50285BI", location, "ftdi_sio", true};
 }
 
 struct DiscoveryTest : ::testing::Test {

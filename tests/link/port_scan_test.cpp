@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/clock.h"
+#include "tests/support/sim_link_fake.h"
 #include "tests/support/store_recording_channel.h"
 
 namespace tav {
@@ -21,21 +22,6 @@ PortInfo Port(const std::string& path, const std::string& friendly, int com = 0)
     p.deviceNode = "/dev/port" + std::to_string(com);
     return p;
 }
-
-struct RecordingLink : SerialLink {
-    std::string device = "untouched";
-    LineSettings settings{1200, 7, 2, 1, 7};
-    void SetPortDeviceName(const std::string& name) override { device = name; }
-    std::string PortDeviceName() const override { return device; }
-    void SetLineSettings(const LineSettings& s) override { settings = s; }
-    bool Prepare(SerialReceiver*, uint32_t) override { return true; }
-    bool Open() override { return false; }
-    void Close() override {}
-    bool IsOpen() const override { return false; }
-    size_t Write(const uint8_t*, size_t) override { return 0; }
-    bool Purge() override { return false; }
-    std::string LastOpenError() const override { return ""; }
-};
 
 std::vector<std::string> Names(const PortCandidateList& list) {
     std::vector<std::string> names;
@@ -163,19 +149,19 @@ TEST_F(ScanTest, OkResolvesTheTextOrRefusesNamesWithoutATableEntry) {
         {"COMX", false, "before", "untouched"},     {"7)", false, "before", "untouched"},
     };
     for (const Row& row : rows) {
-        RecordingLink link;
+        test::SimLink link(clock);
+        link.SetPortDeviceName("untouched");
+        link.SetLineSettings({1200, 7, 2, 1, 7});
         lists.SetSelectedPortText("before");
         PortChoice choice = AcceptPortSelection(row.text, lists, link);
         EXPECT_EQ(choice.ok, row.ok) << row.text;
         EXPECT_EQ(choice.error.empty(), row.ok) << row.text;
         EXPECT_EQ(lists.SelectedPortText(), row.selected) << row.text;
-        EXPECT_EQ(link.device, row.device) << row.text;
-        const LineSettings& s = link.settings;
-        if (row.ok) {
-            EXPECT_TRUE(s.baudRate == 9600 && s.byteSize == 8 && s.parity == 0 && s.stopBits == 0 &&
-                        s.flowWord == 0)
-                << "9600 baud, 8N1, no flow control";
-        }
+        EXPECT_EQ(link.PortDeviceName(), row.device) << row.text;
+        const LineSettings& s = link.Settings();
+        EXPECT_EQ(std::tie(s.baudRate, s.byteSize, s.parity, s.stopBits, s.flowWord),
+                  row.ok ? std::tuple(9600u, 8, 0, 0, 0u) : std::tuple(1200u, 7, 1, 2, 7u))
+            << row.text << ": 9600 baud, 8N1, no flow control";
     }
 }
 

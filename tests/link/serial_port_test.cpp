@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tests/support/pty_pair.h"
+#include "tests/support/temp_dir.h"
 
 namespace tav {
 namespace {
@@ -83,7 +84,7 @@ TEST_F(PortFixture, BytesArriveInOrderWithNulAsBlankAndWritesGoOut) {
 
     const uint8_t hc[] = {'H', 'C', 0x03, 0x00};
     EXPECT_EQ(port.Write(hc, sizeof hc), sizeof hc);
-    EXPECT_EQ(pty.Receive(4, kWaitMs), std::string("HC\x03\0", 4));
+    EXPECT_EQ(pty.Receive(4), std::string("HC\x03\0", 4));
     EXPECT_TRUE(port.Purge());
 
     // A long silence gives one blank, then nothing until the next byte.
@@ -134,7 +135,7 @@ TEST_F(PortFixture, ClearedLinkRunningEndsTheWatcherButLeavesThePortOpen) {
     EXPECT_EQ(port.Watcher(), State::LinkStopped);
     EXPECT_TRUE(port.IsOpen());
     EXPECT_EQ(port.Write(&kByte, 1), 1u);
-    EXPECT_EQ(pty.Receive(1, kWaitMs), "x");
+    EXPECT_EQ(pty.Receive(1), "x");
 }
 
 TEST_F(PortFixture, CloseFromInsideTheReceiverDropsTheRestAndAllowsAReopen) {
@@ -166,10 +167,9 @@ TEST_F(PortFixture, CloseWhileAByteWaitsForTheWindowThreadDoesNotHang) {
 }
 
 TEST_F(PortFixture, OpenFailuresKeepTheSystemsReason) {
-    char regular[] = "/tmp/tav-serial-XXXXXX";
-    int fd = mkstemp(regular);
-    ASSERT_GE(fd, 0);
-    close(fd);
+    const test::TempDir dir;
+    const std::string regular = dir.File("plain");
+    test::WriteWholeFile(regular, "");
     SerialPort holder(clock, handoff, linkRunning);  // holds the line
     Recorder other;
     holder.SetPortDeviceName(pty.SlavePath());
@@ -196,7 +196,6 @@ TEST_F(PortFixture, OpenFailuresKeepTheSystemsReason) {
         EXPECT_EQ(port.LastOpenError(), row.reason) << row.what;
         EXPECT_FALSE(port.IsOpen()) << row.what;
     }
-    unlink(regular);
 
     holder.Close();
     EXPECT_TRUE(OpenOn(pty.SlavePath())) << "a later open on a valid name works";

@@ -158,6 +158,12 @@ TEST(SimOptions, ParsesEveryOptionAndRejectsBadValues) {
         "--stall-after 11 --drop-byte 12 --extra-bytes 13 --bad-terminator 2 --nul-in 3:41 "
         "--count-delta -1 --close-after 99 --fault-frames 1 --no-answer --print-path --verbose");
     for (std::string w; words >> w;) args.push_back(w);
+    // The help names every option the parser takes.
+    std::vector<std::string> options = {"--load", "--empty", "--help"};
+    for (const std::string& w : args)
+        if (w.rfind("--", 0) == 0) options.push_back(w.substr(0, w.find('=')));
+    for (const std::string& option : options)
+        EXPECT_NE(UsageText().find("  " + option + " "), std::string::npos) << option;
     ASSERT_TRUE(ParseArgs(args, &c, &error)) << error;
     const Faults& f = c.faults;
     EXPECT_EQ(c.home, "/h");
