@@ -2,10 +2,14 @@
 // message, so libFuzzer keeps the input that broke it.
 #pragma once
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <string_view>
+
+#include "tests/support/temp_dir.h"
 
 namespace tav::fuzz {
 
@@ -29,20 +33,18 @@ class FieldReader {
         rest_ = end == std::string_view::npos ? std::string_view() : rest_.substr(end + 1);
         return field;
     }
-    uint8_t Byte() {
-        if (rest_.empty()) return 0;
-        auto b = static_cast<uint8_t>(rest_.front());
-        rest_.remove_prefix(1);
-        return b;
-    }
     std::string Rest() const { return std::string(rest_); }
 
   private:
     std::string_view rest_;
 };
 
-// A folder of this process for targets that need files: /dev/shm when
-// present (no disk writes), else the temporary folder.
-std::string ScratchDir();
+// A folder of this process for targets that need files, removed at exit:
+// /dev/shm when present (no disk writes), else the temporary folder.
+inline const std::string& ScratchDir() {
+    if (access("/dev/shm", W_OK) == 0) setenv("TAV_TEST_TMP", "/dev/shm", 0);
+    static const test::TempDir dir;
+    return dir.path();
+}
 
 }  // namespace tav::fuzz

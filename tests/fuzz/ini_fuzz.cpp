@@ -10,8 +10,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <fstream>
-#include <sstream>
 #include <string>
 
 #include "platform/ini.h"
@@ -22,27 +20,11 @@ namespace {
 
 constexpr size_t kBuffer = 1 << 16;  // larger than any input: nothing is cut
 
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-void Put(const std::string& path, const std::string& data) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << data;
-}
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r';
-}
-
-std::string Trim(std::string s) {
-    while (!s.empty() && IsBlank(s.back())) s.pop_back();
-    size_t first = 0;
-    while (first < s.size() && IsBlank(s[first])) ++first;
-    return s.substr(first);
+std::string Trim(const std::string& s) {
+    const char* blanks = " \t\v\f\r";
+    const size_t first = s.find_first_not_of(blanks);
+    return first == std::string::npos ? ""
+                                      : s.substr(first, s.find_last_not_of(blanks) - first + 1);
 }
 
 // What a read returns for a value written as `value`.
@@ -95,29 +77,22 @@ void CheckOneLineChanged(const std::string& before, const std::string& after) {
 }
 
 }  // namespace
-}  // namespace tav::fuzz
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    using namespace tav;
-    using namespace tav::fuzz;
     FieldReader in(data, size);
-    const std::string file = in.Next();
-    const std::string section = in.Next();
-    const std::string key = in.Next();
-    const std::string value = in.Next();
-    const std::string otherSection = in.Next();
-    const std::string otherKey = in.Next();
+    const std::string file = in.Next(), section = in.Next(), key = in.Next(), value = in.Next(),
+                      otherSection = in.Next(), otherKey = in.Next();
 
     static const std::string path = ScratchDir() + "/fuzz.ini";
-    Put(path, file);
+    test::WriteWholeFile(path, file);
     const std::string otherBefore = ReadProfileString(otherSection, otherKey, "", path, kBuffer);
 
     if (!WriteProfileString(section, key, value, path)) {
-        FUZZ_CHECK(Slurp(path) == file);
+        FUZZ_CHECK(test::ReadWholeFile(path) == file);
         unlink(path.c_str());
         return 0;
     }
-    const std::string written = Slurp(path);
+    const std::string written = test::ReadWholeFile(path);
     FUZZ_CHECK(ReadProfileString(section, key, "\x01", path, kBuffer) == ExpectedRead(value));
     CheckOneLineChanged(file, written);
     if (!(SameName(section, otherSection) && SameName(key, otherKey))) {
@@ -125,7 +100,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     // Writing it again changes nothing.
     FUZZ_CHECK(WriteProfileString(section, key, value, path));
-    FUZZ_CHECK(Slurp(path) == written);
+    FUZZ_CHECK(test::ReadWholeFile(path) == written);
     unlink(path.c_str());
     return 0;
 }
+
+}  // namespace tav::fuzz

@@ -12,6 +12,7 @@
 #include "tests/fuzz/fuzz_check.h"
 #include "tools/analyzer-sim/model/records.h"
 
+namespace tav::fuzz {
 namespace {
 
 bool IsRecordLine(std::string line) {
@@ -23,8 +24,6 @@ bool IsRecordLine(std::string line) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    using namespace tav;
-    using namespace tav::fuzz;
     const std::string text(reinterpret_cast<const char*>(data), size);
     std::vector<std::string> lines;
     {
@@ -71,3 +70,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                    "abcdefghijklmnopqrstuvwxyz{|}~") == std::string::npos);
     return 0;
 }
+
+}  // namespace tav::fuzz

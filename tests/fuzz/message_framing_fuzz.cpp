@@ -15,70 +15,17 @@
 #include "protocol/link_commands.h"
 #include "protocol/message_framing.h"
 #include "tests/fuzz/fuzz_check.h"
+#include "tests/support/controller_host_script.h"
+#include "tests/support/sim_link_fake.h"
 
 namespace tav::fuzz {
 namespace {
 
-class NullLink final : public SerialLink {
-  public:
-    std::string written;
-    void SetPortDeviceName(const std::string&) override {}
-    std::string PortDeviceName() const override { return {}; }
-    void SetLineSettings(const LineSettings&) override {}
-    bool Prepare(SerialReceiver*, uint32_t) override { return true; }
-    bool Open() override { return true; }
-    void Close() override {}
-    bool IsOpen() const override { return true; }
-    size_t Write(const uint8_t* data, size_t count) override {
-        written.append(reinterpret_cast<const char*>(data), count);
-        return count;
-    }
-    bool Purge() override { return true; }
-    std::string LastOpenError() const override { return {}; }
-};
-
-// What the receive handler handed over, taken when it signals the worker.
+// What the receive handler handed over when it signalled the worker.
 struct HandOver {
     std::string rxText;
     std::string payload;
     int count = 0;
-};
-
-class RecordingHost final : public ControllerHost {
-  public:
-    explicit RecordingHost(const LinkState& state) : state_(state) {}
-    std::vector<HandOver> handOvers;
-    int otherSignals = 0;
-
-    void ShowMessage(const std::string&) override {}
-    bool AskYesNo(const std::string&) override { return true; }
-    void ShowProgress(const std::string&) override {}
-    void HideProgress() override {}
-    void SetProgressButtonText(const std::string&) override {}
-    bool ProgressVisible() const override { return false; }
-    void ShowChecking(const std::string&) override {}
-    void HideChecking() override {}
-    bool CheckingVisible() const override { return false; }
-    void StartTimer(int, int) override {}
-    void KillTimer(int) override {}
-    void ShowView(int) override {}
-    int CurrentView() const override { return 1; }
-    void RefreshDownloadView() override {}
-    void ClearDownloadList() override {}
-    void SetStatusPane(int, const std::string&) override {}
-    bool RunPortSelect(std::string&) override { return false; }
-    bool PortSelectOpen() const override { return false; }
-    void RefreshPortSelect() override {}
-    void SignalWorker(int event) override {
-        if (event != ev::kDecode) {
-            ++otherSignals;
-            return;
-        }
-        handOvers.push_back({state_.RxText, state_.RxPayload, state_.RecordCount});
-    }
-
-  private:
-    const LinkState& state_;
 };
 
 // The state one download starts from; reused, as its buffer is large.
@@ -125,11 +72,8 @@ void CheckAutoHandOver(const HandOver& h) {
 }
 
 }  // namespace
-}  // namespace tav::fuzz
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    using namespace tav;
-    using namespace tav::fuzz;
     static LinkState state;
     if (size == 0) return 0;
     const uint8_t config = data[0];
@@ -138,9 +82,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t bufferSize = (config & 2) ? 16 + (config >> 2) * 4 : 1 << 16;
     ResetState(state, bufferSize);
 
-    NullLink link;
     VirtualClock clock;
-    RecordingHost host(state);
+    test::SimLink link(clock);  // an open line with nothing on it
+    link.Attach("", nullptr);
+    link.Open();
+    test::ScriptedHost host(clock);
     MessageFraming framing(state, link, clock, host);
     int overflows = 0;
     framing.SetOverflowHandler([&] { ++overflows; });
@@ -156,9 +102,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     link.written.clear();
 
+    std::string received;  // every byte since the request
+    size_t handOvers = 0;
     for (size_t i = 1; i < size; ++i) {
-        const size_t before = host.handOvers.size();
+        const size_t signals = host.signals.size();
         const int phaseBefore = state.LinkPhase;
+        received.push_back(static_cast<char>(data[i]));
         framing.OnSerialByte(data[i]);
 
         // The receive text and buffer hold the same bytes, within the buffer.
@@ -169,24 +118,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             FUZZ_CHECK(static_cast<uint8_t>(state.RxText[last]) == state.RxBuffer[last]);
         }
 
-        // One request hands over at most once, and only what was announced.
-        FUZZ_CHECK(host.handOvers.size() <= 1);
-        if (host.handOvers.size() > before) {
+        // One request hands over at most once, and only what was announced
+        // in the bytes received so far (those the buffer holds).
+        if (host.signals.size() > signals) {
+            const HandOver h{received.substr(0, bufferSize), state.RxPayload, state.RecordCount};
+            FUZZ_CHECK(++handOvers == 1 && host.signals.back() == ev::kDecode);
             FUZZ_CHECK(state.Receiving == 0);
             if (phaseBefore == 2) {
-                CheckAutoHandOver(host.handOvers.back());
+                CheckAutoHandOver(h);
                 // The record is acknowledged and the buffers emptied.
-                FUZZ_CHECK(link.written == "SE\x03SE\x03");
-                FUZZ_CHECK(state.RxText.empty() &&
-                           state.RxPayload == host.handOvers.back().payload);
+                FUZZ_CHECK(link.written == "SE\x03SE\x03" && state.RxText.empty());
             } else {
-                FUZZ_CHECK(!automatic);
-                CheckManualHandOver(host.handOvers.back());
-                FUZZ_CHECK(state.RxPayload == host.handOvers.back().payload);
-                FUZZ_CHECK(state.RecordCount == host.handOvers.back().count);
-                if (state.RecordCount > kLargeDownload) {
-                    FUZZ_CHECK(framing.Timeouts() == kLargeTimeouts);
-                }
+                FUZZ_CHECK(!automatic && state.RxText == h.rxText);
+                CheckManualHandOver(h);
+                if (h.count > kLargeDownload) FUZZ_CHECK(framing.Timeouts() == kLargeTimeouts);
             }
         }
         // A full buffer ends an expected manual frame once, and never one
@@ -198,7 +143,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     FUZZ_CHECK(std::equal(state.RxText.begin(), state.RxText.end(), state.RxBuffer.begin(),
                           [](char c, uint8_t b) { return static_cast<uint8_t>(c) == b; }));
-    FUZZ_CHECK(!(overflows && !host.handOvers.empty()));
-    FUZZ_CHECK(host.otherSignals == 0);
+    FUZZ_CHECK(!(overflows && handOvers));
+    FUZZ_CHECK(host.signals.size() == handOvers);
     return 0;
 }
+
+}  // namespace tav::fuzz

@@ -7,7 +7,6 @@
 #include <unistd.h>
 
 #include <cstdint>
-#include <fstream>
 #include <set>
 #include <sstream>
 #include <string>
@@ -18,11 +17,6 @@
 
 namespace tav::fuzz {
 namespace {
-
-void Put(const std::string& path, const std::string& data) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << data;
-}
 
 // A CR that ends a line belongs to its line end, so a name that ends in CR
 // cannot be written: names are compared without trailing CRs.
@@ -54,11 +48,8 @@ void CheckPortText(const std::string& text) {
 }
 
 }  // namespace
-}  // namespace tav::fuzz
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    using namespace tav;
-    using namespace tav::fuzz;
     FieldReader in(data, size);
     CheckPortText(in.Next());
     const std::string file = in.Rest();
@@ -74,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     static const std::string home = ScratchDir();
     const std::string path = home + "/" + kVirtualPortsFile;
-    Put(path, file);
+    test::WriteWholeFile(path, file);
     const std::vector<VirtualPort> ports = ReadVirtualPorts(home);
     std::set<int> numbers;
     for (const VirtualPort& p : ports) {
@@ -84,10 +75,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     std::string rewritten;
     for (const VirtualPort& p : ports) rewritten += FormatVirtualPortLine(p) + "\n";
-    Put(path, rewritten);
+    test::WriteWholeFile(path, rewritten);
     const std::vector<VirtualPort> again = ReadVirtualPorts(home);
     FUZZ_CHECK(again.size() == ports.size());
     for (size_t i = 0; i < ports.size(); ++i) FUZZ_CHECK(Same(again[i], ports[i]));
     unlink(path.c_str());
     return 0;
 }
+
+}  // namespace tav::fuzz

@@ -54,20 +54,13 @@ bool StoreUnlessDuplicate(ResultTable& t, const DecodedRecord& r) {
     t.OPID = r.OPID;
     t.EQ_TYPE = r.EQ_TYPE;
     t.DATE_YEAR = r.DATE_YEAR;
-    t.p_NAME = "";
-    t.Remark = "";
-    t.P_MEMO = "";
-    t.p_DOB = "19000101";
     FUZZ_CHECK(t.Commit());
     return true;
 }
 
 }  // namespace
-}  // namespace tav::fuzz
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    using namespace tav;
-    using namespace tav::fuzz;
     if (size == 0) return 0;
     const uint8_t settings = data[0];
     const int handshake = settings & 1;
@@ -114,3 +107,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(t.RowCount() == static_cast<int32_t>(stored.size()));
     return 0;
 }
+
+}  // namespace tav::fuzz

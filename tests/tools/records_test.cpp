@@ -10,25 +10,6 @@
 namespace tav::sim {
 namespace {
 
-TEST(Records, MakeRecordLaysOutTheFieldsAndFlagBits) {
-    ResultFields f;
-    f.date = {2024, 3, 15};
-    f.hour = 9;
-    f.minute = 30;
-    f.tenths = 65;
-    f.pid = std::string(14, '0');
-    f.opid = "12345";
-    const std::string plain = MakeRecord(f);
-    EXPECT_EQ(plain,
-              "2403150930065" + std::string(14, '0') + "12345" + std::string(9, ' ') + "\r\n");
-    f.flag = ResultFlag::Tilted;
-    EXPECT_EQ(static_cast<uint8_t>(MakeRecord(f)[10]), 0xB0);
-    f.flag = ResultFlag::Flagged;
-    EXPECT_EQ(static_cast<uint8_t>(MakeRecord(f)[10]), 0x70);
-    f.pid = "ABCDEFGHIJKLMNOPQ";  // cut to 14
-    EXPECT_EQ(MakeRecord(f).substr(13, 14), "ABCDEFGHIJKLMN");
-}
-
 TEST(Records, DatesAreChecked) {
     EXPECT_EQ(ParseDate("2024-02-29"), (Date{2024, 2, 29}));
     EXPECT_EQ(ParseDate("20231231"), (Date{2023, 12, 31}));
