@@ -1,15 +1,17 @@
 // Records decoded and stored the way a download stores them, in a result
-// table in memory: the duplicate condition of each record selects exactly
-// the one stored row that holds it, whatever bytes its ids and result carry
-// (quotes, flag bits, blanks, bytes that are not UTF-8). The input is a
-// settings byte (handshake, id digits) and then up to eight records, cut at
-// the first NUL as a download's payload is; those that fail the terminator
-// test are left out, as a download refuses them.
+// table in memory: the download's duplicate test refuses a record exactly
+// when an equal one is stored, and the duplicate condition of each record
+// selects exactly the one stored row that holds it, whatever bytes its ids
+// and result carry (quotes, flag bits, blanks, bytes that are not UTF-8).
+// The input is a settings byte (handshake, id digits) and then up to eight
+// records, cut at the first NUL as a download's payload is; those that fail
+// the terminator test are left out, as a download refuses them.
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "platform/clock.h"
+#include "protocol/process_download.h"
 #include "protocol/record_decoder.h"
 #include "store/result_table.h"
 #include "tests/fuzz/fuzz_check.h"
@@ -42,10 +44,9 @@ ResultTable& Table() {
     return *table;
 }
 
-// Stores the record as a download does: only when its condition finds no row.
+// Stores the record as a download does: only when no row has its five texts.
 bool StoreUnlessDuplicate(ResultTable& t, const DecodedRecord& r) {
-    t.filter = DuplicateCondition(r);
-    if (t.RequeryNonEmpty()) return false;
+    if (t.HasRowWhere(kDuplicateTest, {r.DATE, r.TIME, r.HbA1c_VALUE, r.PID, r.OPID})) return false;
     FUZZ_CHECK(t.AddNew());
     t.DATE = r.DATE;
     t.TIME = r.TIME;
