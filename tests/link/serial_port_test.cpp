@@ -5,12 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <functional>
 #include <thread>
 #include <vector>
 
 #include "tests/support/pty_pair.h"
+#include "tests/support/sim_process.h"
 #include "tests/support/temp_dir.h"
 
 namespace tav {
@@ -43,11 +43,8 @@ struct CountingHandoff final : Handoff {
 
 // Waits (real time, bounded) until `done` holds, running `step` meanwhile.
 bool WaitFor(const std::function<bool()>& done, const std::function<void()>& step) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        step();
-    }
+    for (const test::Deadline deadline(kWaitMs); !done(); step())
+        if (deadline.Left() == 0) return false;
     return true;
 }
 
@@ -113,29 +110,21 @@ TEST_F(PortFixture, CloseReleasesTheWaitingWatcherAndTheLineCanBeOpenedAgain) {
     EXPECT_EQ(rx.bytes, "Z");
 }
 
-TEST_F(PortFixture, PulledCableEndsTheWatcherAndThePortReadsClosed) {
-    ASSERT_TRUE(OpenOn(pty.SlavePath()));
-    pty.Send("A");
-    ASSERT_TRUE(Received(1));
-    pty.Hangup();
-    ASSERT_TRUE(port.WaitWatcherEnded(kWaitMs));
-    EXPECT_EQ(port.Watcher(), State::DeviceGone);
-    EXPECT_FALSE(port.IsOpen());
-    EXPECT_EQ(port.Write(&kByte, 1), 0u);
-
-    PtyPair other;  // the next open cleans up after the lost line
-    port.SetPortDeviceName(other.SlavePath());
-    EXPECT_TRUE(port.Open()) << port.LastOpenError();
-}
-
-TEST_F(PortFixture, ClearedLinkRunningEndsTheWatcherButLeavesThePortOpen) {
-    ASSERT_TRUE(OpenOn(pty.SlavePath()));
-    linkRunning = 0;
-    ASSERT_TRUE(port.WaitWatcherEnded(kWaitMs));
-    EXPECT_EQ(port.Watcher(), State::LinkStopped);
-    EXPECT_TRUE(port.IsOpen());
-    EXPECT_EQ(port.Write(&kByte, 1), 1u);
-    EXPECT_EQ(pty.Receive(1), "x");
+TEST_F(PortFixture, PulledCableClosesThePortAndClearedLinkRunningOnlyEndsTheWatcher) {
+    for (bool pulled : {true, false}) {
+        SCOPED_TRACE(pulled ? "pulled cable" : "cleared LinkRunning");
+        PtyPair line;  // the next open cleans up after the lost line
+        ASSERT_TRUE(OpenOn(line.SlavePath())) << port.LastOpenError();
+        if (pulled)
+            line.Hangup();
+        else
+            linkRunning = 0;
+        ASSERT_TRUE(port.WaitWatcherEnded(kWaitMs));
+        EXPECT_EQ(port.Watcher(), pulled ? State::DeviceGone : State::LinkStopped);
+        EXPECT_EQ(port.IsOpen(), !pulled);
+        EXPECT_EQ(port.Write(&kByte, 1), pulled ? 0u : 1u);
+        EXPECT_EQ(line.Receive(pulled ? 0 : 1), pulled ? "" : "x");
+    }
 }
 
 TEST_F(PortFixture, CloseFromInsideTheReceiverDropsTheRestAndAllowsAReopen) {
