@@ -22,6 +22,13 @@ PortInfo Port(const std::string& path, const std::string& friendly, int com = 0)
     p.deviceNode = "/dev/port" + std::to_string(com);
     return p;
 }
+// A port whose friendly name ends in "(COMn)", on the USB or the ACPI bus.
+PortInfo Usb(const std::string& friendly) {
+    return Port(kUsbPath, friendly, std::stoi(friendly.substr(friendly.rfind("(COM") + 4)));
+}
+PortInfo Acpi(const std::string& friendly) {
+    return Port(kAcpiPath, friendly, std::stoi(friendly.substr(friendly.rfind("(COM") + 4)));
+}
 
 std::vector<std::string> Names(const PortCandidateList& list) {
     std::vector<std::string> names;
@@ -64,12 +71,9 @@ struct ScanTest : ::testing::Test {
 
 TEST_F(ScanTest, FullScanSortsCableCandidatesAndReportsOnlyWhenNoExchangeRuns) {
     found.ports = {
-        Port(kAcpiPath, "Communications Port (COM1)", 1),
-        Port(kUsbPath, "FTDI FT232R USB UART (COM4)", 4),
-        Port(kAcpiPath, "Prolific on another bus (COM5)", 5),
-        Port(kUsbPath, "Prolific USB-to-Serial Comm Port (COM12)", 12),
-        Port(kUsbPath, "prolific lower case (COM13)", 13),
-        Port(kUsbPath, "Prolific USB-to-Serial Comm Port (COM100)", 100),
+        Acpi("Communications Port (COM1)"),     Usb("FTDI FT232R USB UART (COM4)"),
+        Acpi("Prolific on another bus (COM5)"), Usb("Prolific USB-to-Serial Comm Port (COM12)"),
+        Usb("prolific lower case (COM13)"),     Usb("Prolific USB-to-Serial Comm Port (COM100)"),
     };
     for (int phase : {-1, 0, 1, 2}) {
         SCOPED_TRACE(phase);
@@ -92,13 +96,12 @@ TEST_F(ScanTest, FullScanSortsCableCandidatesAndReportsOnlyWhenNoExchangeRuns) {
 }
 
 TEST_F(ScanTest, AnalyzerScanWithoutACableSendsCommand32OnceAndLeavesTheRest) {
-    found.ports = {Port(kUsbPath, "Prolific USB-to-Serial Comm Port (COM3)", 3),
-                   Port(kAcpiPath, "Communications Port (COM1)", 1)};
+    found.ports = {Usb("Prolific USB-to-Serial Comm Port (COM3)"),
+                   Acpi("Communications Port (COM1)")};
     Scanner().ScanAllPorts();
     channel.Clear();
 
-    found.ports = {Port(kAcpiPath, "Communications Port (COM1)", 1),
-                   Port(kUsbPath, "FTDI FT232R USB UART (COM4)", 4)};
+    found.ports = {Acpi("Communications Port (COM1)"), Usb("FTDI FT232R USB UART (COM4)")};
     Scanner().ScanAnalyzerPorts();
     EXPECT_EQ(channel.Commands(), std::vector<int>{kCommandNoAnalyzerPort});
     EXPECT_TRUE(lists.AnalyzerPortList().empty());
@@ -112,7 +115,7 @@ TEST_F(ScanTest, AnalyzerScanWithoutACableSendsCommand32OnceAndLeavesTheRest) {
     EXPECT_EQ(lists.LastAnalyzerPort().portName, "COM3") << "the last port found is kept";
 
     channel.Clear();
-    found.ports = {Port(kUsbPath, "Prolific USB-to-Serial Comm Port (COM9)", 9)};
+    found.ports = {Usb("Prolific USB-to-Serial Comm Port (COM9)")};
     Scanner().ScanAnalyzerPorts();
     EXPECT_TRUE(channel.Commands().empty());
     EXPECT_EQ(Names(lists.AnalyzerPortList()), std::vector<std::string>{"COM9"});
@@ -120,9 +123,9 @@ TEST_F(ScanTest, AnalyzerScanWithoutACableSendsCommand32OnceAndLeavesTheRest) {
 }
 
 TEST_F(ScanTest, PortSelectListPreselectsTheLastAnalyzerPort) {
-    found.ports = {Port(kAcpiPath, "Communications Port (COM1)", 1),
-                   Port(kUsbPath, "Prolific USB-to-Serial Comm Port (COM12)", 12),
-                   Port(kAcpiPath, "Other (COM4)", 4), Port(kAcpiPath, "Again (COM12)", 12)};
+    found.ports = {Acpi("Communications Port (COM1)"),
+                   Usb("Prolific USB-to-Serial Comm Port (COM12)"), Acpi("Other (COM4)"),
+                   Acpi("Again (COM12)")};
     Scanner().ScanAllPorts();
     PortSelectList list = FillPortSelectList(lists);
     EXPECT_EQ(list.items, (std::vector<std::string>{"COM1", "COM12", "COM4", "COM12"}));
@@ -134,8 +137,8 @@ TEST_F(ScanTest, PortSelectListPreselectsTheLastAnalyzerPort) {
 }
 
 TEST_F(ScanTest, OkResolvesTheTextOrRefusesNamesWithoutATableEntry) {
-    found.ports = {Port(kUsbPath, "Prolific USB-to-Serial Comm Port (COM3)", 3),
-                   Port(kAcpiPath, "Bench (COM12)", 12), Port(kAcpiPath, "Far (COM100)", 100)};
+    found.ports = {Usb("Prolific USB-to-Serial Comm Port (COM3)"), Acpi("Bench (COM12)"),
+                   Acpi("Far (COM100)")};
     Scanner().ScanAllPorts();
     // A refused name leaves the selection and the link as they were.
     struct Row {

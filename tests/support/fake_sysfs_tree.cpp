@@ -35,8 +35,13 @@ void FakeSysfsTree::Link(const std::string& target, const std::string& link) con
         fs::create_directory_symlink(dir_.File(target), dir_.File(link));
 }
 
-void FakeSysfsTree::ClassLink(const std::string& tty, const std::string& ttyDir) const {
+void FakeSysfsTree::AddTty(const std::string& port, const std::string& tty,
+                           const std::string& type) const {
+    const std::string ttyDir =
+        port.empty() ? "sys/devices/virtual/tty/" + tty : port + "/tty/" + tty;
     WriteFile(ttyDir + "/uevent", "MAJOR=188\nMINOR=0\nDEVNAME=" + tty + "\n");
+    if (!type.empty()) WriteFile(ttyDir + "/type", type + "\n");
+    if (!port.empty()) Link(port, ttyDir + "/device");
     Link(ttyDir, "sys/class/tty/" + tty);
 }
 
@@ -55,8 +60,7 @@ void FakeSysfsTree::AddUsbAdapter(const UsbAdapter& a) {
     Link("sys/bus/usb/drivers/" + a.driver, iface + "/driver");
     const std::string port = iface + "/" + a.tty;
     Link("sys/bus/usb-serial/drivers/" + a.driver, port + "/driver");
-    Link(port, port + "/tty/" + a.tty + "/device");
-    ClassLink(a.tty, port + "/tty/" + a.tty);
+    AddTty(port, a.tty);
 }
 
 void FakeSysfsTree::AddOnBoardPort(int index) {
@@ -66,25 +70,18 @@ void FakeSysfsTree::AddOnBoardPort(int index) {
     Link("sys/bus/pnp/drivers/serial", pnp + "/driver");
     const std::string port = pnp + "/" + n + ":0/" + n + ":0.0";
     Link("sys/bus/serial-base/drivers/port", port + "/driver");
-    const std::string tty = "ttyS" + std::to_string(index), ttyDir = port + "/tty/" + tty;
-    WriteFile(ttyDir + "/type", "4\n");
-    Link(port, ttyDir + "/device");
-    ClassLink(tty, ttyDir);
+    AddTty(port, "ttyS" + std::to_string(index), "4");
 }
 
 void FakeSysfsTree::AddPlaceholderPort(int index, bool oldLayout) {
-    const std::string tty = "ttyS" + std::to_string(index);
     std::string port = "sys/devices/platform/serial8250";
     if (!oldLayout) port += "/serial8250:0/serial8250:0." + std::to_string(index);
     Link("sys/bus/platform/drivers/serial8250", port + "/driver");
-    const std::string ttyDir = port + "/tty/" + tty;
-    if (!oldLayout) WriteFile(ttyDir + "/type", "0\n");
-    Link(port, ttyDir + "/device");
-    ClassLink(tty, ttyDir);
+    AddTty(port, "ttyS" + std::to_string(index), oldLayout ? "" : "0");
 }
 
 void FakeSysfsTree::AddVirtualTty(const std::string& name) {
-    ClassLink(name, "sys/devices/virtual/tty/" + name);
+    AddTty("", name);
 }
 
 void FakeSysfsTree::Unplug(const std::string& tty) {

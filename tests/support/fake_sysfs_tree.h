@@ -49,7 +49,10 @@ class FakeSysfsTree {
   private:
     void MakeDirs(const std::string& path) const;
     void Link(const std::string& target, const std::string& link) const;
-    void ClassLink(const std::string& tty, const std::string& ttyDir) const;
+    // The tty below `port` ("": a virtual one), its type attribute unless
+    // `type` is empty, and its entry in the tty class.
+    void AddTty(const std::string& port, const std::string& tty,
+                const std::string& type = "") const;
 
     test::TempDir dir_;
 };

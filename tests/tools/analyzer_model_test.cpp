@@ -15,14 +15,7 @@ const std::string kResultRequest = "SC" + kEtxS;
 const std::string kEnd = "SE" + kEtxS;
 
 std::string Rec(int minute, int tenths = 65) {
-    ResultFields f;
-    f.date = {2024, 3, 15};
-    f.hour = 9;
-    f.minute = minute;
-    f.tenths = tenths;
-    f.pid = "1234";
-    f.opid = "OP1";
-    return MakeRecord(f);
+    return MakeRecord({{2024, 3, 15}, 9, minute, tenths, ResultFlag::Plain, "1234", "OP1"});
 }
 
 void Send(AnalyzerModel& m, const std::string& bytes, int64_t atMs) {
