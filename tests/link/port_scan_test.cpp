@@ -13,22 +13,19 @@ const std::string kUsbPath =
     "\\\\?\\USB#VID_067B&PID_2303#1-1#{86e0d1e0-8089-11d0-9ce4-08003e301f73}";
 const std::string kAcpiPath = "\\\\?\\ACPI#PNP0501#1#{86e0d1e0-8089-11d0-9ce4-08003e301f73}";
 
-PortInfo Port(const std::string& path, const std::string& friendly, int com = 0) {
+// A port whose friendly name ends in "(COMn)" has COM number n.
+PortInfo Port(const std::string& path, const std::string& friendly) {
     PortInfo p;
     p.devicePath = path;
     p.friendlyName = friendly;
     p.usb = path == kUsbPath;
-    p.comNumber = com;
-    p.deviceNode = "/dev/port" + std::to_string(com);
+    const size_t com = friendly.rfind("(COM");
+    p.comNumber = com == std::string::npos ? 0 : std::stoi(friendly.substr(com + 4));
+    p.deviceNode = "/dev/port" + std::to_string(p.comNumber);
     return p;
 }
-// A port whose friendly name ends in "(COMn)", on the USB or the ACPI bus.
-PortInfo Usb(const std::string& friendly) {
-    return Port(kUsbPath, friendly, std::stoi(friendly.substr(friendly.rfind("(COM") + 4)));
-}
-PortInfo Acpi(const std::string& friendly) {
-    return Port(kAcpiPath, friendly, std::stoi(friendly.substr(friendly.rfind("(COM") + 4)));
-}
+const auto Usb = [](const std::string& friendly) { return Port(kUsbPath, friendly); };
+const auto Acpi = [](const std::string& friendly) { return Port(kAcpiPath, friendly); };
 
 std::vector<std::string> Names(const PortCandidateList& list) {
     std::vector<std::string> names;

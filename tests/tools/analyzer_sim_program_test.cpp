@@ -31,9 +31,10 @@ struct SimProcess : test::SimProcess {
 TEST(AnalyzerSimProgram, RegistersItsPortAnswersAcrossReopensAndUnregistersOnSigterm) {
     const test::TempDir home;
     const std::string portsFile = home.File(kVirtualPortsFile);
-    // A comment and another port stay; a stale COM7 line from a killed run goes.
-    const std::string keep = "# test ports\n3\t/dev/tav-none\t0\tCommunications Port (COM3)\n";
-    std::ofstream(portsFile) << keep << "7\t/dev/pts/999\t1\tstale\n";
+    // A comment and other ports stay; the stale COM7 lines of killed runs go.
+    const std::string keep =
+        "# test ports\n3\t/dev/tav-none\t0\tCommunications Port (COM3)\n17\t/dev/tav-none\t1\tX\n";
+    std::ofstream(portsFile) << keep << "7\t/dev/pts/999\t1\tstale\n7\t/dev/pts/9\t1\tstale too\n";
 
     SimProcess sim({"--home", home.path(), "--fast", "--count", "5", "--seed", "9"});
     std::string line = sim.ReadLine();
