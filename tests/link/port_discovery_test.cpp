@@ -42,8 +42,15 @@ TEST_F(DiscoveryTest, RealPortsAreListedAsWindowsDescribesThem) {
     tree.AddPlaceholderPort(2, /*oldLayout=*/true);
     tree.AddVirtualTty("tty0");
     tree.AddVirtualTty("console");
-    tree.AddUsbAdapter(Prolific("ttyUSB0", "1-1"));
-    tree.AddUsbAdapter(Ftdi("ttyUSB1", "1-2"));
+    // Adapters without text descriptors are named by their driver; without ids left out.
+    Adapter bare = Prolific("ttyUSB2", "1-3"), bareOther = Ftdi("ttyUSB3", "1-4");
+    bare.manufacturer = bare.product = bareOther.manufacturer = bareOther.product = "";
+    bareOther.serial = "";
+    Adapter noIds = Ftdi("ttyUSB4", "1-5");
+    noIds.ids = false;
+    for (const Adapter& a :
+         {Prolific("ttyUSB0", "1-1"), Ftdi("ttyUSB1", "1-2"), bare, bareOther, noIds})
+        tree.AddUsbAdapter(a);
 
     PortEnumeration e = Enumerate();
     EXPECT_EQ(e.error, "");
@@ -57,6 +64,8 @@ TEST_F(DiscoveryTest, RealPortsAreListedAsWindowsDescribesThem) {
         {3, "USB#VID_067B&PID_2303#1-1", "Prolific Technology Inc. USB-Serial Controller",
          "ttyUSB0", true},
         {4, "USB#VID_0403&PID_6001#A50285BI", "FTDI FT232R USB UART", "ttyUSB1", true},
+        {5, "USB#VID_067B&PID_2303#1-3", "Prolific USB-to-Serial Comm Port", "ttyUSB2", true},
+        {6, "USB#VID_0403&PID_6001#1-4", "USB Serial Port", "ttyUSB3", true},
     };
     ASSERT_EQ(e.ports.size(), std::size(expected));
     for (size_t i = 0; i < e.ports.size(); ++i) {
@@ -70,21 +79,6 @@ TEST_F(DiscoveryTest, RealPortsAreListedAsWindowsDescribesThem) {
         EXPECT_EQ(p.usb, x.usb);
         EXPECT_EQ(p.deviceNode, tree.DevRoot() + "/" + x.node);
     }
-}
-
-TEST_F(DiscoveryTest, AdaptersWithoutTextDescriptorsAreNamedByTheirDriverAndWithoutIdsLeftOut) {
-    Adapter bareProlific = Prolific("ttyUSB0", "1-1");
-    bareProlific.manufacturer = bareProlific.product = "";
-    Adapter bareOther = Ftdi("ttyUSB1", "1-2");
-    bareOther.manufacturer = bareOther.product = "";
-    Adapter noIds = Ftdi("ttyUSB2", "1-3");
-    noIds.ids = false;
-    for (const Adapter& a : {bareProlific, bareOther, noIds}) tree.AddUsbAdapter(a);
-
-    PortEnumeration e = Enumerate();
-    ASSERT_EQ(e.ports.size(), 2u);
-    EXPECT_EQ(e.ports[0].friendlyName, "Prolific USB-to-Serial Comm Port (COM3)");
-    EXPECT_EQ(e.ports[1].friendlyName, "USB Serial Port (COM4)");
 }
 
 TEST_F(DiscoveryTest, ComNumbersStayWithTheirDevicesAcrossRuns) {
@@ -106,7 +100,8 @@ TEST_F(DiscoveryTest, ComNumbersStayWithTheirDevicesAcrossRuns) {
     tree.Unplug("ttyUSB0");
     tree.AddUsbAdapter(Prolific("ttyUSB3", "1-1"));
     EXPECT_EQ(NumberOf("ttyUSB3"), 3);
-    EXPECT_NE(tree.ReadFile("home/com_ports.txt").find("3\tUSB\\VID_067B&PID_2303\\1-1"),
+    EXPECT_NE(test::ReadWholeFile(tree.HomeDir() + "/com_ports.txt")
+                  .find("3\tUSB\\VID_067B&PID_2303\\1-1"),
               std::string::npos);
 }
 

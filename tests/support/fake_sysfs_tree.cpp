@@ -19,10 +19,6 @@ void FakeSysfsTree::WriteFile(const std::string& path, const std::string& text) 
     test::WriteWholeFile(dir_.File(path), text);
 }
 
-std::string FakeSysfsTree::ReadFile(const std::string& path) const {
-    return test::ReadWholeFile(dir_.File(path));
-}
-
 std::string FakeSysfsTree::MakeDeviceNode(const std::string& name) const {
     WriteFile("dev/" + name, "");
     return DevRoot() + "/" + name;

@@ -42,7 +42,6 @@ class FakeSysfsTree {
 
     // Writes `text` to `path` below the temporary folder, making folders.
     void WriteFile(const std::string& path, const std::string& text) const;
-    std::string ReadFile(const std::string& path) const;
     // An existing file under DevRoot, for ports whose device must exist.
     std::string MakeDeviceNode(const std::string& name) const;
 

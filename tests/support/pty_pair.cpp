@@ -39,14 +39,7 @@ PtyPair::PtyPair() {
 }
 
 bool RawTty::Send(const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = write(fd_, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
+    return write(fd_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
 }
 
 std::string RawTty::Receive(size_t count, int timeoutMs, bool* hungUp) {
