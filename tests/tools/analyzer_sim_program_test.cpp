@@ -22,12 +22,6 @@ namespace {
 using testing::RawTty;
 const std::string kEtxS(1, '\x03');
 
-// The simulator built beside the tests.
-struct SimProcess : test::SimProcess {
-    explicit SimProcess(std::vector<std::string> args)
-        : test::SimProcess(TAV_ANALYZER_SIM, std::move(args)) {}
-};
-
 TEST(AnalyzerSimProgram, RegistersItsPortAnswersAcrossReopensAndUnregistersOnSigterm) {
     const test::TempDir home;
     const std::string portsFile = home.File(kVirtualPortsFile);
@@ -36,7 +30,8 @@ TEST(AnalyzerSimProgram, RegistersItsPortAnswersAcrossReopensAndUnregistersOnSig
         "# test ports\n3\t/dev/tav-none\t0\tCommunications Port (COM3)\n17\t/dev/tav-none\t1\tX\n";
     std::ofstream(portsFile) << keep << "7\t/dev/pts/999\t1\tstale\n7\t/dev/pts/9\t1\tstale too\n";
 
-    SimProcess sim({"--home", home.path(), "--fast", "--count", "5", "--seed", "9"});
+    test::SimProcess sim(TAV_ANALYZER_SIM,
+                         {"--home", home.path(), "--fast", "--count", "5", "--seed", "9"});
     std::string line = sim.ReadLine();
     ASSERT_EQ(line.rfind("COM7 /dev/", 0), 0u) << line;
     const std::string path = line.substr(5);
@@ -70,7 +65,8 @@ TEST(AnalyzerSimProgram, RegistersItsPortAnswersAcrossReopensAndUnregistersOnSig
 
 TEST(AnalyzerSimProgram, ClosedLineHangsUpTheReaderAndEndsTheSimulator) {
     const test::TempDir home;
-    SimProcess sim({"--home", home.path(), "--fast", "--count", "3", "--close-after", "60"});
+    test::SimProcess sim(TAV_ANALYZER_SIM,
+                         {"--home", home.path(), "--fast", "--count", "3", "--close-after", "60"});
     std::string line = sim.ReadLine();
     ASSERT_EQ(line.rfind("COM7 ", 0), 0u) << line;
     RawTty p(line.substr(5));
@@ -84,10 +80,10 @@ TEST(AnalyzerSimProgram, ClosedLineHangsUpTheReaderAndEndsTheSimulator) {
 }
 
 TEST(AnalyzerSimProgram, HelpPrintsTheUsageAndBadOptionsFail) {
-    SimProcess help({"--help"});
+    test::SimProcess help(TAV_ANALYZER_SIM, {"--help"});
     EXPECT_EQ(help.ReadLine(), "Usage: analyzer-sim [options]");
     EXPECT_EQ(help.Wait(), 0);
-    SimProcess bad({"--no-such-option"});
+    test::SimProcess bad(TAV_ANALYZER_SIM, {"--no-such-option"});
     EXPECT_EQ(bad.Wait(), 2);
 }
 
