@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/ini.h"
 #include "tests/fuzz/fuzz_check.h"
@@ -46,34 +47,24 @@ bool SameName(const std::string& a, const std::string& b) {
            });
 }
 
-// The write replaced at most one whole line of `before` (the text between
-// two line starts holding one line end at most) and put at most three line
-// ends in its place: a line end for a last line without one, a section
-// header, the key line.
+// The write replaced at most one line of `before` and put at most three in
+// its place: the last line given its line end, a section header, the key line.
 void CheckOneLineChanged(const std::string& before, const std::string& after) {
-    size_t prefix = 0;
-    while (prefix < before.size() && prefix < after.size() && before[prefix] == after[prefix])
-        ++prefix;
-    size_t suffix = 0;
-    while (suffix < before.size() - prefix && suffix < after.size() - prefix &&
-           before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix])
-        ++suffix;
-    // Widen the changed part of `before` to whole lines.
-    size_t from = before.rfind('\n', prefix == 0 ? std::string::npos : prefix - 1);
-    from = (prefix == 0 || from == std::string::npos) ? 0 : from + 1;
-    size_t to = before.size() - suffix;
-    if (to > from && before[to - 1] != '\n') {
-        size_t nl = before.find('\n', to);
-        to = nl == std::string::npos ? before.size() : nl + 1;
-    }
-    const std::string oldPart = before.substr(from, to - from);
-    FUZZ_CHECK(std::count(oldPart.begin(), oldPart.end(), '\n') <= 1);
-    FUZZ_CHECK(after.compare(0, from, before, 0, from) == 0);
-    const size_t tail = before.size() - to;
-    FUZZ_CHECK(after.size() >= from + tail);
-    FUZZ_CHECK(after.compare(after.size() - tail, tail, before, to, tail) == 0);
-    const std::string newPart = after.substr(from, after.size() - tail - from);
-    FUZZ_CHECK(std::count(newPart.begin(), newPart.end(), '\n') <= 3);
+    auto lines = [](const std::string& s) {  // each with its line end
+        std::vector<std::string> out;
+        for (size_t at = 0, end; at < s.size(); at = end) {
+            end = std::min(s.find('\n', at), s.size() - 1) + 1;
+            out.push_back(s.substr(at, end - at));
+        }
+        return out;
+    };
+    const std::vector<std::string> b = lines(before), a = lines(after);
+    size_t head = 0, tail = 0;
+    while (head < b.size() && head < a.size() && b[head] == a[head]) ++head;
+    while (tail < b.size() - head && tail < a.size() - head &&
+           b[b.size() - 1 - tail] == a[a.size() - 1 - tail])
+        ++tail;
+    FUZZ_CHECK(b.size() - head - tail <= 1 && a.size() - head - tail <= 3);
 }
 
 }  // namespace
