@@ -26,10 +26,8 @@ bool IsRecordLine(std::string line) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data), size);
     std::vector<std::string> lines;
-    {
-        std::istringstream in(text);
-        for (std::string line; std::getline(in, line);) lines.push_back(line);
-    }
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
     const size_t recordLines = std::count_if(lines.begin(), lines.end(), IsRecordLine);
 
     std::vector<std::string> records;

@@ -71,13 +71,11 @@ TEST_F(DiscoveryTest, RealPortsAreListedAsWindowsDescribesThem) {
     for (size_t i = 0; i < e.ports.size(); ++i) {
         const PortInfo& p = e.ports[i];
         const Expected& x = expected[i];
-        SCOPED_TRACE(x.description);
-        EXPECT_EQ(p.comNumber, x.com);
-        EXPECT_EQ(p.devicePath, "\\\\?\\" + x.devicePath + kGuid);
-        EXPECT_EQ(p.friendlyName, x.description + " (COM" + std::to_string(x.com) + ")");
-        EXPECT_EQ(p.description, x.description);
-        EXPECT_EQ(p.usb, x.usb);
-        EXPECT_EQ(p.deviceNode, tree.DevRoot() + "/" + x.node);
+        EXPECT_EQ(
+            std::tie(p.comNumber, p.devicePath, p.friendlyName, p.description, p.usb, p.deviceNode),
+            std::tuple(x.com, "\\\\?\\" + x.devicePath + kGuid,
+                       x.description + " (COM" + std::to_string(x.com) + ")", x.description, x.usb,
+                       tree.DevRoot() + "/" + x.node));
     }
 }
 

@@ -11,7 +11,6 @@
 
 #include "tests/support/pty_pair.h"
 #include "tests/support/sim_process.h"
-#include "tests/support/temp_dir.h"
 
 namespace tav {
 namespace {
@@ -156,13 +155,9 @@ TEST_F(PortFixture, CloseWhileAByteWaitsForTheWindowThreadDoesNotHang) {
 }
 
 TEST_F(PortFixture, OpenFailuresKeepTheSystemsReason) {
-    const test::TempDir dir;
-    const std::string regular = dir.File("plain");
-    test::WriteWholeFile(regular, "");
     SerialPort holder(clock, handoff, linkRunning);  // holds the line
-    Recorder other;
     holder.SetPortDeviceName(pty.SlavePath());
-    holder.Prepare(&other, 1'000'000);
+    holder.Prepare(&rx, 1'000'000);
     ASSERT_TRUE(holder.Open());
     PtyPair locked;
     ASSERT_EQ(chmod(locked.SlavePath().c_str(), 0), 0);
@@ -175,7 +170,7 @@ TEST_F(PortFixture, OpenFailuresKeepTheSystemsReason) {
     std::vector<Row> rows = {
         {"a name no device has", "/dev/tav-no-such-port", "No such file or directory"},
         {"a port number with no device", "", "No such file or directory"},
-        {"a file that is not a terminal", regular, "Inappropriate ioctl for device"},
+        {"a device that is not a terminal", "/dev/null", "Inappropriate ioctl for device"},
         {"a line another port holds", pty.SlavePath(), "Device or resource busy"},
     };
     if (geteuid() != 0)

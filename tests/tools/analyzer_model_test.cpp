@@ -12,7 +12,6 @@ const std::string kEtxS(1, '\x03');
 const std::string kLinkCheck = "ST" + kEtxS + "ST" + kEtxS;
 const std::string kGreeting = "HC" + kEtxS;
 const std::string kResultRequest = "SC" + kEtxS;
-const std::string kEnd = "SE" + kEtxS;
 
 std::string Rec(int minute, int tenths = 65) {
     return MakeRecord({{2024, 3, 15}, 9, minute, tenths, ResultFlag::Plain, "1234", "OP1"});
@@ -58,7 +57,7 @@ TEST(AnalyzerModel, AnswersEachCommandAsTheAnalyzerDoes) {
         {"the download request has no ETX", "SH", frame2},
         {"greeting", kGreeting, "HC"},
         {"a result request with nothing measured says SF", kResultRequest, "SF"},
-        {"the end letters get no answer", kEnd + kEnd, ""},
+        {"the end letters get no answer", "SE\x03SE\x03", ""},
         {"noise before a command is skipped", "xx\x03QS" + kLinkCheck.substr(1, 2), "SU"},
         {"a broken command is not answered", "SX" + kEtxS + "S" + kEtxS + "HT" + kEtxS, ""},
         {"a command restarts on S", "SS" + kLinkCheck.substr(1, 2), "SU"},
