@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
+
+#include "tools/analyzer-sim/model/sim_options.h"
 
 namespace tav::sim {
 namespace {
@@ -38,12 +41,15 @@ std::string Exchange(AnalyzerModel& m, const std::string& host, int64_t atMs) {
     return Drain(m, atMs + 600'000);
 }
 
-ModelOptions Fast(std::vector<std::string> records = {}) {
-    ModelOptions o;
-    o.records = std::move(records);
-    o.fast = true;
-    o.answerDelayMs = 0;
-    return o;
+// Options as the simulator's command line gives them, fast and with no think time.
+ModelOptions Fast(std::vector<std::string> records = {}, const std::string& line = "") {
+    std::vector<std::string> args = {"--fast", "--answer-delay", "0"};
+    std::istringstream words(line);
+    for (std::string w; words >> w;) args.push_back(w);
+    SimConfig c;
+    std::string error;
+    EXPECT_TRUE(ParseArgs(args, &c, &error)) << error;
+    return MakeModelOptions(c, std::move(records));
 }
 
 TEST(AnalyzerModel, AnswersEachCommandAsTheAnalyzerDoes) {
@@ -91,53 +97,36 @@ TEST(AnalyzerModel, FaultsChangeTheFrameAsAsked) {
     std::string clean = "SH0003\r\n" + records[0] + records[1] + records[2];
     auto put = [&](size_t at, char c) { return clean.substr(0, at) + c + clean.substr(at + 1); };
     struct Row {
-        const char* name;
-        void (*fault)(Faults&);
+        const char* options;
         std::string frame;
         bool closed;
     } rows[] = {
-        {"a stall sends the bytes before it", [](Faults& f) { f.stallAfterBytes = 10; },
-         clean.substr(0, 10), false},
-        {"a dropped byte", [](Faults& f) { f.dropByteAt = 8; },
-         clean.substr(0, 8) + clean.substr(9), false},
-        {"extra bytes follow the frame", [](Faults& f) { f.extraBytes = 3; }, clean + "***", false},
-        {"record 1 ends with ETX", [](Faults& f) { f.badTerminatorRecord = 1; },
-         put(8 + 43 + 42, '\x03'), false},
-        {"a NUL in record 2 at offset 5",
-         [](Faults& f) {
-             f.nulRecord = 2;
-             f.nulOffset = 5;
-         },
-         put(8 + 86 + 5, '\0'), false},
-        {"the count claims more", [](Faults& f) { f.countDelta = 2; }, put(5, '5'), false},
-        {"the count stops at 0000", [](Faults& f) { f.countDelta = -9; }, put(5, '0'), false},
-        {"a close after 50 bytes", [](Faults& f) { f.closeAfterBytes = 50; }, clean.substr(0, 50),
-         true},
-        {"a close beyond the frame", [](Faults& f) { f.closeAfterBytes = 100000; }, clean, true},
-        {"no answer sends nothing", [](Faults& f) { f.noAnswer = true; }, "", false},
+        {"--stall-after 10", clean.substr(0, 10), false},  // the bytes before the stall
+        {"--drop-byte 8", clean.substr(0, 8) + clean.substr(9), false},
+        {"--extra-bytes 3", clean + "***", false},
+        {"--bad-terminator 1", put(8 + 43 + 42, '\x03'), false},  // record 1 ends with ETX
+        {"--nul-in 2:5", put(8 + 86 + 5, '\0'), false},
+        {"--count-delta 2", put(5, '5'), false},
+        {"--count-delta -9", put(5, '0'), false},  // the count stops at 0000
+        {"--close-after 50", clean.substr(0, 50), true},
+        {"--close-after 100000", clean, true},  // beyond the frame
+        {"--no-answer", "", false},
     };
     for (const auto& row : rows) {
-        ModelOptions o = Fast(records);
-        row.fault(o.faults);
-        AnalyzerModel m(o);
-        EXPECT_EQ(Exchange(m, "SH", 0), row.frame) << row.name;
-        EXPECT_EQ(m.LineClosed(), row.closed) << row.name;
+        AnalyzerModel m(Fast(records, row.options));
+        EXPECT_EQ(Exchange(m, "SH", 0), row.frame) << row.options;
+        EXPECT_EQ(m.LineClosed(), row.closed) << row.options;
     }
 }
 
 TEST(AnalyzerModel, FaultsCanHitOnlyTheFirstFrames) {
-    ModelOptions o = Fast({Rec(1)});
-    o.faults.stallAfterBytes = 5;
-    o.faults.countDelta = 1;
-    o.faults.faultFrames = 1;
-    AnalyzerModel m(o);
+    AnalyzerModel m(Fast({Rec(1)}, "--stall-after 5 --count-delta 1 --fault-frames 1"));
     EXPECT_EQ(Exchange(m, "SH", 0), "SH000");
     EXPECT_EQ(Exchange(m, kLinkCheck + "SH", 100), "SUSUSH0001\r\n" + Rec(1));
 }
 
 TEST(AnalyzerModel, GreetingStartsAMeasurementThatIsAnnouncedAndFetchedOnce) {
-    ModelOptions o = Fast({Rec(1)});
-    o.measurementDelayMs = 5000;
+    ModelOptions o = Fast({Rec(1)}, "--measure-after 5000");
     o.measurementRecord = Rec(40, 71);
     AnalyzerModel m(o);
     Send(m, kGreeting, 1000);

@@ -116,14 +116,14 @@ TEST(SimOptions, ParsesEveryOptionAndRejectsBadValues) {
         "--stall-after 11 --drop-byte 12 --extra-bytes 13 --bad-terminator 2 --nul-in 3:41 "
         "--count-delta -1 --close-after 99 --fault-frames 1 --no-answer --print-path --verbose");
     for (std::string w; words >> w;) args.push_back(w);
-    // The help names every option the parser takes.
+    // The help names every option the parser takes; the faults reach the model
+    // (analyzer_model_test).
     std::vector<std::string> options = {"--load", "--empty", "--help"};
     for (const std::string& w : args)
         if (w.rfind("--", 0) == 0) options.push_back(w.substr(0, w.find('=')));
     for (const std::string& option : options)
         EXPECT_NE(UsageText().find("  " + option + " "), std::string::npos) << option;
     ASSERT_TRUE(ParseArgs(args, &c, &error)) << error;
-    const Faults& f = c.faults;
     EXPECT_EQ(c.home, "/h");
     EXPECT_EQ((std::vector<long>{c.com, c.generate.count, c.generate.tilted, c.generate.flagged,
                                  c.answerDelayMs, c.measureAfterMs}),
@@ -132,11 +132,7 @@ TEST(SimOptions, ParsesEveryOptionAndRejectsBadValues) {
     EXPECT_EQ(c.generate.from, (Date{2023, 1, 2}));
     EXPECT_EQ(c.generate.to, (Date{2023, 1, 5}));
     EXPECT_EQ(c.generate.ids, IdStyle::Mixed);
-    EXPECT_TRUE(c.fast && c.printPath && c.verbose && f.noAnswer);
-    EXPECT_EQ((std::vector<long>{f.stallAfterBytes, f.dropByteAt, f.extraBytes,
-                                 f.badTerminatorRecord, f.nulRecord, f.nulOffset, f.countDelta,
-                                 f.closeAfterBytes, f.faultFrames}),
-              (std::vector<long>{11, 12, 13, 2, 3, 41, -1, 99, 1}));
+    EXPECT_TRUE(c.fast && c.printPath && c.verbose);
 
     struct Row {
         std::vector<std::string> args;
