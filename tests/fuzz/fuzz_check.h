@@ -4,6 +4,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -21,23 +23,19 @@ namespace tav::fuzz {
 #define FUZZ_CHECK(condition) \
     ((condition) ? (void)0 : ::tav::fuzz::Fail(#condition, __FILE__, __LINE__))
 
-// Reads an input as a few fields: each takes bytes up to the next separator.
-class FieldReader {
-  public:
-    FieldReader(const uint8_t* data, size_t size)
-        : rest_(reinterpret_cast<const char*>(data), size) {}
-
-    std::string Next(char separator = '\x01') {
-        size_t end = rest_.find(separator);
-        std::string field(rest_.substr(0, end));
-        rest_ = end == std::string_view::npos ? std::string_view() : rest_.substr(end + 1);
-        return field;
+// An input read as N fields: each takes the bytes up to the next 0x01, the
+// last one the rest.
+template <size_t N>
+std::array<std::string, N> Fields(const uint8_t* data, size_t size) {
+    std::array<std::string, N> fields;
+    std::string_view rest(reinterpret_cast<const char*>(data), size);
+    for (size_t i = 0; i < N; ++i) {
+        const size_t end = i + 1 == N ? rest.size() : std::min(rest.find('\x01'), rest.size());
+        fields[i] = rest.substr(0, end);
+        rest.remove_prefix(std::min(end + 1, rest.size()));
     }
-    std::string Rest() const { return std::string(rest_); }
-
-  private:
-    std::string_view rest_;
-};
+    return fields;
+}
 
 // A folder of this process for targets that need files, removed at exit:
 // /dev/shm when present (no disk writes), else the temporary folder.

@@ -70,9 +70,7 @@ void CheckOneLineChanged(const std::string& before, const std::string& after) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    FieldReader in(data, size);
-    const std::string file = in.Next(), section = in.Next(), key = in.Next(), value = in.Next(),
-                      otherSection = in.Next(), otherKey = in.Next();
+    const auto [file, section, key, value, otherSection, otherKey] = Fields<6>(data, size);
 
     static const std::string path = ScratchDir() + "/fuzz.ini";
     test::WriteWholeFile(path, file);

@@ -43,9 +43,8 @@ void CheckPortText(const std::string& text) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    FieldReader in(data, size);
-    CheckPortText(in.Next());
-    const std::string file = in.Rest();
+    const auto [portText, file] = Fields<2>(data, size);
+    CheckPortText(portText);
 
     // Each line on its own: a parsed line formats to a line that parses the same.
     std::istringstream lines(file);

@@ -77,10 +77,7 @@ TEST(AnalyzerModel, AnswersEachCommandAsTheAnalyzerDoes) {
 TEST(AnalyzerModel, PacesBytesAt9600BaudAfterTheThinkTime) {
     EXPECT_EQ(WireTimeMs(96), 100);  // ten bits a byte
 
-    ModelOptions o;
-    o.records = {Rec(1), Rec(2), Rec(3)};
-    o.answerDelayMs = 20;
-    AnalyzerModel m(o);
+    AnalyzerModel m(MakeModelOptions(SimConfig{}, {Rec(1), Rec(2), Rec(3)}));  // 20 ms think time
     std::vector<int64_t> at;
     Send(m, kLinkCheck.substr(0, 3), 1000);
     ASSERT_EQ(Drain(m, 2000, &at), "SU");
