@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -40,11 +41,10 @@ std::string ExpectedRead(std::string value) {
 }
 
 bool SameName(const std::string& a, const std::string& b) {
-    std::string x = Trim(a), y = Trim(b);
-    return x.size() == y.size() && std::equal(x.begin(), x.end(), y.begin(), [](char p, char q) {
-               auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-               return lower(p) == lower(q);
-           });
+    const std::string x = Trim(a), y = Trim(b);
+    return std::equal(x.begin(), x.end(), y.begin(), y.end(), [](unsigned char p, unsigned char q) {
+        return std::tolower(p) == std::tolower(q);  // ASCII letters only: the C locale
+    });
 }
 
 // The write replaced at most one line of `before` and put at most three in

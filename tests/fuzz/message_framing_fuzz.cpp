@@ -21,34 +21,26 @@
 namespace tav::fuzz {
 namespace {
 
-// What the receive handler handed over when it signalled the worker.
-struct HandOver {
-    std::string rxText;
-    std::string payload;
-    int count = 0;
-};
-
 std::string UpToNul(const std::string& s) {
     return s.substr(0, s.find('\0'));
 }
 
-void CheckManualHandOver(const HandOver& h) {
+// What was handed over (payload and count in `s`) for the bytes `rx`.
+void CheckManualHandOver(const std::string& rx, const LinkState& s) {
     constexpr size_t kHeader = 8;
-    FUZZ_CHECK(h.rxText.size() > kHeader && h.rxText[0] == 'S');
-    FUZZ_CHECK(h.count > 0);
-    FUZZ_CHECK(h.count == std::atoi(h.rxText.substr(2, 4).c_str()));
-    const std::string body = h.rxText.substr(kHeader);
-    FUZZ_CHECK(body.size() == static_cast<size_t>(h.count) * kRecordLength);
-    FUZZ_CHECK(h.payload == UpToNul(body));
+    FUZZ_CHECK(rx.size() > kHeader && rx[0] == 'S');
+    FUZZ_CHECK(s.RecordCount > 0 && s.RecordCount == std::atoi(rx.substr(2, 4).c_str()));
+    const std::string body = rx.substr(kHeader);
+    FUZZ_CHECK(body.size() == static_cast<size_t>(s.RecordCount) * kRecordLength);
+    FUZZ_CHECK(s.RxPayload == UpToNul(body));
 }
 
-void CheckAutoHandOver(const HandOver& h) {
-    FUZZ_CHECK(h.count == 1);
-    FUZZ_CHECK(h.rxText.size() >= 2 + static_cast<size_t>(kRecordLength));
-    FUZZ_CHECK(h.rxText[0] == 'S' && h.rxText[1] == 'C');
+void CheckAutoHandOver(const std::string& rx, const LinkState& s) {
+    FUZZ_CHECK(s.RecordCount == 1);
+    FUZZ_CHECK(rx.size() >= 2 + static_cast<size_t>(kRecordLength) && rx[0] == 'S' && rx[1] == 'C');
     // The record after "SC", cut at a NUL as a download frame's records are
     // (the processing then refuses it).
-    FUZZ_CHECK(h.payload == UpToNul(h.rxText.substr(2, kRecordLength)));
+    FUZZ_CHECK(s.RxPayload == UpToNul(rx.substr(2, kRecordLength)));
 }
 
 }  // namespace
@@ -76,10 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int overflows = 0;
     framing.SetOverflowHandler([&] { ++overflows; });
 
-    if (automatic)
-        framing.SendMeasurementRequest();
-    else
-        framing.SendResultRequest();
+    automatic ? framing.SendMeasurementRequest() : framing.SendResultRequest();
     link.written.clear();
 
     std::string received;  // every byte since the request
@@ -101,17 +90,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // One request hands over at most once, and only what was announced
         // in the bytes received so far (those the buffer holds).
         if (host.signals.size() > signals) {
-            const HandOver h{received.substr(0, bufferSize), state.RxPayload, state.RecordCount};
+            const std::string rx = received.substr(0, bufferSize);
             FUZZ_CHECK(++handOvers == 1 && host.signals.back() == ev::kDecode);
             FUZZ_CHECK(state.Receiving == 0);
             if (phaseBefore == 2) {
-                CheckAutoHandOver(h);
+                CheckAutoHandOver(rx, state);
                 // The record is acknowledged and the buffers emptied.
                 FUZZ_CHECK(link.written == "SE\x03SE\x03" && state.RxText.empty());
             } else {
-                FUZZ_CHECK(!automatic && state.RxText == h.rxText);
-                CheckManualHandOver(h);
-                if (h.count > kLargeDownload) FUZZ_CHECK(framing.Timeouts() == kLargeTimeouts);
+                FUZZ_CHECK(!automatic && state.RxText == rx);
+                CheckManualHandOver(rx, state);
+                if (state.RecordCount > kLargeDownload)
+                    FUZZ_CHECK(framing.Timeouts() == kLargeTimeouts);
             }
         }
         // A full buffer ends an expected manual frame once, and never one
