@@ -39,17 +39,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(n >= 1 && n <= lines.size() && IsRecordLine(lines[n - 1]));
         std::string before;
         for (size_t i = 0; i + 1 < n; ++i) before += lines[i] + "\n";
-        std::vector<std::string> first;
-        std::string why;
-        FUZZ_CHECK(sim::ParseMemoryText(before, &first, &why));
+        FUZZ_CHECK(sim::ParseMemoryText(before, &records, &error));
         return 0;
     }
     FUZZ_CHECK(records.size() == recordLines);
     std::string raw;
     bool rawSafe = true;
     for (const std::string& r : records) {
-        FUZZ_CHECK(r.size() == sim::kRecordLength);
-        FUZZ_CHECK(RecordTerminatorOk(r) && r.compare(41, 2, "\r\n") == 0);
+        FUZZ_CHECK(r.size() == sim::kRecordLength && RecordTerminatorOk(r) &&
+                   r.compare(41, 2, "\r\n") == 0);
         FUZZ_CHECK(
             std::all_of(r.begin(), r.begin() + 10, [](char c) { return c >= '0' && c <= '9'; }));
         // A raw line cannot hold a line end of its own.
@@ -59,8 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (rawSafe) {
         std::vector<std::string> again;
-        std::string why;
-        FUZZ_CHECK(sim::ParseMemoryText(raw, &again, &why));
+        FUZZ_CHECK(sim::ParseMemoryText(raw, &again, &error));
         FUZZ_CHECK(again == records);
     }
     FUZZ_CHECK(sim::Printable(text).find_first_not_of(

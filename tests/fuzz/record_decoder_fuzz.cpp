@@ -66,8 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t settings = data[0];
     const int handshake = settings & 1;
     const IdDigits digits{(settings >> 1) % 14, (settings >> 4) % 14};
-    std::string payload(reinterpret_cast<const char*>(data + 1), size - 1);
-    payload = payload.substr(0, payload.find('\0'));
+    const std::string payload =
+        std::string(reinterpret_cast<const char*>(data + 1), size - 1).c_str();
 
     std::vector<DecodedRecord> records;
     for (size_t at = 0; at < payload.size() && records.size() < kMaxRecords; at += kLength) {
@@ -78,8 +78,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const DecodedRecord again = DecodeRecord(raw, handshake, digits);
         FUZZ_CHECK(SameKey(r, again) && r.EQ_TYPE == again.EQ_TYPE);
         FUZZ_CHECK(r.DATE.size() == 8 && r.TIME.size() == 4 && r.HbA1c_VALUE.size() >= 3);
-        FUZZ_CHECK(r.PID.size() <= static_cast<size_t>(kIdFieldLength));
-        FUZZ_CHECK(r.OPID.size() <= static_cast<size_t>(kIdFieldLength));
+        FUZZ_CHECK(std::max(r.PID.size(), r.OPID.size()) <= static_cast<size_t>(kIdFieldLength));
         // A download stores only records that pass the terminator test (a
         // short one reads as NUL there and fails it).
         if (RecordTerminatorOk(raw)) records.push_back(r);
@@ -98,10 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Each stored record's condition selects its own row and no other.
     for (const DecodedRecord& r : stored) {
         t.filter = DuplicateCondition(r);
-        FUZZ_CHECK(t.RequeryNonEmpty());
-        FUZZ_CHECK(t.RowCount() == 1);
-        FUZZ_CHECK(t.MoveFirst());
-        FUZZ_CHECK(StoredRowIs(t, r));
+        FUZZ_CHECK(t.RequeryNonEmpty() && t.RowCount() == 1 && t.MoveFirst() && StoredRowIs(t, r));
     }
     t.filter = "";
     FUZZ_CHECK(t.Requery());
