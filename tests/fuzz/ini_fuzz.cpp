@@ -84,12 +84,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string written = test::ReadWholeFile(path);
     FUZZ_CHECK(ReadProfileString(section, key, "\x01", path, kBuffer) == ExpectedRead(value));
     CheckOneLineChanged(file, written);
-    if (!(SameName(section, otherSection) && SameName(key, otherKey))) {
-        FUZZ_CHECK(ReadProfileString(otherSection, otherKey, "", path, kBuffer) == otherBefore);
-    }
+    FUZZ_CHECK((SameName(section, otherSection) && SameName(key, otherKey)) ||
+               ReadProfileString(otherSection, otherKey, "", path, kBuffer) == otherBefore);
     // Writing it again changes nothing.
-    FUZZ_CHECK(WriteProfileString(section, key, value, path));
-    FUZZ_CHECK(test::ReadWholeFile(path) == written);
+    FUZZ_CHECK(WriteProfileString(section, key, value, path) &&
+               test::ReadWholeFile(path) == written);
     unlink(path.c_str());
     return 0;
 }

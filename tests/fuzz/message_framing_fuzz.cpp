@@ -80,19 +80,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         framing.OnSerialByte(data[i]);
 
         // The receive text and buffer hold the same bytes, within the buffer.
-        FUZZ_CHECK(state.RxCount >= 0 && static_cast<size_t>(state.RxCount) <= bufferSize);
-        FUZZ_CHECK(state.RxText.size() == static_cast<size_t>(state.RxCount));
-        if (state.RxCount > 0) {
-            const size_t last = static_cast<size_t>(state.RxCount) - 1;
-            FUZZ_CHECK(static_cast<uint8_t>(state.RxText[last]) == state.RxBuffer[last]);
-        }
+        const size_t count = static_cast<size_t>(state.RxCount);
+        FUZZ_CHECK(state.RxCount >= 0 && count <= bufferSize && state.RxText.size() == count);
+        FUZZ_CHECK(count == 0 ||
+                   static_cast<uint8_t>(state.RxText[count - 1]) == state.RxBuffer[count - 1]);
 
         // One request hands over at most once, and only what was announced
         // in the bytes received so far (those the buffer holds).
         if (host.signals.size() > signals) {
             const std::string rx = received.substr(0, bufferSize);
-            FUZZ_CHECK(++handOvers == 1 && host.signals.back() == ev::kDecode);
-            FUZZ_CHECK(state.Receiving == 0);
+            FUZZ_CHECK(++handOvers == 1 && host.signals.back() == ev::kDecode &&
+                       state.Receiving == 0);
             if (phaseBefore == 2) {
                 CheckAutoHandOver(rx, state);
                 // The record is acknowledged and the buffers emptied.
@@ -106,10 +104,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         // A full buffer ends an expected manual frame once, and never one
         // already handed over.
-        FUZZ_CHECK(overflows <= 1);
-        if (overflows) {
-            FUZZ_CHECK(!automatic && framing.Overflowed() && state.Receiving == 0);
-        }
+        FUZZ_CHECK(overflows == 0 ||
+                   (overflows == 1 && !automatic && framing.Overflowed() && state.Receiving == 0));
     }
     FUZZ_CHECK(std::equal(state.RxText.begin(), state.RxText.end(), state.RxBuffer.begin(),
                           [](char c, uint8_t b) { return static_cast<uint8_t>(c) == b; }));

@@ -154,8 +154,7 @@ TEST_F(ScanTest, OkResolvesTheTextOrRefusesNamesWithoutATableEntry) {
         link.SetLineSettings({1200, 7, 2, 1, 7});
         lists.SetSelectedPortText("before");
         PortChoice choice = AcceptPortSelection(row.text, lists, link);
-        EXPECT_EQ(choice.ok, row.ok) << row.text;
-        EXPECT_EQ(choice.error.empty(), row.ok) << row.text;
+        EXPECT_TRUE(choice.ok == row.ok && choice.error.empty() == row.ok) << row.text;
         EXPECT_EQ(lists.SelectedPortText(), row.selected) << row.text;
         EXPECT_EQ(link.PortDeviceName(), row.device) << row.text;
         const LineSettings& s = link.Settings();

@@ -14,6 +14,7 @@
 namespace tav::testing {
 
 RawTty::RawTty(const std::string& path) : fd_(open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC)) {
+    if (fd_ < 0) ADD_FAILURE() << "cannot open " << path << ": " << strerror(errno);
     MakeRaw();
 }
 

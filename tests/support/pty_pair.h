@@ -10,12 +10,11 @@ namespace tav::testing {
 
 class RawTty {
   public:
-    explicit RawTty(const std::string& path);  // Ok() tells whether it opened
+    explicit RawTty(const std::string& path);  // fails the current test when it cannot open
     ~RawTty() { Hangup(); }
     RawTty(const RawTty&) = delete;
     RawTty& operator=(const RawTty&) = delete;
 
-    bool Ok() const { return fd_ >= 0; }
     // Writes bytes as this end sends them.
     bool Send(const std::string& bytes);
     // Reads what the other end wrote: up to `count` bytes, waiting at most
