@@ -105,7 +105,7 @@ TEST_F(DiscoveryTest, ComNumbersStayWithTheirDevicesAcrossRuns) {
 
 TEST_F(DiscoveryTest, VirtualPortsFileAddsPortsAndSkipsWhatItCannotUse) {
     tree.AddUsbAdapter(Ftdi("ttyUSB0", "1-2"));
-    ASSERT_EQ(NumberOf("ttyUSB0"), 3);
+    ASSERT_EQ(NumberOf("ttyUSB0"), 3);  // it holds COM3 before the file claims it
     const std::string sim = tree.MakeDeviceNode("pts-sim");
     const std::string other = tree.MakeDeviceNode("pts-other");
     // A process that has ended: its id is free.

@@ -55,10 +55,8 @@ TEST(ParsePortCandidate, CutsTheNameFromTheEndOfTheFriendlyName) {
 }
 
 struct ScanTest : ::testing::Test {
-    PortScanner Scanner() {
-        return PortScanner(
-            lists, [this] { return found; }, state, channel);
-    }
+    PortScanner Scanner() { return PortScanner(lists, enumerate, state, channel); }
+    PortEnumerator enumerate = [this] { return found; };
     PortLists lists;
     LinkState state;
     VirtualClock clock;

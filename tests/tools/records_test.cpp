@@ -129,8 +129,8 @@ TEST(SimOptions, ParsesEveryOptionAndRejectsBadValues) {
                                  c.answerDelayMs, c.measureAfterMs}),
               (std::vector<long>{9, 5, 1, 2, 0, 3000}));
     EXPECT_EQ(c.generate.seed, 4000000000u);
-    EXPECT_EQ(c.generate.from, (Date{2023, 1, 2}));
-    EXPECT_EQ(c.generate.to, (Date{2023, 1, 5}));
+    EXPECT_EQ(std::pair(c.generate.from, c.generate.to),
+              std::pair(Date{2023, 1, 2}, Date{2023, 1, 5}));
     EXPECT_EQ(c.generate.ids, IdStyle::Mixed);
     EXPECT_TRUE(c.fast && c.printPath && c.verbose);
 
