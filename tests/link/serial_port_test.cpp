@@ -164,8 +164,7 @@ TEST_F(PortFixture, OpenFailuresKeepTheSystemsReason) {
 
     struct Row {
         const char* what;
-        std::string path;
-        std::string reason;
+        std::string path, reason;
     };
     std::vector<Row> rows = {
         {"a name no device has", "/dev/tav-no-such-port", "No such file or directory"},

@@ -56,8 +56,7 @@ TEST(AnalyzerModel, AnswersEachCommandAsTheAnalyzerDoes) {
     const std::string frame2 = "SH0002\r\n" + Rec(30) + Rec(31);
     struct Row {
         const char* name;
-        std::string host;
-        std::string answer;
+        std::string host, answer;
     } rows[] = {
         {"each link check gets SU", kLinkCheck, "SUSU"},
         {"the download request has no ETX", "SH", frame2},

@@ -48,8 +48,7 @@ TEST(Records, GeneratorIsReproducibleOrderedInRangeAndFlagsAsAsked) {
         tilted += (r[10] & 0x80) != 0;
         flagged += (r[10] & 0xC0) == 0x40;
     }
-    EXPECT_EQ(tilted, 7);
-    EXPECT_EQ(flagged, 5);
+    EXPECT_EQ(std::pair(tilted, flagged), std::pair(7, 5));
 }
 
 TEST(Records, MemoryFileTakesRawAndTextLines) {
@@ -74,8 +73,7 @@ TEST(Records, MemoryFileTakesRawAndTextLines) {
 
 TEST(Records, MemoryFileErrorsNameTheLine) {
     struct Row {
-        std::string text;
-        std::string error;
+        std::string text, error;
     } rows[] = {
         {"240316100506\n", "line 1: a raw record has 41 bytes before the line end, not 12"},
         {"2024-03-16 10:05\n", "line 1: expected DATE TIME VALUE [PID [OPID [FLAG]]]"},
