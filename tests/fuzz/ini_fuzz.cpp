@@ -31,9 +31,8 @@ std::string Trim(const std::string& s) {
 
 // What a read returns for a value written as `value`.
 std::string ExpectedRead(std::string value) {
-    std::replace_if(
-        value.begin(), value.end(), [](char c) { return c == '\r' || c == '\n' || c == '\0'; },
-        ' ');
+    for (char& c : value)
+        if (c == '\r' || c == '\n' || c == '\0') c = ' ';
     value = Trim(value);
     if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
         value = value.substr(1, value.size() - 2);

@@ -10,7 +10,6 @@
 #include <set>
 #include <sstream>
 #include <string>
-#include <string_view>
 
 #include "link/port_discovery.h"
 #include "tests/fuzz/fuzz_check.h"
@@ -20,14 +19,10 @@ namespace {
 
 // A CR that ends a line belongs to its line end, so a name that ends in CR
 // cannot be written: names are compared without trailing CRs.
-std::string_view NameText(std::string_view name) {
-    while (!name.empty() && name.back() == '\r') name.remove_suffix(1);
-    return name;
-}
-
 bool Same(const VirtualPort& a, const VirtualPort& b) {
+    auto name = [](std::string s) { return s.erase(s.find_last_not_of('\r') + 1); };
     return a.comNumber == b.comNumber && a.devicePath == b.devicePath && a.usb == b.usb &&
-           NameText(a.friendlyName) == NameText(b.friendlyName);
+           name(a.friendlyName) == name(b.friendlyName);
 }
 
 void CheckPortText(const std::string& text) {
