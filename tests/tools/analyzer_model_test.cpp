@@ -11,10 +11,9 @@
 namespace tav::sim {
 namespace {
 
-const std::string kEtxS(1, '\x03');
-const std::string kLinkCheck = "ST" + kEtxS + "ST" + kEtxS;
-const std::string kGreeting = "HC" + kEtxS;
-const std::string kResultRequest = "SC" + kEtxS;
+const std::string kLinkCheck = "ST\x03ST\x03";
+const std::string kGreeting = "HC\x03";
+const std::string kResultRequest = "SC\x03";
 
 std::string Rec(int minute, int tenths = 65) {
     return MakeRecord({{2024, 3, 15}, 9, minute, tenths, ResultFlag::Plain, "1234", "OP1"});
@@ -64,7 +63,7 @@ TEST(AnalyzerModel, AnswersEachCommandAsTheAnalyzerDoes) {
         {"a result request with nothing measured says SF", kResultRequest, "SF"},
         {"the end letters get no answer", "SE\x03SE\x03", ""},
         {"noise before a command is skipped", "xx\x03QS" + kLinkCheck.substr(1, 2), "SU"},
-        {"a broken command is not answered", "SX" + kEtxS + "S" + kEtxS + "HT" + kEtxS, ""},
+        {"a broken command is not answered", "SX\x03S\x03HT\x03", ""},
         {"a command restarts on S", "SS" + kLinkCheck.substr(1, 2), "SU"},
     };
     for (const auto& row : rows) {
