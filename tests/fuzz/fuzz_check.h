@@ -2,10 +2,16 @@
 // message, so libFuzzer keeps the input that broke it.
 #pragma once
 
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <string_view>
+
+#include "tests/support/temp_dir.h"
 
 namespace tav::fuzz {
 
@@ -17,32 +23,26 @@ namespace tav::fuzz {
 #define FUZZ_CHECK(condition) \
     ((condition) ? (void)0 : ::tav::fuzz::Fail(#condition, __FILE__, __LINE__))
 
-// Reads an input as a few fields: each takes bytes up to the next separator.
-class FieldReader {
-  public:
-    FieldReader(const uint8_t* data, size_t size)
-        : rest_(reinterpret_cast<const char*>(data), size) {}
-
-    std::string Next(char separator = '\x01') {
-        size_t end = rest_.find(separator);
-        std::string field(rest_.substr(0, end));
-        rest_ = end == std::string_view::npos ? std::string_view() : rest_.substr(end + 1);
-        return field;
+// An input read as N fields: each takes the bytes up to the next 0x01, the
+// last one the rest.
+template <size_t N>
+std::array<std::string, N> Fields(const uint8_t* data, size_t size) {
+    std::array<std::string, N> fields;
+    std::string_view rest(reinterpret_cast<const char*>(data), size);
+    for (size_t i = 0; i < N; ++i) {
+        const size_t end = i + 1 == N ? rest.size() : std::min(rest.find('\x01'), rest.size());
+        fields[i] = rest.substr(0, end);
+        rest.remove_prefix(std::min(end + 1, rest.size()));
     }
-    uint8_t Byte() {
-        if (rest_.empty()) return 0;
-        auto b = static_cast<uint8_t>(rest_.front());
-        rest_.remove_prefix(1);
-        return b;
-    }
-    std::string Rest() const { return std::string(rest_); }
+    return fields;
+}
 
-  private:
-    std::string_view rest_;
-};
-
-// A folder of this process for targets that need files: /dev/shm when
-// present (no disk writes), else the temporary folder.
-std::string ScratchDir();
+// A folder of this process for targets that need files, removed at exit:
+// /dev/shm when present (no disk writes), else the temporary folder.
+inline const std::string& ScratchDir() {
+    if (access("/dev/shm", W_OK) == 0) setenv("TAV_TEST_TMP", "/dev/shm", 0);
+    static const test::TempDir dir;
+    return dir.path();
+}
 
 }  // namespace tav::fuzz

@@ -9,10 +9,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
-#include <fstream>
-#include <sstream>
 #include <string>
+#include <vector>
 
 #include "platform/ini.h"
 #include "tests/fuzz/fuzz_check.h"
@@ -22,34 +22,17 @@ namespace {
 
 constexpr size_t kBuffer = 1 << 16;  // larger than any input: nothing is cut
 
-std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream out;
-    out << in.rdbuf();
-    return out.str();
-}
-
-void Put(const std::string& path, const std::string& data) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << data;
-}
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r';
-}
-
-std::string Trim(std::string s) {
-    while (!s.empty() && IsBlank(s.back())) s.pop_back();
-    size_t first = 0;
-    while (first < s.size() && IsBlank(s[first])) ++first;
-    return s.substr(first);
+std::string Trim(const std::string& s) {
+    const char* blanks = " \t\v\f\r";
+    const size_t first = s.find_first_not_of(blanks);
+    return first == std::string::npos ? ""
+                                      : s.substr(first, s.find_last_not_of(blanks) - first + 1);
 }
 
 // What a read returns for a value written as `value`.
 std::string ExpectedRead(std::string value) {
-    std::replace_if(
-        value.begin(), value.end(), [](char c) { return c == '\r' || c == '\n' || c == '\0'; },
-        ' ');
+    for (char& c : value)
+        if (c == '\r' || c == '\n' || c == '\0') c = ' ';
     value = Trim(value);
     if (value.size() >= 2 && (value[0] == '"' || value[0] == '\'') && value.back() == value[0])
         value = value.substr(1, value.size() - 2);
@@ -57,75 +40,56 @@ std::string ExpectedRead(std::string value) {
 }
 
 bool SameName(const std::string& a, const std::string& b) {
-    std::string x = Trim(a), y = Trim(b);
-    return x.size() == y.size() && std::equal(x.begin(), x.end(), y.begin(), [](char p, char q) {
-               auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
-               return lower(p) == lower(q);
-           });
+    const std::string x = Trim(a), y = Trim(b);
+    return std::equal(x.begin(), x.end(), y.begin(), y.end(), [](unsigned char p, unsigned char q) {
+        return std::tolower(p) == std::tolower(q);  // ASCII letters only: the C locale
+    });
 }
 
-// The write replaced at most one whole line of `before` (the text between
-// two line starts holding one line end at most) and put at most three line
-// ends in its place: a line end for a last line without one, a section
-// header, the key line.
+// The write replaced at most one line of `before` and put at most three in
+// its place: the last line given its line end, a section header, the key line.
 void CheckOneLineChanged(const std::string& before, const std::string& after) {
-    size_t prefix = 0;
-    while (prefix < before.size() && prefix < after.size() && before[prefix] == after[prefix])
-        ++prefix;
-    size_t suffix = 0;
-    while (suffix < before.size() - prefix && suffix < after.size() - prefix &&
-           before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix])
-        ++suffix;
-    // Widen the changed part of `before` to whole lines.
-    size_t from = before.rfind('\n', prefix == 0 ? std::string::npos : prefix - 1);
-    from = (prefix == 0 || from == std::string::npos) ? 0 : from + 1;
-    size_t to = before.size() - suffix;
-    if (to > from && before[to - 1] != '\n') {
-        size_t nl = before.find('\n', to);
-        to = nl == std::string::npos ? before.size() : nl + 1;
-    }
-    const std::string oldPart = before.substr(from, to - from);
-    FUZZ_CHECK(std::count(oldPart.begin(), oldPart.end(), '\n') <= 1);
-    FUZZ_CHECK(after.compare(0, from, before, 0, from) == 0);
-    const size_t tail = before.size() - to;
-    FUZZ_CHECK(after.size() >= from + tail);
-    FUZZ_CHECK(after.compare(after.size() - tail, tail, before, to, tail) == 0);
-    const std::string newPart = after.substr(from, after.size() - tail - from);
-    FUZZ_CHECK(std::count(newPart.begin(), newPart.end(), '\n') <= 3);
+    auto lines = [](const std::string& s) {  // each with its line end
+        std::vector<std::string> out;
+        for (size_t at = 0, end; at < s.size(); at = end) {
+            end = std::min(s.find('\n', at), s.size() - 1) + 1;
+            out.push_back(s.substr(at, end - at));
+        }
+        return out;
+    };
+    const std::vector<std::string> b = lines(before), a = lines(after);
+    size_t head = 0, tail = 0;
+    while (head < b.size() && head < a.size() && b[head] == a[head]) ++head;
+    while (tail < b.size() - head && tail < a.size() - head &&
+           b[b.size() - 1 - tail] == a[a.size() - 1 - tail])
+        ++tail;
+    FUZZ_CHECK(b.size() - head - tail <= 1 && a.size() - head - tail <= 3);
 }
 
 }  // namespace
-}  // namespace tav::fuzz
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    using namespace tav;
-    using namespace tav::fuzz;
-    FieldReader in(data, size);
-    const std::string file = in.Next();
-    const std::string section = in.Next();
-    const std::string key = in.Next();
-    const std::string value = in.Next();
-    const std::string otherSection = in.Next();
-    const std::string otherKey = in.Next();
+    const auto [file, section, key, value, otherSection, otherKey] = Fields<6>(data, size);
 
     static const std::string path = ScratchDir() + "/fuzz.ini";
-    Put(path, file);
+    test::WriteWholeFile(path, file);
     const std::string otherBefore = ReadProfileString(otherSection, otherKey, "", path, kBuffer);
 
     if (!WriteProfileString(section, key, value, path)) {
-        FUZZ_CHECK(Slurp(path) == file);
+        FUZZ_CHECK(test::ReadWholeFile(path) == file);
         unlink(path.c_str());
         return 0;
     }
-    const std::string written = Slurp(path);
+    const std::string written = test::ReadWholeFile(path);
     FUZZ_CHECK(ReadProfileString(section, key, "\x01", path, kBuffer) == ExpectedRead(value));
     CheckOneLineChanged(file, written);
-    if (!(SameName(section, otherSection) && SameName(key, otherKey))) {
-        FUZZ_CHECK(ReadProfileString(otherSection, otherKey, "", path, kBuffer) == otherBefore);
-    }
+    FUZZ_CHECK((SameName(section, otherSection) && SameName(key, otherKey)) ||
+               ReadProfileString(otherSection, otherKey, "", path, kBuffer) == otherBefore);
     // Writing it again changes nothing.
-    FUZZ_CHECK(WriteProfileString(section, key, value, path));
-    FUZZ_CHECK(Slurp(path) == written);
+    FUZZ_CHECK(WriteProfileString(section, key, value, path) &&
+               test::ReadWholeFile(path) == written);
     unlink(path.c_str());
     return 0;
 }
+
+}  // namespace tav::fuzz

@@ -12,6 +12,7 @@
 #include "tests/fuzz/fuzz_check.h"
 #include "tools/analyzer-sim/model/records.h"
 
+namespace tav::fuzz {
 namespace {
 
 bool IsRecordLine(std::string line) {
@@ -23,14 +24,10 @@ bool IsRecordLine(std::string line) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    using namespace tav;
-    using namespace tav::fuzz;
     const std::string text(reinterpret_cast<const char*>(data), size);
     std::vector<std::string> lines;
-    {
-        std::istringstream in(text);
-        for (std::string line; std::getline(in, line);) lines.push_back(line);
-    }
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
     const size_t recordLines = std::count_if(lines.begin(), lines.end(), IsRecordLine);
 
     std::vector<std::string> records;
@@ -42,17 +39,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(n >= 1 && n <= lines.size() && IsRecordLine(lines[n - 1]));
         std::string before;
         for (size_t i = 0; i + 1 < n; ++i) before += lines[i] + "\n";
-        std::vector<std::string> first;
-        std::string why;
-        FUZZ_CHECK(sim::ParseMemoryText(before, &first, &why));
+        FUZZ_CHECK(sim::ParseMemoryText(before, &records, &error));
         return 0;
     }
     FUZZ_CHECK(records.size() == recordLines);
     std::string raw;
     bool rawSafe = true;
     for (const std::string& r : records) {
-        FUZZ_CHECK(r.size() == sim::kRecordLength);
-        FUZZ_CHECK(RecordTerminatorOk(r) && r.compare(41, 2, "\r\n") == 0);
+        FUZZ_CHECK(r.size() == sim::kRecordLength && RecordTerminatorOk(r) &&
+                   r.compare(41, 2, "\r\n") == 0);
         FUZZ_CHECK(
             std::all_of(r.begin(), r.begin() + 10, [](char c) { return c >= '0' && c <= '9'; }));
         // A raw line cannot hold a line end of its own.
@@ -62,8 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (rawSafe) {
         std::vector<std::string> again;
-        std::string why;
-        FUZZ_CHECK(sim::ParseMemoryText(raw, &again, &why));
+        FUZZ_CHECK(sim::ParseMemoryText(raw, &again, &error));
         FUZZ_CHECK(again == records);
     }
     FUZZ_CHECK(sim::Printable(text).find_first_not_of(
@@ -71,3 +65,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                    "abcdefghijklmnopqrstuvwxyz{|}~") == std::string::npos);
     return 0;
 }
+
+}  // namespace tav::fuzz

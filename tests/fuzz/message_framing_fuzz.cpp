@@ -15,190 +15,99 @@
 #include "protocol/link_commands.h"
 #include "protocol/message_framing.h"
 #include "tests/fuzz/fuzz_check.h"
+#include "tests/support/controller_host_script.h"
+#include "tests/support/sim_link_fake.h"
 
 namespace tav::fuzz {
 namespace {
 
-class NullLink final : public SerialLink {
-  public:
-    std::string written;
-    void SetPortDeviceName(const std::string&) override {}
-    std::string PortDeviceName() const override { return {}; }
-    void SetLineSettings(const LineSettings&) override {}
-    bool Prepare(SerialReceiver*, uint32_t) override { return true; }
-    bool Open() override { return true; }
-    void Close() override {}
-    bool IsOpen() const override { return true; }
-    size_t Write(const uint8_t* data, size_t count) override {
-        written.append(reinterpret_cast<const char*>(data), count);
-        return count;
-    }
-    bool Purge() override { return true; }
-    std::string LastOpenError() const override { return {}; }
-};
-
-// What the receive handler handed over, taken when it signals the worker.
-struct HandOver {
-    std::string rxText;
-    std::string payload;
-    int count = 0;
-};
-
-class RecordingHost final : public ControllerHost {
-  public:
-    explicit RecordingHost(const LinkState& state) : state_(state) {}
-    std::vector<HandOver> handOvers;
-    int otherSignals = 0;
-
-    void ShowMessage(const std::string&) override {}
-    bool AskYesNo(const std::string&) override { return true; }
-    void ShowProgress(const std::string&) override {}
-    void HideProgress() override {}
-    void SetProgressButtonText(const std::string&) override {}
-    bool ProgressVisible() const override { return false; }
-    void ShowChecking(const std::string&) override {}
-    void HideChecking() override {}
-    bool CheckingVisible() const override { return false; }
-    void StartTimer(int, int) override {}
-    void KillTimer(int) override {}
-    void ShowView(int) override {}
-    int CurrentView() const override { return 1; }
-    void RefreshDownloadView() override {}
-    void ClearDownloadList() override {}
-    void SetStatusPane(int, const std::string&) override {}
-    bool RunPortSelect(std::string&) override { return false; }
-    bool PortSelectOpen() const override { return false; }
-    void RefreshPortSelect() override {}
-    void SignalWorker(int event) override {
-        if (event != ev::kDecode) {
-            ++otherSignals;
-            return;
-        }
-        handOvers.push_back({state_.RxText, state_.RxPayload, state_.RecordCount});
-    }
-
-  private:
-    const LinkState& state_;
-};
-
-// The state one download starts from; reused, as its buffer is large.
-void ResetState(LinkState& s, size_t bufferSize) {
-    s.LinkRunning = 1;
-    s.AutoMode = 0;
-    s.LinkPhase = -1;
-    s.AutoStep = -1;
-    s.AutoStepStamp = 0;
-    s.DownloadState = -1;
-    s.HandshakeSeen = -1;
-    s.LetterFilter = 0;
-    s.ReplyLetters.clear();
-    s.Receiving = 0;
-    s.RxText.clear();
-    if (s.RxBuffer.size() != bufferSize) s.RxBuffer.assign(bufferSize, 0);
-    s.RxCount = 0;
-    s.RxPayload.clear();
-    s.RecordCount = 0;
-    s.RecordLength = kRecordLength;
-}
-
-std::string UpToNul(const std::string& s) {
-    return s.substr(0, s.find('\0'));
-}
-
-void CheckManualHandOver(const HandOver& h) {
+// What was handed over (payload and count in `s`) for the bytes `rx`.
+void CheckManualHandOver(const std::string& rx, const LinkState& s) {
     constexpr size_t kHeader = 8;
-    FUZZ_CHECK(h.rxText.size() > kHeader && h.rxText[0] == 'S');
-    FUZZ_CHECK(h.count > 0);
-    FUZZ_CHECK(h.count == std::atoi(h.rxText.substr(2, 4).c_str()));
-    const std::string body = h.rxText.substr(kHeader);
-    FUZZ_CHECK(body.size() == static_cast<size_t>(h.count) * kRecordLength);
-    FUZZ_CHECK(h.payload == UpToNul(body));
+    FUZZ_CHECK(rx.size() > kHeader && rx[0] == 'S');
+    FUZZ_CHECK(s.RecordCount > 0 && s.RecordCount == std::atoi(rx.substr(2, 4).c_str()));
+    const std::string body = rx.substr(kHeader);
+    FUZZ_CHECK(body.size() == static_cast<size_t>(s.RecordCount) * kRecordLength);
+    FUZZ_CHECK(s.RxPayload == body.c_str());  // up to a NUL
 }
 
-void CheckAutoHandOver(const HandOver& h) {
-    FUZZ_CHECK(h.count == 1);
-    FUZZ_CHECK(h.rxText.size() >= 2 + static_cast<size_t>(kRecordLength));
-    FUZZ_CHECK(h.rxText[0] == 'S' && h.rxText[1] == 'C');
+void CheckAutoHandOver(const std::string& rx, const LinkState& s) {
+    FUZZ_CHECK(s.RecordCount == 1);
+    FUZZ_CHECK(rx.size() >= 2 + static_cast<size_t>(kRecordLength) && rx[0] == 'S' && rx[1] == 'C');
     // The record after "SC", cut at a NUL as a download frame's records are
     // (the processing then refuses it).
-    FUZZ_CHECK(h.payload == UpToNul(h.rxText.substr(2, kRecordLength)));
+    FUZZ_CHECK(s.RxPayload == rx.substr(2, kRecordLength).c_str());
 }
 
 }  // namespace
-}  // namespace tav::fuzz
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    using namespace tav;
-    using namespace tav::fuzz;
+    // Reused, as its buffer is large: a request resets the receive fields,
+    // and the framing changes no other field that it reads.
     static LinkState state;
     if (size == 0) return 0;
     const uint8_t config = data[0];
     const bool automatic = config & 1;
     // Mostly a buffer larger than any input; sometimes one that fills up.
     const size_t bufferSize = (config & 2) ? 16 + (config >> 2) * 4 : 1 << 16;
-    ResetState(state, bufferSize);
+    if (state.RxBuffer.size() != bufferSize) state.RxBuffer.assign(bufferSize, 0);
+    state.AutoMode = automatic;
+    state.LinkPhase = automatic ? 2 : 0;
+    state.ReplyLetters.clear();
 
-    NullLink link;
     VirtualClock clock;
-    RecordingHost host(state);
+    test::SimLink link(clock);  // an open line with nothing on it
+    link.Attach("", nullptr);
+    link.Open();
+    test::ScriptedHost host(clock);
     MessageFraming framing(state, link, clock, host);
     int overflows = 0;
     framing.SetOverflowHandler([&] { ++overflows; });
 
-    if (automatic) {
-        state.AutoMode = 1;
-        state.LinkPhase = 2;
-        state.AutoStep = 100;
-        framing.SendMeasurementRequest();
-    } else {
-        state.LinkPhase = 0;
-        framing.SendResultRequest();
-    }
+    automatic ? framing.SendMeasurementRequest() : framing.SendResultRequest();
     link.written.clear();
 
+    std::string received;  // every byte since the request
+    size_t handOvers = 0;
     for (size_t i = 1; i < size; ++i) {
-        const size_t before = host.handOvers.size();
+        const size_t signals = host.signals.size();
         const int phaseBefore = state.LinkPhase;
+        received.push_back(static_cast<char>(data[i]));
         framing.OnSerialByte(data[i]);
 
         // The receive text and buffer hold the same bytes, within the buffer.
-        FUZZ_CHECK(state.RxCount >= 0 && static_cast<size_t>(state.RxCount) <= bufferSize);
-        FUZZ_CHECK(state.RxText.size() == static_cast<size_t>(state.RxCount));
-        if (state.RxCount > 0) {
-            const size_t last = static_cast<size_t>(state.RxCount) - 1;
-            FUZZ_CHECK(static_cast<uint8_t>(state.RxText[last]) == state.RxBuffer[last]);
-        }
+        const size_t count = static_cast<size_t>(state.RxCount);
+        FUZZ_CHECK(state.RxCount >= 0 && count <= bufferSize && state.RxText.size() == count);
+        FUZZ_CHECK(count == 0 ||
+                   static_cast<uint8_t>(state.RxText[count - 1]) == state.RxBuffer[count - 1]);
 
-        // One request hands over at most once, and only what was announced.
-        FUZZ_CHECK(host.handOvers.size() <= 1);
-        if (host.handOvers.size() > before) {
-            FUZZ_CHECK(state.Receiving == 0);
+        // One request hands over at most once, and only what was announced
+        // in the bytes received so far (those the buffer holds).
+        if (host.signals.size() > signals) {
+            const std::string rx = received.substr(0, bufferSize);
+            FUZZ_CHECK(++handOvers == 1 && host.signals.back() == ev::kDecode &&
+                       state.Receiving == 0);
             if (phaseBefore == 2) {
-                CheckAutoHandOver(host.handOvers.back());
+                CheckAutoHandOver(rx, state);
                 // The record is acknowledged and the buffers emptied.
-                FUZZ_CHECK(link.written == "SE\x03SE\x03");
-                FUZZ_CHECK(state.RxText.empty() &&
-                           state.RxPayload == host.handOvers.back().payload);
+                FUZZ_CHECK(link.written == "SE\x03SE\x03" && state.RxText.empty());
             } else {
-                FUZZ_CHECK(!automatic);
-                CheckManualHandOver(host.handOvers.back());
-                FUZZ_CHECK(state.RxPayload == host.handOvers.back().payload);
-                FUZZ_CHECK(state.RecordCount == host.handOvers.back().count);
-                if (state.RecordCount > kLargeDownload) {
+                FUZZ_CHECK(!automatic && state.RxText == rx);
+                CheckManualHandOver(rx, state);
+                if (state.RecordCount > kLargeDownload)
                     FUZZ_CHECK(framing.Timeouts() == kLargeTimeouts);
-                }
             }
         }
         // A full buffer ends an expected manual frame once, and never one
         // already handed over.
-        FUZZ_CHECK(overflows <= 1);
-        if (overflows) {
-            FUZZ_CHECK(!automatic && framing.Overflowed() && state.Receiving == 0);
-        }
+        FUZZ_CHECK(overflows == 0 ||
+                   (overflows == 1 && !automatic && framing.Overflowed() && state.Receiving == 0));
     }
     FUZZ_CHECK(std::equal(state.RxText.begin(), state.RxText.end(), state.RxBuffer.begin(),
                           [](char c, uint8_t b) { return static_cast<uint8_t>(c) == b; }));
-    FUZZ_CHECK(!(overflows && !host.handOvers.empty()));
-    FUZZ_CHECK(host.otherSignals == 0);
+    FUZZ_CHECK(!(overflows && handOvers));
+    FUZZ_CHECK(host.signals.size() == handOvers);
     return 0;
 }
+
+}  // namespace tav::fuzz

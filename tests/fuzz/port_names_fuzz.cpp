@@ -1,5 +1,5 @@
 // The port-name parse and the virtual ports file. A COM number read from a
-// port text is 1 to 100 and is the number its last characters spell; a
+// port text is 1 to 100, the text ends in its digits, and "COMn" reads as n; a
 // well-formed virtual port line survives formatting and parsing again; the
 // ports read from a file of any content have distinct numbers in range and
 // a device each, keep file order, and read the same from the file written
@@ -7,11 +7,9 @@
 #include <unistd.h>
 
 #include <cstdint>
-#include <fstream>
 #include <set>
 #include <sstream>
 #include <string>
-#include <string_view>
 
 #include "link/port_discovery.h"
 #include "tests/fuzz/fuzz_check.h"
@@ -19,49 +17,29 @@
 namespace tav::fuzz {
 namespace {
 
-void Put(const std::string& path, const std::string& data) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << data;
-}
-
 // A CR that ends a line belongs to its line end, so a name that ends in CR
 // cannot be written: names are compared without trailing CRs.
-std::string_view NameText(std::string_view name) {
-    while (!name.empty() && name.back() == '\r') name.remove_suffix(1);
-    return name;
-}
-
 bool Same(const VirtualPort& a, const VirtualPort& b) {
+    auto name = [](std::string s) { return s.erase(s.find_last_not_of('\r') + 1); };
     return a.comNumber == b.comNumber && a.devicePath == b.devicePath && a.usb == b.usb &&
-           NameText(a.friendlyName) == NameText(b.friendlyName);
+           name(a.friendlyName) == name(b.friendlyName);
 }
 
 void CheckPortText(const std::string& text) {
     const std::optional<int> n = PortNumberFromText(text);
-    const size_t take = std::min<size_t>(text.size() == 4   ? 1
-                                         : text.size() == 5 ? 2
-                                                            : 3,
-                                         text.size());
-    const std::string tail = text.substr(text.size() - take);
-    bool digits = !tail.empty();
-    for (char c : tail) digits = digits && c >= '0' && c <= '9';
-    const int value = digits ? std::stoi(tail) : -1;
-    FUZZ_CHECK(n.has_value() == (digits && value >= 1 && value <= 100));
     if (!n) return;
-    FUZZ_CHECK(*n == value);
-    // The port's own name gives its number back.
-    FUZZ_CHECK(PortNumberFromText("COM" + std::to_string(*n)) == n);
+    const std::string digits = std::to_string(*n);
+    FUZZ_CHECK(*n >= kFirstPortNumber && *n <= kLastPortNumber);
+    FUZZ_CHECK(text.size() >= digits.size() &&
+               text.compare(text.size() - digits.size(), digits.size(), digits) == 0);
+    FUZZ_CHECK(PortNumberFromText("COM" + digits) == n);
 }
 
 }  // namespace
-}  // namespace tav::fuzz
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    using namespace tav;
-    using namespace tav::fuzz;
-    FieldReader in(data, size);
-    CheckPortText(in.Next());
-    const std::string file = in.Rest();
+    const auto [portText, file] = Fields<2>(data, size);
+    CheckPortText(portText);
 
     // Each line on its own: a parsed line formats to a line that parses the same.
     std::istringstream lines(file);
@@ -74,7 +52,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     static const std::string home = ScratchDir();
     const std::string path = home + "/" + kVirtualPortsFile;
-    Put(path, file);
+    test::WriteWholeFile(path, file);
     const std::vector<VirtualPort> ports = ReadVirtualPorts(home);
     std::set<int> numbers;
     for (const VirtualPort& p : ports) {
@@ -84,10 +62,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     std::string rewritten;
     for (const VirtualPort& p : ports) rewritten += FormatVirtualPortLine(p) + "\n";
-    Put(path, rewritten);
+    test::WriteWholeFile(path, rewritten);
     const std::vector<VirtualPort> again = ReadVirtualPorts(home);
     FUZZ_CHECK(again.size() == ports.size());
     for (size_t i = 0; i < ports.size(); ++i) FUZZ_CHECK(Same(again[i], ports[i]));
     unlink(path.c_str());
     return 0;
 }
+
+}  // namespace tav::fuzz

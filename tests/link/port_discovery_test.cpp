@@ -9,27 +9,17 @@
 namespace tav {
 namespace {
 
-using testing::FakeSysfsTree;
-using Adapter = FakeSysfsTree::UsbAdapter;
+using Adapter = testing::FakeSysfsTree::UsbAdapter;
 
 const std::string kGuid = "#{86e0d1e0-8089-11d0-9ce4-08003e301f73}";
 
 Adapter Prolific(std::string tty, std::string location) {
-    Adapter a;
-    a.tty = tty;
-    a.location = location;
-    return a;
+    return {tty,      "067b",   "2303", "Prolific Technology Inc.", "USB-Serial Controller", "",
+            location, "pl2303", true};
 }
 
 Adapter Ftdi(std::string tty, std::string location) {
-    Adapter a = Prolific(tty, location);
-    a.vid = "0403";
-    a.pid = "6001";
-    a.manufacturer = "FTDI";
-    a.product = "FT232R USB UART";
-    a.serial = "A50285BI";
-    a.driver = "ftdi_sio";
-    return a;
+    return {tty, "0403", "6001", "FTDI", "FT232R USB UART", "A50285BI", location, "ftdi_sio", true};
 }
 
 struct DiscoveryTest : ::testing::Test {
@@ -42,7 +32,7 @@ struct DiscoveryTest : ::testing::Test {
             if (p.deviceNode == tree.DevRoot() + "/" + tty) return p.comNumber;
         return 0;
     }
-    FakeSysfsTree tree;
+    testing::FakeSysfsTree tree;
 };
 
 TEST_F(DiscoveryTest, RealPortsAreListedAsWindowsDescribesThem) {
@@ -51,8 +41,15 @@ TEST_F(DiscoveryTest, RealPortsAreListedAsWindowsDescribesThem) {
     tree.AddPlaceholderPort(2, /*oldLayout=*/true);
     tree.AddVirtualTty("tty0");
     tree.AddVirtualTty("console");
-    tree.AddUsbAdapter(Prolific("ttyUSB0", "1-1"));
-    tree.AddUsbAdapter(Ftdi("ttyUSB1", "1-2"));
+    // Adapters without text descriptors are named by their driver; without ids left out.
+    Adapter bare = Prolific("ttyUSB2", "1-3"), bareOther = Ftdi("ttyUSB3", "1-4");
+    bare.manufacturer = bare.product = bareOther.manufacturer = bareOther.product = "";
+    bareOther.serial = "";
+    Adapter noIds = Ftdi("ttyUSB4", "1-5");
+    noIds.ids = false;
+    for (const Adapter& a :
+         {Prolific("ttyUSB0", "1-1"), Ftdi("ttyUSB1", "1-2"), bare, bareOther, noIds})
+        tree.AddUsbAdapter(a);
 
     PortEnumeration e = Enumerate();
     EXPECT_EQ(e.error, "");
@@ -66,41 +63,25 @@ TEST_F(DiscoveryTest, RealPortsAreListedAsWindowsDescribesThem) {
         {3, "USB#VID_067B&PID_2303#1-1", "Prolific Technology Inc. USB-Serial Controller",
          "ttyUSB0", true},
         {4, "USB#VID_0403&PID_6001#A50285BI", "FTDI FT232R USB UART", "ttyUSB1", true},
+        {5, "USB#VID_067B&PID_2303#1-3", "Prolific USB-to-Serial Comm Port", "ttyUSB2", true},
+        {6, "USB#VID_0403&PID_6001#1-4", "USB Serial Port", "ttyUSB3", true},
     };
     ASSERT_EQ(e.ports.size(), std::size(expected));
     for (size_t i = 0; i < e.ports.size(); ++i) {
         const PortInfo& p = e.ports[i];
         const Expected& x = expected[i];
-        SCOPED_TRACE(x.description);
-        EXPECT_EQ(p.comNumber, x.com);
-        EXPECT_EQ(p.devicePath, "\\\\?\\" + x.devicePath + kGuid);
-        EXPECT_EQ(p.friendlyName, x.description + " (COM" + std::to_string(x.com) + ")");
-        EXPECT_EQ(p.description, x.description);
-        EXPECT_EQ(p.usb, x.usb);
-        EXPECT_EQ(p.deviceNode, tree.DevRoot() + "/" + x.node);
+        EXPECT_EQ(
+            std::tie(p.comNumber, p.devicePath, p.friendlyName, p.description, p.usb, p.deviceNode),
+            std::tuple(x.com, "\\\\?\\" + x.devicePath + kGuid,
+                       x.description + " (COM" + std::to_string(x.com) + ")", x.description, x.usb,
+                       tree.DevRoot() + "/" + x.node));
     }
-}
-
-TEST_F(DiscoveryTest, AdaptersWithoutTextDescriptorsAreNamedByTheirDriverAndWithoutIdsLeftOut) {
-    Adapter bareProlific = Prolific("ttyUSB0", "1-1");
-    bareProlific.manufacturer = bareProlific.product = "";
-    Adapter bareOther = Ftdi("ttyUSB1", "1-2");
-    bareOther.manufacturer = bareOther.product = "";
-    Adapter noIds = Ftdi("ttyUSB2", "1-3");
-    noIds.ids = false;
-    for (const Adapter& a : {bareProlific, bareOther, noIds}) tree.AddUsbAdapter(a);
-
-    PortEnumeration e = Enumerate();
-    ASSERT_EQ(e.ports.size(), 2u);
-    EXPECT_EQ(e.ports[0].friendlyName, "Prolific USB-to-Serial Comm Port (COM3)");
-    EXPECT_EQ(e.ports[1].friendlyName, "USB Serial Port (COM4)");
 }
 
 TEST_F(DiscoveryTest, ComNumbersStayWithTheirDevicesAcrossRuns) {
     tree.AddUsbAdapter(Prolific("ttyUSB0", "1-1"));
     tree.AddUsbAdapter(Ftdi("ttyUSB1", "1-2"));
-    EXPECT_EQ(NumberOf("ttyUSB0"), 3);
-    EXPECT_EQ(NumberOf("ttyUSB1"), 4);
+    EXPECT_EQ(NumberOf("ttyUSB0"), 3);  // and ttyUSB1 COM4, as in the first test
 
     // Both unplugged; a second cable arrives, then the FTDI adapter comes back
     // in another socket (it has a serial number) under another tty name.
@@ -115,13 +96,14 @@ TEST_F(DiscoveryTest, ComNumbersStayWithTheirDevicesAcrossRuns) {
     tree.Unplug("ttyUSB0");
     tree.AddUsbAdapter(Prolific("ttyUSB3", "1-1"));
     EXPECT_EQ(NumberOf("ttyUSB3"), 3);
-    EXPECT_NE(tree.ReadFile("home/com_ports.txt").find("3\tUSB\\VID_067B&PID_2303\\1-1"),
+    EXPECT_NE(test::ReadWholeFile(tree.HomeDir() + "/com_ports.txt")
+                  .find("3\tUSB\\VID_067B&PID_2303\\1-1"),
               std::string::npos);
 }
 
 TEST_F(DiscoveryTest, VirtualPortsFileAddsPortsAndSkipsWhatItCannotUse) {
     tree.AddUsbAdapter(Ftdi("ttyUSB0", "1-2"));
-    ASSERT_EQ(NumberOf("ttyUSB0"), 3);
+    ASSERT_EQ(NumberOf("ttyUSB0"), 3);  // it holds COM3 before the file claims it
     const std::string sim = tree.MakeDeviceNode("pts-sim");
     const std::string other = tree.MakeDeviceNode("pts-other");
     // A process that has ended: its id is free.
@@ -141,28 +123,27 @@ TEST_F(DiscoveryTest, VirtualPortsFileAddsPortsAndSkipsWhatItCannotUse) {
     tree.WriteFile("home/virtual_ports.txt", text);
     PortEnumeration e = Enumerate();
     ASSERT_EQ(e.ports.size(), 4u);
+    auto summary = [](const PortInfo& p) {
+        return std::tuple(p.comNumber, p.friendlyName, p.usb, p.devicePath.substr(4, 3),
+                          p.deviceNode);
+    };
+    using S = std::string;
+    EXPECT_EQ(summary(e.ports[0]), std::tuple(3, S("FTDI FT232R USB UART (COM3)"), true, S("USB"),
+                                              tree.DevRoot() + "/ttyUSB0"));
+    EXPECT_EQ(summary(e.ports[1]),
+              std::tuple(7, S("Prolific USB-to-Serial Comm Port (COM7)"), true, S("USB"), sim));
+    EXPECT_EQ(summary(e.ports[2]), std::tuple(8, S("Bench line (COM8)"), false, S("ROO"), other));
     EXPECT_EQ(e.ports[3].comNumber, 12);
-    EXPECT_EQ(e.ports[0].deviceNode, tree.DevRoot() + "/ttyUSB0");
-    const PortInfo& v = e.ports[1];
-    EXPECT_EQ(v.comNumber, 7);
-    EXPECT_EQ(v.friendlyName, "Prolific USB-to-Serial Comm Port (COM7)");
-    EXPECT_EQ(v.description, "Prolific USB-to-Serial Comm Port");
-    EXPECT_TRUE(v.usb);
-    EXPECT_EQ(v.devicePath.substr(4, 3), "USB");
-    EXPECT_EQ(v.deviceNode, sim);
-    EXPECT_EQ(e.ports[2].friendlyName, "Bench line (COM8)");
-    EXPECT_EQ(e.ports[2].devicePath.substr(4, 3), "ROO");
-    EXPECT_FALSE(e.ports[2].usb);
-}
+    EXPECT_EQ(e.ports[1].description, "Prolific USB-to-Serial Comm Port");
 
-TEST_F(DiscoveryTest, UnreadableSysfsIsReportedAndVirtualPortsStillListed) {
-    const std::string pts = tree.MakeDeviceNode("pts-2");
-    tree.WriteFile("home/virtual_ports.txt", "6\t" + pts + "\t1\tProlific Sim\n");
-    PortEnumeration e = EnumeratePorts(tree.SysRoot() + "/missing", tree.HomeDir(), tree.DevRoot());
+    // Sysfs unreadable: the error is reported and the file's ports are still
+    // listed, the COM3 line too now that no device holds that number.
+    e = EnumeratePorts(tree.SysRoot() + "/missing", tree.HomeDir(), tree.DevRoot());
     EXPECT_EQ(e.error, "Could not read " + tree.SysRoot() +
                            "/missing/class/tty. (No such file or directory)");
-    ASSERT_EQ(e.ports.size(), 1u);
-    EXPECT_EQ(e.ports[0].comNumber, 6);
+    EXPECT_EQ(summary(e.ports[0]),
+              std::tuple(3, S("clashes with a real device (COM3)"), false, S("ROO"), other));
+    EXPECT_EQ(e.ports.size(), 4u);
 }
 
 TEST(PortNames, NumberComesFromTheLastCharacters) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/clock.h"
+#include "tests/support/sim_link_fake.h"
 #include "tests/support/store_recording_channel.h"
 
 namespace tav {
@@ -12,30 +13,19 @@ const std::string kUsbPath =
     "\\\\?\\USB#VID_067B&PID_2303#1-1#{86e0d1e0-8089-11d0-9ce4-08003e301f73}";
 const std::string kAcpiPath = "\\\\?\\ACPI#PNP0501#1#{86e0d1e0-8089-11d0-9ce4-08003e301f73}";
 
-PortInfo Port(const std::string& path, const std::string& friendly, int com = 0) {
+// A port whose friendly name ends in "(COMn)" has COM number n.
+PortInfo Port(const std::string& path, const std::string& friendly) {
     PortInfo p;
     p.devicePath = path;
     p.friendlyName = friendly;
     p.usb = path == kUsbPath;
-    p.comNumber = com;
-    p.deviceNode = "/dev/port" + std::to_string(com);
+    const size_t com = friendly.rfind("(COM");
+    p.comNumber = com == std::string::npos ? 0 : std::stoi(friendly.substr(com + 4));
+    p.deviceNode = "/dev/port" + std::to_string(p.comNumber);
     return p;
 }
-
-struct RecordingLink : SerialLink {
-    std::string device = "untouched";
-    LineSettings settings{1200, 7, 2, 1, 7};
-    void SetPortDeviceName(const std::string& name) override { device = name; }
-    std::string PortDeviceName() const override { return device; }
-    void SetLineSettings(const LineSettings& s) override { settings = s; }
-    bool Prepare(SerialReceiver*, uint32_t) override { return true; }
-    bool Open() override { return false; }
-    void Close() override {}
-    bool IsOpen() const override { return false; }
-    size_t Write(const uint8_t*, size_t) override { return 0; }
-    bool Purge() override { return false; }
-    std::string LastOpenError() const override { return ""; }
-};
+const auto Usb = [](const std::string& friendly) { return Port(kUsbPath, friendly); };
+const auto Acpi = [](const std::string& friendly) { return Port(kAcpiPath, friendly); };
 
 std::vector<std::string> Names(const PortCandidateList& list) {
     std::vector<std::string> names;
@@ -65,10 +55,8 @@ TEST(ParsePortCandidate, CutsTheNameFromTheEndOfTheFriendlyName) {
 }
 
 struct ScanTest : ::testing::Test {
-    PortScanner Scanner() {
-        return PortScanner(
-            lists, [this] { return found; }, state, channel);
-    }
+    PortScanner Scanner() { return PortScanner(lists, enumerate, state, channel); }
+    PortEnumerator enumerate = [this] { return found; };
     PortLists lists;
     LinkState state;
     VirtualClock clock;
@@ -78,12 +66,9 @@ struct ScanTest : ::testing::Test {
 
 TEST_F(ScanTest, FullScanSortsCableCandidatesAndReportsOnlyWhenNoExchangeRuns) {
     found.ports = {
-        Port(kAcpiPath, "Communications Port (COM1)", 1),
-        Port(kUsbPath, "FTDI FT232R USB UART (COM4)", 4),
-        Port(kAcpiPath, "Prolific on another bus (COM5)", 5),
-        Port(kUsbPath, "Prolific USB-to-Serial Comm Port (COM12)", 12),
-        Port(kUsbPath, "prolific lower case (COM13)", 13),
-        Port(kUsbPath, "Prolific USB-to-Serial Comm Port (COM100)", 100),
+        Acpi("Communications Port (COM1)"),     Usb("FTDI FT232R USB UART (COM4)"),
+        Acpi("Prolific on another bus (COM5)"), Usb("Prolific USB-to-Serial Comm Port (COM12)"),
+        Usb("prolific lower case (COM13)"),     Usb("Prolific USB-to-Serial Comm Port (COM100)"),
     };
     for (int phase : {-1, 0, 1, 2}) {
         SCOPED_TRACE(phase);
@@ -106,13 +91,12 @@ TEST_F(ScanTest, FullScanSortsCableCandidatesAndReportsOnlyWhenNoExchangeRuns) {
 }
 
 TEST_F(ScanTest, AnalyzerScanWithoutACableSendsCommand32OnceAndLeavesTheRest) {
-    found.ports = {Port(kUsbPath, "Prolific USB-to-Serial Comm Port (COM3)", 3),
-                   Port(kAcpiPath, "Communications Port (COM1)", 1)};
+    found.ports = {Usb("Prolific USB-to-Serial Comm Port (COM3)"),
+                   Acpi("Communications Port (COM1)")};
     Scanner().ScanAllPorts();
     channel.Clear();
 
-    found.ports = {Port(kAcpiPath, "Communications Port (COM1)", 1),
-                   Port(kUsbPath, "FTDI FT232R USB UART (COM4)", 4)};
+    found.ports = {Acpi("Communications Port (COM1)"), Usb("FTDI FT232R USB UART (COM4)")};
     Scanner().ScanAnalyzerPorts();
     EXPECT_EQ(channel.Commands(), std::vector<int>{kCommandNoAnalyzerPort});
     EXPECT_TRUE(lists.AnalyzerPortList().empty());
@@ -126,7 +110,7 @@ TEST_F(ScanTest, AnalyzerScanWithoutACableSendsCommand32OnceAndLeavesTheRest) {
     EXPECT_EQ(lists.LastAnalyzerPort().portName, "COM3") << "the last port found is kept";
 
     channel.Clear();
-    found.ports = {Port(kUsbPath, "Prolific USB-to-Serial Comm Port (COM9)", 9)};
+    found.ports = {Usb("Prolific USB-to-Serial Comm Port (COM9)")};
     Scanner().ScanAnalyzerPorts();
     EXPECT_TRUE(channel.Commands().empty());
     EXPECT_EQ(Names(lists.AnalyzerPortList()), std::vector<std::string>{"COM9"});
@@ -134,9 +118,9 @@ TEST_F(ScanTest, AnalyzerScanWithoutACableSendsCommand32OnceAndLeavesTheRest) {
 }
 
 TEST_F(ScanTest, PortSelectListPreselectsTheLastAnalyzerPort) {
-    found.ports = {Port(kAcpiPath, "Communications Port (COM1)", 1),
-                   Port(kUsbPath, "Prolific USB-to-Serial Comm Port (COM12)", 12),
-                   Port(kAcpiPath, "Other (COM4)", 4), Port(kAcpiPath, "Again (COM12)", 12)};
+    found.ports = {Acpi("Communications Port (COM1)"),
+                   Usb("Prolific USB-to-Serial Comm Port (COM12)"), Acpi("Other (COM4)"),
+                   Acpi("Again (COM12)")};
     Scanner().ScanAllPorts();
     PortSelectList list = FillPortSelectList(lists);
     EXPECT_EQ(list.items, (std::vector<std::string>{"COM1", "COM12", "COM4", "COM12"}));
@@ -148,8 +132,8 @@ TEST_F(ScanTest, PortSelectListPreselectsTheLastAnalyzerPort) {
 }
 
 TEST_F(ScanTest, OkResolvesTheTextOrRefusesNamesWithoutATableEntry) {
-    found.ports = {Port(kUsbPath, "Prolific USB-to-Serial Comm Port (COM3)", 3),
-                   Port(kAcpiPath, "Bench (COM12)", 12), Port(kAcpiPath, "Far (COM100)", 100)};
+    found.ports = {Usb("Prolific USB-to-Serial Comm Port (COM3)"), Acpi("Bench (COM12)"),
+                   Acpi("Far (COM100)")};
     Scanner().ScanAllPorts();
     // A refused name leaves the selection and the link as they were.
     struct Row {
@@ -163,19 +147,18 @@ TEST_F(ScanTest, OkResolvesTheTextOrRefusesNamesWithoutATableEntry) {
         {"COMX", false, "before", "untouched"},     {"7)", false, "before", "untouched"},
     };
     for (const Row& row : rows) {
-        RecordingLink link;
+        test::SimLink link(clock);
+        link.SetPortDeviceName("untouched");
+        link.SetLineSettings({1200, 7, 2, 1, 7});
         lists.SetSelectedPortText("before");
         PortChoice choice = AcceptPortSelection(row.text, lists, link);
-        EXPECT_EQ(choice.ok, row.ok) << row.text;
-        EXPECT_EQ(choice.error.empty(), row.ok) << row.text;
+        EXPECT_TRUE(choice.ok == row.ok && choice.error.empty() == row.ok) << row.text;
         EXPECT_EQ(lists.SelectedPortText(), row.selected) << row.text;
-        EXPECT_EQ(link.device, row.device) << row.text;
-        const LineSettings& s = link.settings;
-        if (row.ok) {
-            EXPECT_TRUE(s.baudRate == 9600 && s.byteSize == 8 && s.parity == 0 && s.stopBits == 0 &&
-                        s.flowWord == 0)
-                << "9600 baud, 8N1, no flow control";
-        }
+        EXPECT_EQ(link.PortDeviceName(), row.device) << row.text;
+        const LineSettings& s = link.Settings();
+        EXPECT_EQ(std::tie(s.baudRate, s.byteSize, s.parity, s.stopBits, s.flowWord),
+                  row.ok ? std::tuple(9600u, 8, 0, 0, 0u) : std::tuple(1200u, 7, 1, 2, 7u))
+            << row.text << ": 9600 baud, 8N1, no flow control";
     }
 }
 

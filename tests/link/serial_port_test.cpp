@@ -5,12 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <functional>
 #include <thread>
 #include <vector>
 
 #include "tests/support/pty_pair.h"
+#include "tests/support/sim_process.h"
 
 namespace tav {
 namespace {
@@ -42,11 +42,8 @@ struct CountingHandoff final : Handoff {
 
 // Waits (real time, bounded) until `done` holds, running `step` meanwhile.
 bool WaitFor(const std::function<bool()>& done, const std::function<void()>& step) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs);
-    while (!done()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        step();
-    }
+    for (const test::Deadline deadline(kWaitMs); !done(); step())
+        if (deadline.Left() == 0) return false;
     return true;
 }
 
@@ -83,7 +80,7 @@ TEST_F(PortFixture, BytesArriveInOrderWithNulAsBlankAndWritesGoOut) {
 
     const uint8_t hc[] = {'H', 'C', 0x03, 0x00};
     EXPECT_EQ(port.Write(hc, sizeof hc), sizeof hc);
-    EXPECT_EQ(pty.Receive(4, kWaitMs), std::string("HC\x03\0", 4));
+    EXPECT_EQ(pty.Receive(4), std::string("HC\x03\0", 4));
     EXPECT_TRUE(port.Purge());
 
     // A long silence gives one blank, then nothing until the next byte.
@@ -112,29 +109,21 @@ TEST_F(PortFixture, CloseReleasesTheWaitingWatcherAndTheLineCanBeOpenedAgain) {
     EXPECT_EQ(rx.bytes, "Z");
 }
 
-TEST_F(PortFixture, PulledCableEndsTheWatcherAndThePortReadsClosed) {
-    ASSERT_TRUE(OpenOn(pty.SlavePath()));
-    pty.Send("A");
-    ASSERT_TRUE(Received(1));
-    pty.Hangup();
-    ASSERT_TRUE(port.WaitWatcherEnded(kWaitMs));
-    EXPECT_EQ(port.Watcher(), State::DeviceGone);
-    EXPECT_FALSE(port.IsOpen());
-    EXPECT_EQ(port.Write(&kByte, 1), 0u);
-
-    PtyPair other;  // the next open cleans up after the lost line
-    port.SetPortDeviceName(other.SlavePath());
-    EXPECT_TRUE(port.Open()) << port.LastOpenError();
-}
-
-TEST_F(PortFixture, ClearedLinkRunningEndsTheWatcherButLeavesThePortOpen) {
-    ASSERT_TRUE(OpenOn(pty.SlavePath()));
-    linkRunning = 0;
-    ASSERT_TRUE(port.WaitWatcherEnded(kWaitMs));
-    EXPECT_EQ(port.Watcher(), State::LinkStopped);
-    EXPECT_TRUE(port.IsOpen());
-    EXPECT_EQ(port.Write(&kByte, 1), 1u);
-    EXPECT_EQ(pty.Receive(1, kWaitMs), "x");
+TEST_F(PortFixture, PulledCableClosesThePortAndClearedLinkRunningOnlyEndsTheWatcher) {
+    for (bool pulled : {true, false}) {
+        SCOPED_TRACE(pulled ? "pulled cable" : "cleared LinkRunning");
+        PtyPair line;  // the next open cleans up after the lost line
+        ASSERT_TRUE(OpenOn(line.SlavePath())) << port.LastOpenError();
+        if (pulled)
+            line.Hangup();
+        else
+            linkRunning = 0;
+        ASSERT_TRUE(port.WaitWatcherEnded(kWaitMs));
+        EXPECT_EQ(port.Watcher(), pulled ? State::DeviceGone : State::LinkStopped);
+        EXPECT_EQ(port.IsOpen(), !pulled);
+        EXPECT_EQ(port.Write(&kByte, 1), pulled ? 0u : 1u);
+        EXPECT_EQ(line.Receive(pulled ? 0 : 1), pulled ? "" : "x");
+    }
 }
 
 TEST_F(PortFixture, CloseFromInsideTheReceiverDropsTheRestAndAllowsAReopen) {
@@ -166,27 +155,21 @@ TEST_F(PortFixture, CloseWhileAByteWaitsForTheWindowThreadDoesNotHang) {
 }
 
 TEST_F(PortFixture, OpenFailuresKeepTheSystemsReason) {
-    char regular[] = "/tmp/tav-serial-XXXXXX";
-    int fd = mkstemp(regular);
-    ASSERT_GE(fd, 0);
-    close(fd);
     SerialPort holder(clock, handoff, linkRunning);  // holds the line
-    Recorder other;
     holder.SetPortDeviceName(pty.SlavePath());
-    holder.Prepare(&other, 1'000'000);
+    holder.Prepare(&rx, 1'000'000);
     ASSERT_TRUE(holder.Open());
     PtyPair locked;
     ASSERT_EQ(chmod(locked.SlavePath().c_str(), 0), 0);
 
     struct Row {
         const char* what;
-        std::string path;
-        std::string reason;
+        std::string path, reason;
     };
     std::vector<Row> rows = {
         {"a name no device has", "/dev/tav-no-such-port", "No such file or directory"},
         {"a port number with no device", "", "No such file or directory"},
-        {"a file that is not a terminal", regular, "Inappropriate ioctl for device"},
+        {"a device that is not a terminal", "/dev/null", "Inappropriate ioctl for device"},
         {"a line another port holds", pty.SlavePath(), "Device or resource busy"},
     };
     if (geteuid() != 0)
@@ -196,7 +179,6 @@ TEST_F(PortFixture, OpenFailuresKeepTheSystemsReason) {
         EXPECT_EQ(port.LastOpenError(), row.reason) << row.what;
         EXPECT_FALSE(port.IsOpen()) << row.what;
     }
-    unlink(regular);
 
     holder.Close();
     EXPECT_TRUE(OpenOn(pty.SlavePath())) << "a later open on a valid name works";

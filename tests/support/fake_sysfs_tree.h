@@ -5,21 +5,20 @@
 
 #include <string>
 
+#include "tests/support/temp_dir.h"
+
 namespace tav::testing {
 
 class FakeSysfsTree {
   public:
     FakeSysfsTree();
-    ~FakeSysfsTree();
-    FakeSysfsTree(const FakeSysfsTree&) = delete;
-    FakeSysfsTree& operator=(const FakeSysfsTree&) = delete;
 
-    std::string SysRoot() const { return root_ + "/sys"; }
-    std::string DevRoot() const { return root_ + "/dev"; }
-    std::string HomeDir() const { return root_ + "/home"; }
+    std::string SysRoot() const { return dir_.File("sys"); }
+    std::string DevRoot() const { return dir_.File("dev"); }
+    std::string HomeDir() const { return dir_.File("home"); }
 
     struct UsbAdapter {
-        std::string tty = "ttyUSB0";  // ttyUSB<n> or ttyACM<n>
+        std::string tty = "ttyUSB0";
         std::string vid = "067b";
         std::string pid = "2303";
         std::string manufacturer = "Prolific Technology Inc.";  // "" leaves the file out
@@ -27,9 +26,7 @@ class FakeSysfsTree {
         std::string serial;             // "" leaves the file out
         std::string location = "1-1";   // USB bus path of the device
         std::string driver = "pl2303";  // interface driver
-        int interfaces = 1;
-        int interfaceNumber = 0;
-        bool ids = true;  // false: no idVendor/idProduct anywhere
+        bool ids = true;                // false: no idVendor/idProduct anywhere
     };
     void AddUsbAdapter(const UsbAdapter& adapter);
 
@@ -45,16 +42,18 @@ class FakeSysfsTree {
 
     // Writes `text` to `path` below the temporary folder, making folders.
     void WriteFile(const std::string& path, const std::string& text) const;
-    std::string ReadFile(const std::string& path) const;
     // An existing file under DevRoot, for ports whose device must exist.
     std::string MakeDeviceNode(const std::string& name) const;
 
   private:
     void MakeDirs(const std::string& path) const;
     void Link(const std::string& target, const std::string& link) const;
-    void ClassLink(const std::string& tty, const std::string& ttyDir) const;
+    // The tty below `port` ("": a virtual one), its type attribute unless
+    // `type` is empty, and its entry in the tty class.
+    void AddTty(const std::string& port, const std::string& tty,
+                const std::string& type = "") const;
 
-    std::string root_;
+    test::TempDir dir_;
 };
 
 }  // namespace tav::testing

@@ -9,68 +9,61 @@
 #include <termios.h>
 #include <unistd.h>
 
-#include <chrono>
+#include "tests/support/sim_process.h"
 
 namespace tav::testing {
 
+RawTty::RawTty(const std::string& path) : fd_(open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC)) {
+    if (fd_ < 0) ADD_FAILURE() << "cannot open " << path << ": " << strerror(errno);
+    MakeRaw();
+}
+
+void RawTty::MakeRaw() const {
+    termios tio{};
+    if (fd_ >= 0 && tcgetattr(fd_, &tio) == 0) {
+        cfmakeraw(&tio);
+        tcsetattr(fd_, TCSANOW, &tio);
+    }
+}
+
 PtyPair::PtyPair() {
-    master_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-    if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) {
+    fd_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    char name[128];
+    if (fd_ < 0 || grantpt(fd_) != 0 || unlockpt(fd_) != 0 ||
+        ptsname_r(fd_, name, sizeof name) != 0) {
         ADD_FAILURE() << "no pseudo-terminal: " << strerror(errno);
         Hangup();
         return;
     }
-    char name[128];
-    if (ptsname_r(master_, name, sizeof name) != 0) {
-        ADD_FAILURE() << "ptsname: " << strerror(errno);
-        Hangup();
-        return;
-    }
     slavePath_ = name;
-    // The master side raw too, so what the test sends arrives unchanged.
-    termios tio{};
-    if (tcgetattr(master_, &tio) == 0) {
-        cfmakeraw(&tio);
-        tcsetattr(master_, TCSANOW, &tio);
-    }
+    MakeRaw();  // so what the test sends arrives unchanged
 }
 
-PtyPair::~PtyPair() {
-    Hangup();
+bool RawTty::Send(const std::string& bytes) {
+    return write(fd_, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
 }
 
-bool PtyPair::Send(const std::string& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = write(master_, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-std::string PtyPair::Receive(size_t count, int timeoutMs) {
+std::string RawTty::Receive(size_t count, int timeoutMs, bool* hungUp) {
     std::string out;
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    const test::Deadline deadline(timeoutMs);
     while (out.size() < count) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                        deadline - std::chrono::steady_clock::now())
-                        .count();
-        if (left <= 0) break;
-        pollfd pfd{master_, POLLIN, 0};
-        if (poll(&pfd, 1, static_cast<int>(left)) <= 0) continue;
-        char buf[256];
-        ssize_t n = read(master_, buf, std::min(sizeof buf, count - out.size()));
-        if (n <= 0) break;
-        out.append(buf, static_cast<size_t>(n));
+        pollfd pfd{fd_, POLLIN, 0};
+        if (poll(&pfd, 1, deadline.Left()) <= 0) break;
+        char buf[4096];
+        ssize_t n = read(fd_, buf, std::min(sizeof buf, count - out.size()));
+        if (n > 0) {
+            out.append(buf, static_cast<size_t>(n));
+        } else if (n == 0 || errno != EINTR) {
+            if (hungUp) *hungUp = true;
+            break;
+        }
     }
     return out;
 }
 
-void PtyPair::Hangup() {
-    if (master_ >= 0) close(master_);
-    master_ = -1;
+void RawTty::Hangup() {
+    if (fd_ >= 0) close(fd_);
+    fd_ = -1;
 }
 
 }  // namespace tav::testing

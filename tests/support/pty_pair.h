@@ -1,5 +1,6 @@
-// A pseudo-terminal for serial tests: the test holds the master side (the
-// "analyzer" end of the cable) and the code under test opens the slave path.
+// Pseudo-terminals for serial tests. PtyPair: the test holds the master side
+// (the "analyzer" end of the cable) and the code under test opens the slave
+// path. RawTty: a terminal opened raw, as the serial driver opens a port.
 #pragma once
 
 #include <cstdint>
@@ -7,26 +8,34 @@
 
 namespace tav::testing {
 
-class PtyPair {
+class RawTty {
   public:
-    PtyPair();  // fails the current test (ADD_FAILURE) when no pty can be made
-    ~PtyPair();
-    PtyPair(const PtyPair&) = delete;
-    PtyPair& operator=(const PtyPair&) = delete;
+    explicit RawTty(const std::string& path);  // fails the current test when it cannot open
+    ~RawTty() { Hangup(); }
+    RawTty(const RawTty&) = delete;
+    RawTty& operator=(const RawTty&) = delete;
 
-    bool Ok() const { return master_ >= 0; }
-    const std::string& SlavePath() const { return slavePath_; }
-
-    // Writes bytes as the far end sends them.
+    // Writes bytes as this end sends them.
     bool Send(const std::string& bytes);
-    // Reads what the near end wrote: up to `count` bytes, waiting at most
-    // `timeoutMs` of real time in all.
-    std::string Receive(size_t count, int timeoutMs);
-    // Closes the master: the slave sees a hang-up, like a pulled cable.
+    // Reads what the other end wrote: up to `count` bytes, waiting at most
+    // `timeoutMs` of real time in all; `hungUp` is set when the other end
+    // hung up.
+    std::string Receive(size_t count, int timeoutMs = 10'000, bool* hungUp = nullptr);
+    // Closes this end: the other sees a hang-up, like a pulled cable.
     void Hangup();
 
+  protected:
+    RawTty() = default;
+    void MakeRaw() const;
+    int fd_ = -1;
+};
+
+class PtyPair : public RawTty {
+  public:
+    PtyPair();  // fails the current test (ADD_FAILURE) when no pty can be made
+    const std::string& SlavePath() const { return slavePath_; }
+
   private:
-    int master_ = -1;
     std::string slavePath_;
 };
 

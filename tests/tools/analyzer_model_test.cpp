@@ -2,83 +2,68 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <string>
 #include <vector>
+
+#include "tools/analyzer-sim/model/sim_options.h"
 
 namespace tav::sim {
 namespace {
 
-const std::string kEtxS(1, '\x03');
-const std::string kLinkCheck = "ST" + kEtxS + "ST" + kEtxS;
-const std::string kGreeting = "HC" + kEtxS;
-const std::string kResultRequest = "SC" + kEtxS;
-const std::string kEnd = "SE" + kEtxS;
+const std::string kLinkCheck = "ST\x03ST\x03";
+const std::string kGreeting = "HC\x03";
+const std::string kResultRequest = "SC\x03";
 
 std::string Rec(int minute, int tenths = 65) {
-    ResultFields f;
-    f.date = {2024, 3, 15};
-    f.hour = 9;
-    f.minute = minute;
-    f.tenths = tenths;
-    f.pid = "1234";
-    f.opid = "OP1";
-    return MakeRecord(f);
+    return MakeRecord({{2024, 3, 15}, 9, minute, tenths, ResultFlag::Plain, "1234", "OP1"});
 }
-
-struct Byte {
-    int64_t at;
-    char byte;
-};
 
 void Send(AnalyzerModel& m, const std::string& bytes, int64_t atMs) {
     for (char c : bytes) m.OnHostByte(static_cast<uint8_t>(c), atMs);
 }
 
 // Steps through every output event up to `untilMs`, as a driver in virtual
-// time would, recording when each byte comes out.
-std::vector<Byte> Drain(AnalyzerModel& m, int64_t untilMs) {
-    std::vector<Byte> out;
-    while (auto next = m.NextOutputTime()) {
-        if (*next > untilMs) break;
-        for (char c : m.TakeOutputDue(*next)) out.push_back({*next, c});
-        if (m.LineClosed()) break;
+// time would, recording in `at` when each byte comes out.
+std::string Drain(AnalyzerModel& m, int64_t untilMs, std::vector<int64_t>* at = nullptr) {
+    std::string out;
+    for (auto next = m.NextOutputTime(); next && *next <= untilMs && !m.LineClosed();
+         next = m.NextOutputTime()) {
+        out += m.TakeOutputDue(*next);
+        if (at) at->resize(out.size(), *next);
     }
     return out;
 }
 
-std::string Text(const std::vector<Byte>& bytes) {
-    std::string s;
-    for (const auto& b : bytes) s += b.byte;
-    return s;
-}
-
 std::string Exchange(AnalyzerModel& m, const std::string& host, int64_t atMs) {
     Send(m, host, atMs);
-    return Text(Drain(m, atMs + 600'000));
+    return Drain(m, atMs + 600'000);
 }
 
-ModelOptions Fast(std::vector<std::string> records = {}) {
-    ModelOptions o;
-    o.records = std::move(records);
-    o.fast = true;
-    o.answerDelayMs = 0;
-    return o;
+// Options as the simulator's command line gives them, fast and with no think time.
+ModelOptions Fast(std::vector<std::string> records = {}, const std::string& line = "") {
+    std::vector<std::string> args = {"--fast", "--answer-delay", "0"};
+    std::istringstream words(line);
+    for (std::string w; words >> w;) args.push_back(w);
+    SimConfig c;
+    std::string error;
+    EXPECT_TRUE(ParseArgs(args, &c, &error)) << error;
+    return MakeModelOptions(c, std::move(records));
 }
 
 TEST(AnalyzerModel, AnswersEachCommandAsTheAnalyzerDoes) {
     const std::string frame2 = "SH0002\r\n" + Rec(30) + Rec(31);
     struct Row {
         const char* name;
-        std::string host;
-        std::string answer;
+        std::string host, answer;
     } rows[] = {
         {"each link check gets SU", kLinkCheck, "SUSU"},
         {"the download request has no ETX", "SH", frame2},
         {"greeting", kGreeting, "HC"},
         {"a result request with nothing measured says SF", kResultRequest, "SF"},
-        {"the end letters get no answer", kEnd + kEnd, ""},
+        {"the end letters get no answer", "SE\x03SE\x03", ""},
         {"noise before a command is skipped", "xx\x03QS" + kLinkCheck.substr(1, 2), "SU"},
-        {"a broken command is not answered", "SX" + kEtxS + "S" + kEtxS + "HT" + kEtxS, ""},
+        {"a broken command is not answered", "SX\x03S\x03HT\x03", ""},
         {"a command restarts on S", "SS" + kLinkCheck.substr(1, 2), "SU"},
     };
     for (const auto& row : rows) {
@@ -90,20 +75,16 @@ TEST(AnalyzerModel, AnswersEachCommandAsTheAnalyzerDoes) {
 TEST(AnalyzerModel, PacesBytesAt9600BaudAfterTheThinkTime) {
     EXPECT_EQ(WireTimeMs(96), 100);  // ten bits a byte
 
-    ModelOptions o;
-    o.records = {Rec(1), Rec(2), Rec(3)};
-    o.answerDelayMs = 20;
-    AnalyzerModel m(o);
+    AnalyzerModel m(MakeModelOptions(SimConfig{}, {Rec(1), Rec(2), Rec(3)}));  // 20 ms think time
+    std::vector<int64_t> at;
     Send(m, kLinkCheck.substr(0, 3), 1000);
-    auto su = Drain(m, 2000);
-    ASSERT_EQ(Text(su), "SU");
-    EXPECT_EQ(su[0].at, 1021);
-    EXPECT_EQ(su[1].at, 1022);
+    ASSERT_EQ(Drain(m, 2000, &at), "SU");
+    EXPECT_EQ(at, (std::vector<int64_t>{1021, 1022}));
 
+    at.clear();
     Send(m, "SH", 5000);
-    auto frame = Drain(m, 60'000);
-    ASSERT_EQ(frame.size(), 137u);
-    for (size_t i = 0; i < frame.size(); ++i) ASSERT_EQ(frame[i].at, 5020 + WireTimeMs(i + 1));
+    ASSERT_EQ(Drain(m, 60'000, &at).size(), 137u);
+    for (size_t i = 0; i < at.size(); ++i) ASSERT_EQ(at[i], 5020 + WireTimeMs(i + 1));
 }
 
 TEST(AnalyzerModel, FaultsChangeTheFrameAsAsked) {
@@ -111,53 +92,36 @@ TEST(AnalyzerModel, FaultsChangeTheFrameAsAsked) {
     std::string clean = "SH0003\r\n" + records[0] + records[1] + records[2];
     auto put = [&](size_t at, char c) { return clean.substr(0, at) + c + clean.substr(at + 1); };
     struct Row {
-        const char* name;
-        void (*fault)(Faults&);
+        const char* options;
         std::string frame;
         bool closed;
     } rows[] = {
-        {"a stall sends the bytes before it", [](Faults& f) { f.stallAfterBytes = 10; },
-         clean.substr(0, 10), false},
-        {"a dropped byte", [](Faults& f) { f.dropByteAt = 8; },
-         clean.substr(0, 8) + clean.substr(9), false},
-        {"extra bytes follow the frame", [](Faults& f) { f.extraBytes = 3; }, clean + "***", false},
-        {"record 1 ends with ETX", [](Faults& f) { f.badTerminatorRecord = 1; },
-         put(8 + 43 + 42, '\x03'), false},
-        {"a NUL in record 2 at offset 5",
-         [](Faults& f) {
-             f.nulRecord = 2;
-             f.nulOffset = 5;
-         },
-         put(8 + 86 + 5, '\0'), false},
-        {"the count claims more", [](Faults& f) { f.countDelta = 2; }, put(5, '5'), false},
-        {"the count stops at 0000", [](Faults& f) { f.countDelta = -9; }, put(5, '0'), false},
-        {"a close after 50 bytes", [](Faults& f) { f.closeAfterBytes = 50; }, clean.substr(0, 50),
-         true},
-        {"a close beyond the frame", [](Faults& f) { f.closeAfterBytes = 100000; }, clean, true},
-        {"no answer sends nothing", [](Faults& f) { f.noAnswer = true; }, "", false},
+        {"--stall-after 10", clean.substr(0, 10), false},  // the bytes before the stall
+        {"--drop-byte 8", clean.substr(0, 8) + clean.substr(9), false},
+        {"--extra-bytes 3", clean + "***", false},
+        {"--bad-terminator 1", put(8 + 43 + 42, '\x03'), false},  // record 1 ends with ETX
+        {"--nul-in 2:5", put(8 + 86 + 5, '\0'), false},
+        {"--count-delta 2", put(5, '5'), false},
+        {"--count-delta -9", put(5, '0'), false},  // the count stops at 0000
+        {"--close-after 50", clean.substr(0, 50), true},
+        {"--close-after 100000", clean, true},  // beyond the frame
+        {"--no-answer", "", false},
     };
     for (const auto& row : rows) {
-        ModelOptions o = Fast(records);
-        row.fault(o.faults);
-        AnalyzerModel m(o);
-        EXPECT_EQ(Exchange(m, "SH", 0), row.frame) << row.name;
-        EXPECT_EQ(m.LineClosed(), row.closed) << row.name;
+        AnalyzerModel m(Fast(records, row.options));
+        EXPECT_EQ(Exchange(m, "SH", 0), row.frame) << row.options;
+        EXPECT_EQ(m.LineClosed(), row.closed) << row.options;
     }
 }
 
 TEST(AnalyzerModel, FaultsCanHitOnlyTheFirstFrames) {
-    ModelOptions o = Fast({Rec(1)});
-    o.faults.stallAfterBytes = 5;
-    o.faults.countDelta = 1;
-    o.faults.faultFrames = 1;
-    AnalyzerModel m(o);
+    AnalyzerModel m(Fast({Rec(1)}, "--stall-after 5 --count-delta 1 --fault-frames 1"));
     EXPECT_EQ(Exchange(m, "SH", 0), "SH000");
     EXPECT_EQ(Exchange(m, kLinkCheck + "SH", 100), "SUSUSH0001\r\n" + Rec(1));
 }
 
 TEST(AnalyzerModel, GreetingStartsAMeasurementThatIsAnnouncedAndFetchedOnce) {
-    ModelOptions o = Fast({Rec(1)});
-    o.measurementDelayMs = 5000;
+    ModelOptions o = Fast({Rec(1)}, "--measure-after 5000");
     o.measurementRecord = Rec(40, 71);
     AnalyzerModel m(o);
     Send(m, kGreeting, 1000);
