@@ -67,6 +67,8 @@ class SqlTableTest : public ::testing::Test {
     }
 
     void SetUp() override { ASSERT_TRUE(t.Create(path)); }
+    // The rows a requery counts, -1 when it fails.
+    static int Count(SqlTable& table) { return table.Requery() ? table.RowCount() : -1; }
 
     VirtualClock clock;
     test::TempDir dir;
@@ -95,24 +97,19 @@ TEST_F(SqlTableTest, FilterOrderAndMovesWalkTheMatchingRowsAndTheCountFollowsEve
 
     t.filter = "";
     ASSERT_TRUE(t.Requery());
-    ASSERT_TRUE(t.Requery());
-    EXPECT_EQ(t.RowCount(), 5);
+    EXPECT_EQ(Count(t), 5);
     Run({"INSERT INTO [T] (B) VALUES (6)"});
-    ASSERT_TRUE(t.Requery());
-    EXPECT_EQ(t.RowCount(), 6);
+    EXPECT_EQ(Count(t), 6);
     ASSERT_TRUE(t.BeginTransaction());
     EXPECT_FALSE(t.BeginTransaction()) << "no nesting";
     ASSERT_TRUE(AddSample(t, "r", 7));
-    ASSERT_TRUE(t.Requery());
-    EXPECT_EQ(t.RowCount(), 7);
+    EXPECT_EQ(Count(t), 7);
     ASSERT_TRUE(t.RollbackTransaction());
     EXPECT_FALSE(t.CommitTransaction()) << "none open";
-    ASSERT_TRUE(t.Requery());
-    EXPECT_EQ(t.RowCount(), 6);
+    EXPECT_EQ(Count(t), 6);
 
     t.filter = "no such column = 1";
-    EXPECT_TRUE(t.Requery()) << "a bad filter counts as no rows once mapped";
-    EXPECT_EQ(t.RowCount(), 0);
+    EXPECT_EQ(Count(t), 0) << "a bad filter counts as no rows once mapped";
 }
 
 // Every type goes into its own column and cleared text is stored as NULL, whether the stored
@@ -196,8 +193,7 @@ TEST_F(SqlTableTest, RowIdListGrowsAndStaysTheRequerysSnapshotThroughWritesAndCl
     ASSERT_TRUE(t.Close());
     Run({"DELETE FROM [T] WHERE [B] > 2"});
     ASSERT_TRUE(t.Open(path));
-    ASSERT_TRUE(t.Requery());
-    EXPECT_EQ(t.RowCount(), 2);
+    EXPECT_EQ(Count(t), 2);
 }
 
 TEST_F(SqlTableTest, HasRowWhereComparesStoredTextsAndLeavesTheCursor) {
@@ -242,8 +238,7 @@ TEST_F(SqlTableTest, QuotedPatientIdIsFoundAndDeletedThroughALiteral) {
     ASSERT_TRUE(r.Requery());
     EXPECT_EQ(Walk(r, r.PID), (Strings{"ONEIL", "O'"}));
     EXPECT_TRUE(r.DeleteFiltered()) << "an empty filter empties the table";
-    ASSERT_TRUE(r.Requery());
-    EXPECT_EQ(r.RowCount(), 0);
+    EXPECT_EQ(Count(r), 0);
 }
 
 TEST_F(SqlTableTest, OlderTableGainsTheMissingColumnsAndFillsThemOnceReopened) {
