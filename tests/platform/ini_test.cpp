@@ -153,9 +153,7 @@ TEST_F(IniFile, RewriteKeepsModeAndSymbolicLinkAndLeavesNoTemporary) {
     ASSERT_TRUE(WriteProfileString("S", "k", "2", path_));
     EXPECT_TRUE(fs::is_symlink(path_));
     EXPECT_EQ(ReadProfileString("S", "k", "-1", real), "2");
-    struct stat st {};
-    ASSERT_EQ(stat(real.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(fs::status(real).permissions(), fs::perms(0640));
     EXPECT_EQ(dir_.List(), (std::vector<std::string>{"real.ini", "test.ini"}));
 }
 
