@@ -138,7 +138,7 @@ TEST_F(ImageButtonTest, APressShiftsTheImageAndAToggleFlipsItsLookOnEveryPress) 
     ExpectColour(At(5, 5), kCheckedColour, "checked by a press");
 }
 
-TEST_F(ImageButtonTest, TheTooltipWaitsWhileTheMouseRestsAndNotAfterItLeaves) {
+TEST_F(ImageButtonTest, TheTooltipWaitsWhileTheMouseRestsAndAMissingImageShowsTheParent) {
     for (const bool active : {true, false}) {
         button_->SetTooltip(QStringLiteral("Download"), active);
         Enter();
@@ -146,21 +146,15 @@ TEST_F(ImageButtonTest, TheTooltipWaitsWhileTheMouseRestsAndNotAfterItLeaves) {
         Leave();
         EXPECT_FALSE(button_->TooltipPending());
     }
-}
-
-TEST_F(ImageButtonTest, WithoutAnImageOnlyTheParentsBackgroundShows) {
     EXPECT_FALSE(button_->LoadImage(9999));
-    ExpectColour(At(5, 5), kParentColour, "missing resource");
+    ExpectColour(At(5, 5), kParentColour, "without an image only the parent shows");
 }
 
-TEST(SkinArtwork, EverySymbolAndFramePieceIsInTheResources) {
+TEST(ArtButton, EveryPieceIsInTheResourcesAndFacesFillTheButtonAtEverySize) {
     for (int art = 0; art <= static_cast<int>(Art::Cancel); ++art)
         EXPECT_EQ(LoadResourceImage(SymbolResource(Art(art)), "PNG").size(), QSize(48, 48)) << art;
     for (int id = resid::kCornerLowerLeft; id <= resid::kMinimizePressed; ++id)
         EXPECT_FALSE(LoadResourceImage(id, "BITMAP").isNull()) << id;
-}
-
-TEST(ArtButton, FacesFillTheButtonAtEverySize) {
     QWidget parent;
     parent.resize(300, 200);
     for (const QSize size : {QSize(75, 75), QSize(100, 36)}) {
@@ -289,22 +283,22 @@ TEST_F(SkinnedFrameTest, ALongTitleIsCutBeforeTheCaptionButtons) {
 }
 
 TEST_F(SkinnedFrameTest, TheCornersAreRoundedAfterEverySizeChange) {
+    // The top-left corner; the other three are its mirror images.
+    const struct {
+        int x, y;
+        bool inside;
+    } corner[] = {{0, 0, false}, {2, 0, false}, {3, 0, true},
+                  {0, 2, false}, {1, 2, true},  {0, 3, true}};
     for (const QSize size : {QSize(413, 327), QSize(300, 200), QSize(640, 480)}) {
         frame_.setFixedSize(size);
         const QRegion mask = frame_.mask();
         const int w = size.width(), h = size.height();
-        const struct {
-            int x, y;
-            bool inside;
-        } cases[] = {{0, 0, false},        {2, 0, false},        {3, 0, true},
-                     {0, 2, false},        {1, 2, true},         {0, 3, true},
-                     {w - 1, 0, false},    {w - 4, 0, true},     {w - 3, 0, false},
-                     {0, h - 1, false},    {3, h - 1, true},     {w - 1, h - 1, false},
-                     {w - 4, h - 1, true}, {w - 1, h - 4, true}, {w - 1, h - 3, false},
-                     {w / 2, h / 2, true}};
-        for (const auto& c : cases)
-            EXPECT_EQ(mask.contains(QPoint(c.x, c.y)), c.inside)
-                << w << "x" << h << " at " << c.x << "," << c.y;
+        EXPECT_TRUE(mask.contains(QPoint(w / 2, h / 2)));
+        for (const auto& c : corner)
+            for (const QPoint at : {QPoint(c.x, c.y), QPoint(w - 1 - c.x, c.y),
+                                    QPoint(c.x, h - 1 - c.y), QPoint(w - 1 - c.x, h - 1 - c.y)})
+                EXPECT_EQ(mask.contains(at), c.inside)
+                    << w << "x" << h << " at " << at.x() << "," << at.y();
     }
 }
 
