@@ -13,13 +13,14 @@
 #include "tests/support/logging_view_host.h"
 #include "tests/support/sql_rows.h"
 #include "tests/support/temp_dir.h"
+#include "tests/views/list_texts.h"
 #include "views/all_data_list_view.h"
 #include "views/list_view_prompts.h"
 
 namespace tav {
 namespace {
 
-using Texts = std::vector<std::string>;
+using test::Texts;
 
 struct FakeHost : test::LoggingViewHost, ListViewPrompts {
     FakeHost() { answer = true; }
@@ -68,12 +69,7 @@ class AllDataListViewTest : public ::testing::Test {
         return qobject_cast<W*>(FindControl(view_.get(), id));
     }
 
-    Texts Column(int column) {
-        Texts cells;
-        for (int r = 0; r < view_->List().RowCount(); ++r)
-            cells.push_back(view_->List().CellText(r, column).toStdString());
-        return cells;
-    }
+    Texts Column(int column) { return test::ColumnTexts(view_->List(), column); }
 
     Texts Items(int comboId) {
         Texts items;

@@ -9,6 +9,7 @@
 #include "app/message_presenter.h"
 #include "tests/support/export_fakes.h"
 #include "tests/support/temp_dir.h"
+#include "tests/views/list_texts.h"
 #include "views/csv_export.h"
 #include "views/list_ctrl_ext.h"
 
@@ -25,11 +26,7 @@ class CsvExportTest : public ::testing::Test {
         chooser_.answer = QString::fromStdString(dir_.File("out.csv"));
     }
 
-    void Fill(const std::vector<std::vector<std::string>>& rows) {
-        ListTextTable table(7);
-        for (const auto& row : rows) table.AddRow(row);
-        list_.AppendRows(table);
-    }
+    void Fill(const std::vector<test::Texts>& rows) { test::AppendTexts(list_, rows); }
 
     CsvExportOutcome Export(bool blocked = false) {
         CsvExportRequest request{QString::fromLatin1(kAskExportAllText),
@@ -117,9 +114,9 @@ TEST_F(CsvExportTest, NothingIsWrittenOrStartedUnlessTheUserGoesThrough) {
 }
 
 TEST_F(CsvExportTest, AListRefilledWhileALongExportRunsStopsItWithoutAFile) {
-    ListTextTable rows(7);
-    for (size_t i = 0; i < 2 * kCsvProgressRows; ++i) rows.AddRow({std::to_string(i + 1)});
-    list_.AppendRows(rows);
+    std::vector<test::Texts> rows;
+    for (size_t i = 0; i < 2 * kCsvProgressRows; ++i) rows.push_back({std::to_string(i + 1)});
+    Fill(rows);
     boxes_.QueueAnswer(true);
     // Runs while the export lets the window serve events, as a download's refill would.
     QTimer::singleShot(0, &list_, [this] { list_.DeleteAllRows(); });

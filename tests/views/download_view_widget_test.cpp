@@ -13,6 +13,7 @@
 #include "tests/support/logging_view_host.h"
 #include "tests/support/sql_rows.h"
 #include "tests/support/temp_dir.h"
+#include "tests/views/list_texts.h"
 #include "views/download_sources.h"
 #include "views/download_view.h"
 #include "views/settings_dlg.h"
@@ -20,7 +21,7 @@
 namespace tav {
 namespace {
 
-using Texts = std::vector<std::string>;
+using test::Texts;
 
 // The view's host, with a row source and formatter that mark each cell with the
 // rule that made it.
@@ -67,12 +68,7 @@ class DownloadViewTest : public ::testing::Test {
     }
     void Click(int id) { Control(view_.get(), id)->click(); }
 
-    Texts Cells(int row) {
-        Texts cells;
-        for (int c = 0; c < view_->List().ColumnCount(); ++c)
-            cells.push_back(view_->List().CellText(row, c).toStdString());
-        return cells;
-    }
+    Texts Cells(int row) { return test::RowTexts(view_->List(), row); }
 
     test::TempDir out_;
     QSettings profile_{QString::fromStdString(out_.File("profile.ini")), QSettings::IniFormat};
@@ -94,9 +90,7 @@ TEST_F(DownloadViewTest, ManualFillReplacesTheListShowingEveryIdByteAndWideningC
     host_.rows[2][rescol::kOpid] = "OP\033\342\200\2561";  // escape, right-to-left override
     std::vector<int> before;
     for (int c = 0; c < 7; ++c) before.push_back(view_->List().ColumnWidth(c));
-    ListTextTable stale(7);
-    stale.AddRow({"9", "old"});
-    view_->List().AppendRows(stale);
+    test::AppendTexts(view_->List(), {{"9", "old"}});
     view_->FillDownloadList();
     ASSERT_EQ(view_->List().RowCount(), 3);
     EXPECT_EQ(Cells(0), (Texts{"1", "D20240315/2105", "T2105/20240315", "R0" + id, id, "op" + id,

@@ -9,6 +9,7 @@
 #include <numeric>
 
 #include "tests/support/temp_dir.h"
+#include "tests/views/list_texts.h"
 #include "views/list_ctrl_ext.h"
 #include "views/result_list_columns.h"
 
@@ -69,19 +70,6 @@ class ListCtrlTest : public ::testing::Test {
         return list;
     }
 
-    static void AddRows(CListCtrlExt& list, const std::vector<std::vector<std::string>>& rows) {
-        ListTextTable table(list.ColumnCount());
-        for (const auto& row : rows) table.AddRow(row);
-        list.AppendRows(table);
-    }
-
-    static std::vector<std::string> Column(const CListCtrlExt& list, int column) {
-        std::vector<std::string> texts;
-        for (int r = 0; r < list.RowCount(); ++r)
-            texts.push_back(list.CellText(r, column).toStdString());
-        return texts;
-    }
-
     static void ClickHeader(CListCtrlExt& list, int column) {
         QHeaderView* header = list.horizontalHeader();
         QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
@@ -128,24 +116,25 @@ int DrawnArrow(QHeaderView* header, int column) {
 TEST_F(ListCtrlTest, HeaderClicksSortAscendingWithAnUpArrowThenDescendingWithADownArrow) {
     auto list = MakeList();
     QHeaderView* header = list->horizontalHeader();
-    AddRows(*list, {{"1", "", "", "6.9 %"}, {"2", "", "", "10.0 %"}, {"3", "", "", "6.5 %"}});
+    test::AppendTexts(*list,
+                      {{"1", "", "", "6.9 %"}, {"2", "", "", "10.0 %"}, {"3", "", "", "6.5 %"}});
     list->SelectRow(2);  // the 6.5 % row
     EXPECT_EQ(DrawnArrow(header, 3), 0);
 
     ClickHeader(*list, 3);
-    EXPECT_EQ(Column(*list, 0), (std::vector<std::string>{"1", "3", "2"}));
+    EXPECT_EQ(test::ColumnTexts(*list, 0), (test::Texts{"1", "3", "2"}));
     EXPECT_TRUE(list->SortAscending());
     EXPECT_EQ(DrawnArrow(header, 3), 1);
     EXPECT_EQ(DrawnArrow(header, 1), 0);
     EXPECT_EQ(list->currentIndex().row(), 1) << "the focused row moves with the sort";
 
     ClickHeader(*list, 3);
-    EXPECT_EQ(Column(*list, 0), (std::vector<std::string>{"2", "1", "3"}));
+    EXPECT_EQ(test::ColumnTexts(*list, 0), (test::Texts{"2", "1", "3"}));
     EXPECT_FALSE(list->SortAscending());
     EXPECT_EQ(DrawnArrow(header, 3), -1);
 
     ClickHeader(*list, 0);
-    EXPECT_EQ(Column(*list, 0), (std::vector<std::string>{"1", "2", "3"}));
+    EXPECT_EQ(test::ColumnTexts(*list, 0), (test::Texts{"1", "2", "3"}));
     EXPECT_EQ(list->SortColumn(), 0);
     list->DeleteAllRows();  // takes the arrow away; the saved layout keeps the sort
     EXPECT_EQ(DrawnArrow(header, 0), 0);
@@ -186,11 +175,11 @@ TEST_F(ListCtrlTest, EqualLeadingNumbersAreOrderedByTheWholeCell) {
         int DateKey(const std::string& cell) const override { return ListDateKey(cell, 2); }
     } formatter;
     SetResultColumnSort(*list, formatter);
-    AddRows(*list, {{"1", "15-03-2024", "09:30 PM", "6.9 %", "P2"},
-                    {"2", "15-01-2024", "09:05 AM", "< 4 %", "P10"},
-                    {"3", "02-05-2025", "10:00 AM", "6.5 %", "A1"},
-                    {"4", "15-03-2023", "09:30 AM", "> 14 %", "0042"},
-                    {"5", "15-06-2024", "09:05 PM", "10.0 %", "42"}});
+    test::AppendTexts(*list, {{"1", "15-03-2024", "09:30 PM", "6.9 %", "P2"},
+                              {"2", "15-01-2024", "09:05 AM", "< 4 %", "P10"},
+                              {"3", "02-05-2025", "10:00 AM", "6.5 %", "A1"},
+                              {"4", "15-03-2023", "09:30 AM", "> 14 %", "0042"},
+                              {"5", "15-06-2024", "09:05 PM", "10.0 %", "42"}});
     using Rows = std::vector<std::string>;
     const struct {
         int column;
@@ -203,9 +192,9 @@ TEST_F(ListCtrlTest, EqualLeadingNumbersAreOrderedByTheWholeCell) {
     };
     for (const auto& c : cases) {
         list->SortByColumn(c.column, true);
-        EXPECT_EQ(Column(*list, 0), c.ascending) << "column " << c.column;
+        EXPECT_EQ(test::ColumnTexts(*list, 0), c.ascending) << "column " << c.column;
         list->SortByColumn(c.column, true);
-        EXPECT_EQ(Column(*list, 0), Rows(c.ascending.rbegin(), c.ascending.rend()))
+        EXPECT_EQ(test::ColumnTexts(*list, 0), Rows(c.ascending.rbegin(), c.ascending.rend()))
             << "column " << c.column << " descending";
     }
 }
@@ -234,10 +223,10 @@ TEST_F(ListCtrlTest, ColumnLayoutSurvivesARecreationOfTheControl) {
     EXPECT_EQ(list->SortColumn(), 3);
     EXPECT_FALSE(list->SortAscending());
     // The next click on the restored column flips it to ascending.
-    AddRows(*list, {{"1", "", "", "7"}, {"2", "", "", "5"}});
+    test::AppendTexts(*list, {{"1", "", "", "7"}, {"2", "", "", "5"}});
     list->SortByColumn(3, true);
     EXPECT_TRUE(list->SortAscending());
-    EXPECT_EQ(Column(*list, 0), (std::vector<std::string>{"2", "1"}));
+    EXPECT_EQ(test::ColumnTexts(*list, 0), (test::Texts{"2", "1"}));
 
     // A column hidden when the layout was saved comes back at its default width.
     ASSERT_TRUE(list->SetColumnVisible(6, true));
