@@ -20,9 +20,7 @@ struct Cells : CsvCellSource {
 };
 
 TEST(CsvField, OnlyCellsThatWouldShiftColumnsAreQuoted) {
-    const struct {
-        std::string cell, written;
-    } cases[] = {
+    const std::pair<std::string, std::string> cases[] = {
         {"  > 130 O'NEIL ", "  > 130 O'NEIL "},
         {"\xC3\xA9t\xE9", "\xC3\xA9t\xE9"},  // bytes go through as they are
         {"SMITH, J", "\"SMITH, J\""},
@@ -31,10 +29,10 @@ TEST(CsvField, OnlyCellsThatWouldShiftColumnsAreQuoted) {
         {"two\nlines", "\"two\nlines\""},
         {"cr\r", "\"cr\r\""},
     };
-    for (const auto& c : cases) {
+    for (const auto& [cell, written] : cases) {
         std::string out;
-        AppendCsvField(out, c.cell);
-        EXPECT_EQ(out, c.written) << c.cell;
+        AppendCsvField(out, cell);
+        EXPECT_EQ(out, written) << cell;
     }
 }
 

@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "platform/ini.h"
@@ -162,12 +163,9 @@ TEST_F(ResultDatabaseTest, OlderFileGainsTheDuplicateIndexAtItsNextStartAndRepor
 TEST_F(ResultDatabaseTest, AFileThatCannotBeUsedIsNamedWithItsReasonAndLeftAsItWas) {
     const std::string garbage(4096, 'x');
     const std::string users = "[User Count]\r\ncurrent_user=";
-    const struct {
-        const char* file;  // overwritten after a normal start
-        std::string bytes;
-        const char* problemFile;
-        const char* reason;  // how the reason begins
-    } cases[] = {
+    // The file overwritten after a normal start, its bytes, the file named and how the reason
+    // begins.
+    const std::tuple<const char*, std::string, const char*, const char*> cases[] = {
         {kMainDbFile, garbage, kMainDbFile, "file is not a database"},
         {kMainDbFile, "", kMainDbFile, "the file is empty (0 bytes)"},
         {kDownloadDbFile, garbage, kDownloadDbFile, "file is not a database"},
@@ -178,15 +176,15 @@ TEST_F(ResultDatabaseTest, AFileThatCannotBeUsedIsNamedWithItsReasonAndLeftAsItW
         {kUserInfoIni, users + "../../etc/x.sqlite\r\n", kUserInfoIni,
          "its current_user \"../../etc/x.sqlite\" is not the name of a file"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.file) + " holding " + c.bytes.substr(0, 40));
+    for (const auto& [file, bytes, problemFile, reason] : cases) {
+        SCOPED_TRACE(std::string(file) + " holding " + bytes.substr(0, 40));
         for (const std::string& name : home.List()) std::remove(home.File(name).c_str());
         Start();
         db.reset();
-        test::WriteWholeFile(home.File(c.file), c.bytes);
+        test::WriteWholeFile(home.File(file), bytes);
         const auto before = Snapshot(home);
         Start();
-        EXPECT_EQ(Said().rfind(home.File(c.problemFile) + ": " + c.reason, 0), 0u) << Said();
+        EXPECT_EQ(Said().rfind(home.File(problemFile) + ": " + reason, 0), 0u) << Said();
         EXPECT_FALSE(db->MainTable.IsOpen() || db->DownloadTable.IsOpen());
         EXPECT_EQ(db->DatabaseReady, 0);
         EXPECT_EQ(Snapshot(home), before) << "nothing is written or changed";
