@@ -12,6 +12,7 @@
 #include <QtCharts/QScatterSeries>
 #include <QtCharts/QValueAxis>
 #include <memory>
+#include <tuple>
 
 #include "reports/graph_view.h"
 #include "store/row_scan.h"
@@ -141,18 +142,16 @@ TEST_F(GraphViewTest, ValuesArgumentsTitlesAndPatientIdsAreShownByTheSettings) {
     EXPECT_TRUE(view->Chart()->legend()->isVisible());
     EXPECT_EQ(view->XAxis()->labelsAngle(), 315);
 
-    const struct {
-        int date;
-        const char* label;
-        const char* title;
-    } cases[] = {{0, "2012-03-01 09:30", "Date/Time (Year-Month-Day)"},
-                 {1, "03/01/2012 09:30", "Date/Time (Month/Day/Year)"},
-                 {2, "01/03/2012 09:30", "Date/Time (Day/Month/Year)"}};
-    for (const auto& c : cases) {
-        settings.Date = c.date;
+    // The date setting, the first label and the axis title.
+    const std::tuple<int, const char*, const char*> cases[] = {
+        {0, "2012-03-01 09:30", "Date/Time (Year-Month-Day)"},
+        {1, "03/01/2012 09:30", "Date/Time (Month/Day/Year)"},
+        {2, "01/03/2012 09:30", "Date/Time (Day/Month/Year)"}};
+    for (const auto& [date, label, title] : cases) {
+        settings.Date = date;
         view->RefreshGraph();
-        EXPECT_EQ(Labels().first(), c.label) << c.date;
-        EXPECT_EQ(view->XAxis()->titleText(), c.title);
+        EXPECT_EQ(Labels().first(), label) << date;
+        EXPECT_EQ(view->XAxis()->titleText(), title);
     }
 
     settings.unit = 1;
@@ -169,12 +168,9 @@ TEST_F(GraphViewTest, PeriodSelectionFiltersFromTheFirstDate) {
            {"20120316", "P1", "063", "0000"},
            {"20120501", "P2"}});
     Open();
-    const struct {
-        const char* pid;
-        int period;  // 0: all; n: n weeks from the first date
-        const char* filter;
-        const char* shown;  // the patient list is kept from the full load
-    } steps[] = {
+    // The patient, the period (0: all; n: n weeks from the first date), the filter and what
+    // shows (the patient list is kept from the full load).
+    const std::tuple<const char*, int, const char*, const char*> steps[] = {
         {"ALL Data", 2, "DATE between '20120301' and '20120315'",
          "points 3, drawn 3, pid items 3, search 1"},
         {"P2", 12, "DATE between '20120301' and '20120524' and [PID]='P2'",
@@ -184,12 +180,12 @@ TEST_F(GraphViewTest, PeriodSelectionFiltersFromTheFirstDate) {
         // "All" with "ALL Data": every result, no search.
         {"ALL Data", 0, "", "points 5, drawn 5, pid items 3, search 0"},
     };
-    for (const auto& s : steps) {
-        SelectPid(s.pid);
-        view->OnPeriodSelected(s.period);
-        EXPECT_EQ(Filter(), s.filter);
-        EXPECT_EQ(Shown(), s.shown) << s.filter;
-        EXPECT_EQ(view->PidCombo()->currentText(), s.pid);
+    for (const auto& [pid, period, filter, shown] : steps) {
+        SelectPid(pid);
+        view->OnPeriodSelected(period);
+        EXPECT_EQ(Filter(), filter);
+        EXPECT_EQ(Shown(), shown) << filter;
+        EXPECT_EQ(view->PidCombo()->currentText(), pid);
         EXPECT_FALSE(view->KeepSelection());
     }
 
@@ -203,25 +199,21 @@ TEST_F(GraphViewTest, PeriodSelectionFiltersFromTheFirstDate) {
 TEST_F(GraphViewTest, DateSearchChecksOrderAndSpan) {
     Store({{"20120101", "P1"}, {"20120601", "O'NEIL"}, {"20130101", "P1"}, {"20130102", "P1"}});
     Open();
-    const struct {
-        QDate start, end;
-        const char* message;  // null: accepted
-        size_t points;
-    } cases[] = {
+    // The range, the message (null: accepted) and the points shown.
+    const std::tuple<QDate, QDate, const char*, size_t> cases[] = {
         {QDate(2012, 1, 2), QDate(2012, 1, 1), kDateOrderText, 4},
         {QDate(2012, 1, 1), QDate(2013, 1, 2), kDateSpanText, 4},  // 367 days
         {QDate(2012, 1, 1), QDate(2013, 1, 1), nullptr, 3},        // 366 days
         {QDate(2012, 6, 1), QDate(2012, 6, 1), nullptr, 1},
     };
-    for (const auto& c : cases) {
+    for (const auto& [start, end, message, points] : cases) {
         view->RefreshGraph();
         host.log.clear();
-        SearchRange(c.start, c.end);
-        EXPECT_EQ(host.log, c.message
-                                ? std::vector<std::string>{std::string("message ") + c.message}
-                                : std::vector<std::string>{});
-        EXPECT_EQ(searchActive, c.message ? 0 : 1);
-        EXPECT_EQ(view->Points().size(), c.points) << c.start.toString().toStdString();
+        SearchRange(start, end);
+        EXPECT_EQ(host.log, message ? std::vector<std::string>{std::string("message ") + message}
+                                    : std::vector<std::string>{});
+        EXPECT_EQ(searchActive, message ? 0 : 1);
+        EXPECT_EQ(view->Points().size(), points) << start.toString().toStdString();
     }
     EXPECT_EQ(Filter(), "DATE between '20120601' and '20120601'");
 

@@ -256,12 +256,10 @@ TEST_F(ResultListReaderTest, OneStatementReadsTheFilteredRowsInOrderIntoTheCompa
         EXPECT_FALSE(reader.Next(row));
     }
     ASSERT_EQ(array.Size(), 2u);
-    EXPECT_EQ(array.At(0).DATE, "20240315");
-    EXPECT_EQ(array.At(0).Remark, "r\xC3\xA9mark");
-    EXPECT_EQ(array.At(1).PID, "");
-    EXPECT_EQ(array.At(1).Remark, "x");
-    EXPECT_EQ(array.At(1).P_DIAGNOSE, 4);
-    EXPECT_EQ(array.At(1).RowId, 3);
+    const ListRowView first = array.At(0), second = array.At(1);
+    EXPECT_EQ(std::tuple(first.DATE, first.Remark), std::tuple("20240315", "r\xC3\xA9mark"));
+    EXPECT_EQ(std::tuple(second.PID, second.Remark, second.P_DIAGNOSE, second.RowId),
+              std::tuple("", "x", 4, 3));
     EXPECT_EQ(array.At(2).DATE, "") << "outside the array";
 
     t.filter = "no such column = 1";

@@ -162,12 +162,9 @@ TEST_F(AllDataListViewTest, SearchAndPeriodComposeTheConditionAndCheckTheRange) 
     Activate();
     ResultTable& t = database_.MainTable;
 
-    // A case of -1 rows is refused with its message in place of the condition.
-    struct Case {
-        const char *name, *from, *to;
-        int pid, opid, rows;
-        std::string condition;  // after the date range
-    } cases[] = {
+    // The case, the range, the patient and operator items, the rows (-1: refused, with its message
+    // in place of the condition) and the condition after the date range.
+    const std::tuple<const char*, const char*, const char*, int, int, int, std::string> cases[] = {
         {"same day", "20240315", "20240315", 0, 0, 2, ""},
         {"patient", "20240301", "20240315", 3, 0, 2, "and[PID]='P1'"},
         {"quoted id", "20240301", "20240315", 2, 0, 1, "and[PID]='O''NEIL'"},
@@ -177,25 +174,24 @@ TEST_F(AllDataListViewTest, SearchAndPeriodComposeTheConditionAndCheckTheRange) 
         {"367 days", "20230314", "20240315", 0, 0, -1, kSearchSpanText},
         {"order wrong", "20240316", "20240315", 0, 0, -1, kSearchOrderText},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, from, to, pid, opid, rows, condition] : cases) {
+        SCOPED_TRACE(name);
         host_.log.clear();
         t.filter = "unchanged";
         searchActive_ = 0;
-        Search(QDate::fromString(c.from, "yyyyMMdd"), QDate::fromString(c.to, "yyyyMMdd"), c.pid,
-               c.opid);
-        const bool refused = c.rows < 0;
-        EXPECT_EQ(host_.log, refused ? Texts{"inform " + c.condition} : Texts{});
+        Search(QDate::fromString(from, "yyyyMMdd"), QDate::fromString(to, "yyyyMMdd"), pid, opid);
+        const bool refused = rows < 0;
+        EXPECT_EQ(host_.log, refused ? Texts{"inform " + condition} : Texts{});
         EXPECT_EQ(t.filter.str(), refused ? "unchanged"
-                                          : "DATE between '" + std::string(c.from) + "' and '" +
-                                                c.to + "'" + c.condition);
+                                          : "DATE between '" + std::string(from) + "' and '" + to +
+                                                "'" + condition);
         EXPECT_EQ(searchActive_, refused ? 0 : 1);
         if (refused) continue;
-        EXPECT_EQ(view_->List().RowCount(), c.rows);
+        EXPECT_EQ(view_->List().RowCount(), rows);
         EXPECT_EQ(view_->List().CellText(0, 0), "1") << "numbered from 1";
         // The combos keep their items and selection after a search.
         EXPECT_EQ(Items(alid::kPid).size(), 4u);
-        EXPECT_EQ(Control<QComboBox>(alid::kPid)->currentIndex(), c.pid);
+        EXPECT_EQ(Control<QComboBox>(alid::kPid)->currentIndex(), pid);
     }
 
     // A period counts back from the newest listed result.
@@ -337,20 +333,18 @@ TEST_F(AllDataListViewTest, ButtonsSwitchViewsAndTheHookedOnesWaitForTheirAction
     EXPECT_FALSE(Control<QAbstractButton>(alid::kPrint)->isEnabled());
 
     // The automatic button asks only when the mode is not automatic yet.
-    const struct {
-        int id, autoMode;
-        Texts log;
-    } clicks[] = {{alid::kHome, 0, {"cmd 1"}},
-                  {alid::kDownload, 0, {"cmd 2"}},
-                  {alid::kAllData, 0, {"cmd 3"}},
-                  {alid::kGraph, 0, {"cmd 4"}},
-                  {alid::kAutomatic, 1, {}},
-                  {alid::kAutomatic, 0, {std::string("ask ") + kAskAutomaticModeText, "cmd 30"}}};
-    for (const auto& c : clicks) {
+    const std::tuple<int, int, Texts> clicks[] = {
+        // the button, AutoMode and the log{alid::kHome, 0, {"cmd 1"}},
+        {alid::kDownload, 0, {"cmd 2"}},
+        {alid::kAllData, 0, {"cmd 3"}},
+        {alid::kGraph, 0, {"cmd 4"}},
+        {alid::kAutomatic, 1, {}},
+        {alid::kAutomatic, 0, {std::string("ask ") + kAskAutomaticModeText, "cmd 30"}}};
+    for (const auto& [id, autoMode, log] : clicks) {
         host_.log.clear();
-        host_.link.AutoMode = c.autoMode;
-        Control<QAbstractButton>(c.id)->click();
-        EXPECT_EQ(host_.log, c.log) << c.id;
+        host_.link.AutoMode = autoMode;
+        Control<QAbstractButton>(id)->click();
+        EXPECT_EQ(host_.log, log) << id;
     }
     EXPECT_EQ(host_.link.AutoMode, 1);
 }

@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QTimer>
 #include <filesystem>
+#include <tuple>
 
 #include "app/message_presenter.h"
 #include "tests/support/export_fakes.h"
@@ -84,30 +85,26 @@ TEST_F(CsvExportTest, AFailedFileIsReportedAndTheNextDialogOpensInTheListsFolder
 TEST_F(CsvExportTest, NothingIsWrittenOrStartedUnlessTheUserGoesThrough) {
     const QString ask = "Do you want current-data expert?",
                   none = "There is no HbA1c data to expert.";
-    struct Case {
-        const char* name;
-        int rows;
-        bool blocked, yes;
-        QString chosen;
-        CsvExportOutcome outcome;
-        std::vector<QString> boxes;
-        size_t dialogs;
-    } cases[] = {
-        {"blocked (automatic mode)", 2, true, true, "x.csv", CsvExportOutcome::Blocked, {}, 0},
-        {"empty list", 0, false, true, "x.csv", CsvExportOutcome::Empty, {none}, 0},
-        {"answered No", 2, false, false, "x.csv", CsvExportOutcome::Declined, {ask}, 0},
-        {"dialog cancelled", 2, false, true, "", CsvExportOutcome::Cancelled, {ask}, 1},
-    };
-    for (const Case& c : cases) {
+    // The case, the rows, automatic mode, the answer, whether a file is chosen, the outcome, the
+    // messages and the save dialogs shown.
+    using Boxes = std::vector<QString>;
+    const std::tuple<const char*, int, bool, bool, bool, CsvExportOutcome, Boxes, size_t> cases[] =
+        {
+            {"blocked (automatic mode)", 2, true, true, true, CsvExportOutcome::Blocked, {}, 0},
+            {"empty list", 0, false, true, true, CsvExportOutcome::Empty, {none}, 0},
+            {"answered No", 2, false, false, true, CsvExportOutcome::Declined, {ask}, 0},
+            {"dialog cancelled", 2, false, true, false, CsvExportOutcome::Cancelled, {ask}, 1},
+        };
+    for (const auto& [name, rows, blocked, yes, chosen, outcome, boxes, dialogs] : cases) {
         list_.DeleteAllRows();
-        for (int i = 0; i < c.rows; ++i) Fill({{std::to_string(i + 1)}});
+        for (int i = 0; i < rows; ++i) Fill({{std::to_string(i + 1)}});
         boxes_ = ScriptedMessagePresenter();
-        boxes_.QueueAnswer(c.yes);
+        boxes_.QueueAnswer(yes);
         chooser_.folders.clear();
-        chooser_.answer = c.chosen.isEmpty() ? QString() : QString::fromStdString(dir_.File("x"));
-        EXPECT_EQ(Export(c.blocked), c.outcome) << c.name;
-        EXPECT_EQ(boxes_.Texts(), c.boxes) << c.name;
-        EXPECT_EQ(chooser_.folders.size(), c.dialogs) << c.name;
+        chooser_.answer = chosen ? QString::fromStdString(dir_.File("x")) : QString();
+        EXPECT_EQ(Export(blocked), outcome) << name;
+        EXPECT_EQ(boxes_.Texts(), boxes) << name;
+        EXPECT_EQ(chooser_.folders.size(), dialogs) << name;
     }
     EXPECT_TRUE(launcher_.opened.empty());
     EXPECT_TRUE(dir_.List().empty());

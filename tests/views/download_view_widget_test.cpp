@@ -111,13 +111,8 @@ TEST_F(DownloadViewTest, ManualFillReplacesTheListShowingEveryIdByteAndWideningC
 }
 
 TEST_F(DownloadViewTest, NavigationButtonsActOnlyWhenTheViewMayBeLeft) {
-    struct Case {
-        const char* name;
-        int autoMode, downloadState;
-        bool progress;
-        int button;
-        Texts log;
-    } cases[] = {
+    // The case, AutoMode, DownloadState, the progress dialog showing, the button and the log.
+    const std::tuple<const char*, int, int, bool, int, Texts> cases[] = {
         {"home when idle", 0, -1, false, dlid::kHome, {"cmd 1"}},
         {"list when idle", 0, -1, false, dlid::kAllData, {"cmd 3"}},
         {"graph when idle", 0, -1, false, dlid::kGraph, {"cmd 4"}},
@@ -127,13 +122,13 @@ TEST_F(DownloadViewTest, NavigationButtonsActOnlyWhenTheViewMayBeLeft) {
         {"list in automatic mode", 1, -1, false, dlid::kAllData, {}},
         {"new download in automatic mode", 1, -1, false, dlid::kDownload, {}},
     };
-    for (const Case& c : cases) {
+    for (const auto& [name, autoMode, downloadState, progress, button, log] : cases) {
         host_.log.clear();
-        host_.link.AutoMode = c.autoMode;
-        host_.link.DownloadState = c.downloadState;
-        host_.progressVisible = c.progress;
-        Click(c.button);
-        EXPECT_EQ(host_.log, c.log) << c.name;
+        host_.link.AutoMode = autoMode;
+        host_.link.DownloadState = downloadState;
+        host_.progressVisible = progress;
+        Click(button);
+        EXPECT_EQ(host_.log, log) << name;
     }
 }
 

@@ -7,6 +7,7 @@
 #include <QTest>
 #include <memory>
 #include <numeric>
+#include <tuple>
 
 #include "tests/support/temp_dir.h"
 #include "tests/views/list_texts.h"
@@ -19,13 +20,8 @@ namespace {
 TEST(ListSort, EachCompareTypeOrdersTheTexts) {
     using Cells = std::vector<std::string>;
     using Order = std::vector<uint32_t>;
-    struct Case {
-        const char* name;
-        int type;
-        bool ascending;
-        Cells cells;
-        Order order;
-    } cases[] = {
+    // What the case shows, the compare type, the direction, the cells and their sorted order.
+    const std::tuple<const char*, int, bool, Cells, Order> cases[] = {
         {"integer reads the leading number, ties keep their order", kCompareInteger, true,
          Cells{"6.9 %", "10.0 %", "6.5 %", "-3", "x"}, Order{3, 4, 0, 2, 1}},
         {"integer descending keeps ties stable", kCompareInteger, false,
@@ -44,13 +40,13 @@ TEST(ListSort, EachCompareTypeOrdersTheTexts) {
          Cells{"2024-03-15", "2023-01-02 10:00", "junk"}, Order{2, 1, 0}},
         {"type 0 leaves the order alone", kCompareNone, true, Cells{"b", "a"}, Order{0, 1}},
     };
-    for (const Case& c : cases) {
+    for (const auto& [name, type, ascending, cells, sorted] : cases) {
         ListTextTable table(1);
-        for (const std::string& cell : c.cells) table.AddRow({cell});
-        Order order(c.cells.size());
+        for (const std::string& cell : cells) table.AddRow({cell});
+        Order order(cells.size());
         std::iota(order.begin(), order.end(), 0u);
-        SortRowOrder(table, 0, c.type, c.ascending, order);
-        EXPECT_EQ(order, c.order) << c.name;
+        SortRowOrder(table, 0, type, ascending, order);
+        EXPECT_EQ(order, sorted) << name;
     }
 }
 
@@ -181,21 +177,19 @@ TEST_F(ListCtrlTest, EqualLeadingNumbersAreOrderedByTheWholeCell) {
                               {"4", "15-03-2023", "09:30 AM", "> 14 %", "0042"},
                               {"5", "15-06-2024", "09:05 PM", "10.0 %", "42"}});
     using Rows = std::vector<std::string>;
-    const struct {
-        int column;
-        Rows ascending;
-    } cases[] = {
+    const std::pair<int, Rows> cases[] = {
+        // the column and its rows in ascending order
         {1, Rows{"3", "4", "2", "1", "5"}},  // day first: equal days by the whole date
         {2, Rows{"2", "4", "5", "1", "3"}},  // equal hours by the 12-hour clock
         {3, Rows{"2", "4", "3", "1", "5"}},  // bounds have no leading number
         {4, Rows{"3", "2", "1", "4", "5"}},  // ids as text
     };
-    for (const auto& c : cases) {
-        list->SortByColumn(c.column, true);
-        EXPECT_EQ(test::ColumnTexts(*list, 0), c.ascending) << "column " << c.column;
-        list->SortByColumn(c.column, true);
-        EXPECT_EQ(test::ColumnTexts(*list, 0), Rows(c.ascending.rbegin(), c.ascending.rend()))
-            << "column " << c.column << " descending";
+    for (const auto& [column, ascending] : cases) {
+        list->SortByColumn(column, true);
+        EXPECT_EQ(test::ColumnTexts(*list, 0), ascending) << "column " << column;
+        list->SortByColumn(column, true);
+        EXPECT_EQ(test::ColumnTexts(*list, 0), Rows(ascending.rbegin(), ascending.rend()))
+            << "column " << column << " descending";
     }
 }
 
@@ -236,22 +230,20 @@ TEST_F(ListCtrlTest, ColumnLayoutSurvivesARecreationOfTheControl) {
 TEST_F(ListCtrlTest, BrokenSavedLayoutsAreIgnoredFromThePointOfFailure) {
     const std::vector<int> identity{0, 1, 2, 3, 4, 5, 6}, swapped{0, 2, 1, 3, 4, 5, 6};
     const std::vector<int> nines(7, 9), shown(7, 1);
-    struct Case {
-        const char* name;
-        int count;
-        std::vector<int> order, widths, expectOrder;
-    } cases[] = {
+    // What the case shows, the saved count, order and widths, and the order applied.
+    using Ints = std::vector<int>;
+    const std::tuple<const char*, int, Ints, Ints, Ints> cases[] = {
         {"a different column count applies nothing", 6, swapped, nines, identity},
         {"an order with a column twice is rejected", 7, {0, 1, 2, 3, 4, 5, 5}, nines, identity},
         {"an order entry out of range is rejected", 7, {0, 1, 2, 3, 4, 5, 7}, nines, identity},
         {"a short width array keeps the order but not the widths", 7, swapped, {9, 9, 9}, swapped},
     };
-    for (const Case& c : cases) {
-        SaveLayout(c.count, c.order, c.widths, shown);
+    for (const auto& [name, count, order, widths, applied] : cases) {
+        SaveLayout(count, order, widths, shown);
         auto list = MakeList();
-        EXPECT_FALSE(list->LoadColumnState()) << c.name;
-        EXPECT_EQ(list->ColumnOrder(), c.expectOrder) << c.name;
-        EXPECT_EQ(list->ColumnWidth(1), 120) << c.name;
+        EXPECT_FALSE(list->LoadColumnState()) << name;
+        EXPECT_EQ(list->ColumnOrder(), applied) << name;
+        EXPECT_EQ(list->ColumnWidth(1), 120) << name;
     }
 }
 
