@@ -85,7 +85,7 @@ TEST_F(SettingsFile, SaveWritesEveryKeyInPlaceAndLoadReadsThemBack) {
     EXPECT_EQ(Load().Command, s.Command.substr(0, 99));
 }
 
-TEST(SettingsNumbers, ConvertAsTheCRuntimeDoes) {
+TEST(SettingsNumbers, ConvertAndFormatAsTheCRuntimeDoes) {
     const std::tuple<const char*, int32_t, double> cases[] = {
         {"  -7  ", -7, -7.0},
         {"2.4", 2, 2.4},
@@ -100,13 +100,11 @@ TEST(SettingsNumbers, ConvertAsTheCRuntimeDoes) {
         EXPECT_EQ(TextToInt(text), asInt) << text;
         EXPECT_EQ(TextToDouble(text), asDouble) << text;
     }
-}
-
-TEST(SettingsNumbers, OneDecimalFormatRoundsLikePrintf) {
-    const std::pair<double, const char*> cases[] = {
+    // One decimal rounds like printf.
+    const std::pair<double, const char*> rounded[] = {
         {2.4f, "2.4"}, {-0.04, "-0.0"}, {0.25, "0.2"}, {0.35, "0.3"}, {7.06f, "7.1"},
     };
-    for (const auto& [value, text] : cases) EXPECT_EQ(FormatOneDecimal(value), text) << value;
+    for (const auto& [value, text] : rounded) EXPECT_EQ(FormatOneDecimal(value), text) << value;
 }
 
 TEST(SettingsNumbers, IgnoreALocaleWithADecimalComma) {

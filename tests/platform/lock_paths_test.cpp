@@ -22,7 +22,7 @@ InstanceLock::Result AcquireInChild(const std::string& dir) {
     return static_cast<InstanceLock::Result>(WEXITSTATUS(status));
 }
 
-TEST(InstanceLock, OneProcessHoldsTheLockUntilItEndsOrReleasesIt) {
+TEST(InstanceLock, OneProcessHoldsTheLockUntilItEndsOrReleasesItAndNoLockStillStarts) {
     test::TempDir dir;
     // The child ends without releasing the lock, as a killed program would.
     EXPECT_EQ(AcquireInChild(dir.path()), InstanceLock::Result::Acquired);
@@ -31,12 +31,11 @@ TEST(InstanceLock, OneProcessHoldsTheLockUntilItEndsOrReleasesIt) {
     EXPECT_EQ(AcquireInChild(dir.path()), InstanceLock::Result::AlreadyRunning);
     lock.Release();
     EXPECT_EQ(AcquireInChild(dir.path()), InstanceLock::Result::Acquired);
-}
 
-TEST(InstanceLock, UnusableLockFolderLetsTheProgramStart) {
-    InstanceLock lock(kInstanceLockName, "/nonexistent/folder");
-    EXPECT_EQ(lock.Acquire(), InstanceLock::Result::Unavailable);
-    EXPECT_TRUE(AcquireSingleInstance(lock));
+    // An unusable lock folder lets the program start.
+    InstanceLock unusable(kInstanceLockName, "/nonexistent/folder");
+    EXPECT_EQ(unusable.Acquire(), InstanceLock::Result::Unavailable);
+    EXPECT_TRUE(AcquireSingleInstance(unusable));
 }
 
 TEST(Paths, HomeDirIsCreatedLevelByLevelAndDataDirAlwaysAddsALevel) {

@@ -160,7 +160,7 @@ TEST_F(ResultDatabaseTest, OlderFileGainsTheDuplicateIndexAtItsNextStartAndRepor
         << testing::PrintToString(progress);
 }
 
-TEST_F(ResultDatabaseTest, AFileThatCannotBeUsedIsNamedWithItsReasonAndLeftAsItWas) {
+TEST_F(ResultDatabaseTest, AFileOrHomeThatCannotBeUsedIsNamedWithItsReasonAndLeftAsItWas) {
     const std::string garbage(4096, 'x');
     const std::string users = "[User Count]\r\ncurrent_user=";
     // The file overwritten after a normal start, its bytes, the file named and how the reason
@@ -189,9 +189,7 @@ TEST_F(ResultDatabaseTest, AFileThatCannotBeUsedIsNamedWithItsReasonAndLeftAsItW
         EXPECT_EQ(db->DatabaseReady, 0);
         EXPECT_EQ(Snapshot(home), before) << "nothing is written or changed";
     }
-}
-
-TEST_F(ResultDatabaseTest, AHomeThatCannotHoldFilesIsReportedWithTheSystemsReason) {
+    // A home that cannot hold files is reported with the system's reason.
     test::WriteWholeFile(home.File("home"), "");
     Start(clock, home.File("home"));
     EXPECT_EQ(Said(), home.File("home/") + kMainDbFile +

@@ -164,10 +164,7 @@ TEST_F(SqlTableTest, RowIdListGrowsAndStaysTheRequerysSnapshotThroughWritesAndCl
         ASSERT_EQ(t.RowIdCapacity(), i < 5000 ? 5000 : 10000) << i;
     }
     ASSERT_TRUE(t.CommitTransaction());
-    for (int row : {1, 4999, 5000, 5001}) {
-        ASSERT_TRUE(t.MoveTo(row));
-        EXPECT_EQ(t.b, row);
-    }
+    for (int row : {1, 4999, 5000, 5001}) EXPECT_EQ(t.MoveTo(row) ? t.b : -1, row);
     t.orderBy = "[B] DESC";
     ASSERT_TRUE(t.Requery());
     ASSERT_TRUE(t.MoveTo(2));
@@ -196,7 +193,7 @@ TEST_F(SqlTableTest, RowIdListGrowsAndStaysTheRequerysSnapshotThroughWritesAndCl
     EXPECT_EQ(Count(t), 2);
 }
 
-TEST_F(SqlTableTest, HasRowWhereComparesStoredTextsAndLeavesTheCursor) {
+TEST_F(SqlTableTest, QuotedIdsAreFoundBoundLeavingTheCursorOrAsALiteralToDelete) {
     for (const char* a : {"1234 ", "O'NEIL", "x"}) ASSERT_TRUE(AddSample(t, a, 1));
     ASSERT_TRUE(t.Requery());
     ASSERT_TRUE(t.MoveTo(2));
@@ -206,25 +203,8 @@ TEST_F(SqlTableTest, HasRowWhereComparesStoredTextsAndLeavesTheCursor) {
     EXPECT_EQ(t.Position(), 2);
     EXPECT_EQ(t.a.str(), "O'NEIL");
     EXPECT_EQ(t.RowCount(), 3);
-}
 
-TEST_F(SqlTableTest, UpdateWhereRefusesAnOverlongConditionInsteadOfTruncatingIt) {
-    ASSERT_TRUE(AddSample(t, "one", 1));
-    ASSERT_TRUE(AddSample(t, "two", 2));
-    ASSERT_TRUE(t.MoveTo(1));
-    t.a = "changed";
-    t.c = 7.5;
-    // " WHERE " + condition is one formatted piece: 9,999 characters fit.
-    const std::string fits = "[B] = 1" + std::string(9999 - 7 - 7, ' ');
-    EXPECT_FALSE(t.UpdateWhere(fits + " "));
-    EXPECT_EQ(Query(t, "SELECT A FROM [T] WHERE B = 1"), Strings{"one"});
-    EXPECT_TRUE(t.UpdateWhere(fits));
-    EXPECT_EQ(Query(t, "SELECT A || '/' || B || '/' || C FROM [T] ORDER BY ROWID"),
-              (Strings{"changed/1/7.5", "two/2/0.0"}));
-    EXPECT_FALSE(t.UpdateWhere("no such column = 1")) << "a failed update is reported";
-}
-
-TEST_F(SqlTableTest, QuotedPatientIdIsFoundAndDeletedThroughALiteral) {
+    // A quoted patient id is found and deleted through a literal.
     ResultTable r(clock);
     r.SetTableName("HospitalTlb");
     ASSERT_TRUE(r.Create(path));
@@ -239,6 +219,28 @@ TEST_F(SqlTableTest, QuotedPatientIdIsFoundAndDeletedThroughALiteral) {
     EXPECT_EQ(Walk(r, r.PID), (Strings{"ONEIL", "O'"}));
     EXPECT_TRUE(r.DeleteFiltered()) << "an empty filter empties the table";
     EXPECT_EQ(Count(r), 0);
+}
+
+TEST_F(SqlTableTest, UpdateWhereRefusesAnOverlongConditionAndFailedWritesAreReported) {
+    ASSERT_TRUE(AddSample(t, "one", 1));
+    ASSERT_TRUE(AddSample(t, "two", 2));
+    ASSERT_TRUE(t.MoveTo(1));
+    t.a = "changed";
+    t.c = 7.5;
+    // " WHERE " + condition is one formatted piece: 9,999 characters fit.
+    const std::string fits = "[B] = 1" + std::string(9999 - 7 - 7, ' ');
+    EXPECT_FALSE(t.UpdateWhere(fits + " "));
+    EXPECT_EQ(Query(t, "SELECT A FROM [T] WHERE B = 1"), Strings{"one"});
+    EXPECT_TRUE(t.UpdateWhere(fits));
+    EXPECT_EQ(Query(t, "SELECT A || '/' || B || '/' || C FROM [T] ORDER BY ROWID"),
+              (Strings{"changed/1/7.5", "two/2/0.0"}));
+    EXPECT_FALSE(t.UpdateWhere("no such column = 1")) << "a failed update is reported";
+
+    // A failed insert is reported and adds no row id.
+    ASSERT_TRUE(t.Execute("DROP TABLE [T]"));
+    EXPECT_FALSE(AddSample(t, "three", 3));
+    EXPECT_EQ(t.RowCount(), 2);
+    EXPECT_TRUE(t.AddNew()) << "a failed commit ends the adding state";
 }
 
 TEST_F(SqlTableTest, OlderTableGainsTheMissingColumnsAndFillsThemOnceReopened) {
@@ -274,14 +276,6 @@ TEST_F(SqlTableTest, OlderTableGainsTheMissingColumnsAndFillsThemOnceReopened) {
     ASSERT_TRUE(old.Open(path));
     EXPECT_EQ(Query(old, "SELECT quote(PID) || quote(P_AGE) FROM [Old Data]"),
               (Strings{"NULLNULL"}));
-}
-
-TEST_F(SqlTableTest, FailedInsertIsReportedAndAddsNoRowId) {
-    ASSERT_TRUE(AddSample(t, "one", 1));
-    ASSERT_TRUE(t.Execute("DROP TABLE [T]"));
-    EXPECT_FALSE(AddSample(t, "two", 2));
-    EXPECT_EQ(t.RowCount(), 1);
-    EXPECT_TRUE(t.AddNew()) << "a failed commit ends the adding state";
 }
 
 }  // namespace

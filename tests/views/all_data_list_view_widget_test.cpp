@@ -314,12 +314,11 @@ TEST_F(AllDataListViewTest, RecordDialogsShowTheSelectedRow) {
 
     QMenu* menu = view_->CreateRecordMenu(view_.get());
     ASSERT_NE(menu, nullptr);
-    const std::pair<QString, int> items[] = {{"Modify Data", alid::kModifyCommand},
-                                             {"Detail view of the data", alid::kDetailCommand}};
-    ASSERT_EQ(menu->actions().size(), 2);
-    for (int i = 0; i < 2; ++i)
-        EXPECT_EQ(std::pair(menu->actions()[i]->text(), menu->actions()[i]->data().toInt()),
-                  items[i]);
+    std::vector<std::pair<QString, int>> items;
+    for (QAction* action : menu->actions())
+        items.emplace_back(action->text(), action->data().toInt());
+    EXPECT_EQ(items, (decltype(items){{"Modify Data", alid::kModifyCommand},
+                                      {"Detail view of the data", alid::kDetailCommand}}));
 }
 
 TEST_F(AllDataListViewTest, ButtonsSwitchViewsAndTheHookedOnesWaitForTheirAction) {
@@ -359,7 +358,6 @@ TEST_F(AllDataListViewTest, ALongListComesInSlicesAfterItsFirstRows) {
     EXPECT_TRUE(view_->FillRunning());
     EXPECT_GT(view_->List().RowCount(), 0);
     EXPECT_LT(view_->List().RowCount(), 5000);
-    EXPECT_EQ(view_->List().CellText(0, 0), "1");
 
     view_->FinishFill();
     EXPECT_FALSE(view_->FillRunning());

@@ -83,7 +83,7 @@ class DownloadViewTest : public ::testing::Test {
     std::unique_ptr<CHbA1c720DownLoadView> view_;
 };
 
-TEST_F(DownloadViewTest, ManualFillReplacesTheListShowingEveryIdByteAndWideningCutColumns) {
+TEST_F(DownloadViewTest, ManualFillShowsEveryIdByteWideningCutColumnsWhoseLayoutIsKept) {
     const std::string id = "81244447654321";
     host_.rows = {Row(id), Row("2"), Row("3")};
     host_.rows[2][rescol::kPid] = "AB\351";                // not UTF-8
@@ -108,6 +108,13 @@ TEST_F(DownloadViewTest, ManualFillReplacesTheListShowingEveryIdByteAndWideningC
                   metrics.horizontalAdvance(view_->List().CellText(0, c)))
             << c;
     }
+    // The layout is saved when the view goes and restored with the next one.
+    EXPECT_FALSE(view_->List().SetColumnVisible(0, false)) << "No. is fixed";
+    view_->List().SetColumnVisible(5, false);
+    view_.reset();
+    view_ = MakeView();
+    EXPECT_FALSE(view_->List().IsColumnVisible(5));
+    EXPECT_EQ(view_->List().ColumnOrder().back(), 5);
 }
 
 TEST_F(DownloadViewTest, NavigationButtonsActOnlyWhenTheViewMayBeLeft) {
@@ -170,15 +177,6 @@ TEST_F(DownloadViewTest, ModeButtonSwitchesBothWaysAndAutomaticFillsAppend) {
     host_.log.clear();
     view_->OnActivateView();  // rescans in manual mode
     EXPECT_EQ(host_.log, Texts{"signal 2"});
-}
-
-TEST_F(DownloadViewTest, ColumnLayoutIsSavedWhenTheViewGoesAndRestoredWithTheNextOne) {
-    EXPECT_FALSE(view_->List().SetColumnVisible(0, false)) << "No. is fixed";
-    view_->List().SetColumnVisible(5, false);
-    view_.reset();
-    view_ = MakeView();
-    EXPECT_FALSE(view_->List().IsColumnVisible(5));
-    EXPECT_EQ(view_->List().ColumnOrder().back(), 5);
 }
 
 TEST_F(DownloadViewTest, ExportAsksItsQuestionAndReturnsToTheDataFolderButNotInAutomaticMode) {
@@ -266,7 +264,7 @@ class SettingsDialogTest : public DownloadViewTest {
     SettingsCellFormatter cells_{settings_};
 };
 
-TEST_F(SettingsDialogTest, CloseChangesNothingAndSavedChoicesShowInTheDownloadListCells) {
+TEST_F(SettingsDialogTest, CloseChangesNothingSavedChoicesShowInTheCellsAndFileValuesAsRead) {
     auto closed = Open();
     const std::string before = test::ReadWholeFile(SettingsFilePath(home_.path()));
     Control<QRadioButton>(closed.get(), setid::kMmol)->click();
@@ -290,11 +288,9 @@ TEST_F(SettingsDialogTest, CloseChangesNothingAndSavedChoicesShowInTheDownloadLi
     EXPECT_EQ(std::vector<int>({stored.unit, stored.Date, stored.time}),
               (std::vector<int>{1, 2, 0}));
     EXPECT_EQ(Control<QLabel>(dialog.get(), setid::kHighUnit)->text(), "mmol/mol");
-}
 
-TEST_F(SettingsDialogTest, FileValuesShowAsReadAndSaveAsFallbacksWithLimitsInPercent) {
     // unit, Date and time missing from the file read as -1.
-    auto dialog = Open("[SETTING VALUE]\r\nhigh=2.4\r\nlow=5.0\r\nName=Dr \xE9\r\n");
+    dialog = Open("[SETTING VALUE]\r\nhigh=2.4\r\nlow=5.0\r\nName=Dr \xE9\r\n");
     EXPECT_TRUE(Checked(dialog.get()).empty());
     EXPECT_EQ(Control<QLineEdit>(dialog.get(), setid::kHigh)->text(), "2.4");
     EXPECT_EQ(Control<QLineEdit>(dialog.get(), setid::kName)->text(), "Dr \uFFFD");
@@ -306,8 +302,7 @@ TEST_F(SettingsDialogTest, FileValuesShowAsReadAndSaveAsFallbacksWithLimitsInPer
     // Limits show in the unit the dialog opened in and come back in percent.
     dialog = Open("[SETTING VALUE]\r\nunit=1\r\nDate=0\r\ntime=1\r\nhigh=2.4\r\nlow=6.5\r\n");
     EXPECT_EQ(Control<QLineEdit>(dialog.get(), setid::kHigh)->text(), "2.7");
-    EXPECT_EQ(Control<QLineEdit>(dialog.get(), setid::kLow)->text(),
-              QString::fromStdString(LimitToDisplay(6.5f, 1)));
+    EXPECT_EQ(Control<QLineEdit>(dialog.get(), setid::kLow)->text(), "47.5");
     EXPECT_FALSE(Control<QWidget>(dialog.get(), setid::kHigh)->isVisibleTo(dialog.get()));
     EXPECT_FALSE(Control<QWidget>(dialog.get(), setid::kPhysicianGroup)->isVisibleTo(dialog.get()));
     Control<QRadioButton>(dialog.get(), setid::kPercent)->click();  // the edits stay mmol/mol

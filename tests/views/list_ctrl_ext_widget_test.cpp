@@ -257,7 +257,7 @@ TEST_F(ListCtrlTest, SavedLayoutCannotHideTheFixedColumn) {
     EXPECT_EQ(list->ColumnOrder(), (std::vector<int>{0, 1, 2, 4, 6, 3, 5}));
 }
 
-TEST_F(ListCtrlTest, ColumnMenuShowsFixedColumnGreyAndTogglesTheOthers) {
+TEST_F(ListCtrlTest, ColumnMenuTogglesAllButTheFixedColumnAndHiddenColumnsStayLast) {
     auto list = MakeList();
     std::unique_ptr<QMenu> menu(list->CreateColumnMenu(nullptr));
     ASSERT_TRUE(menu);
@@ -279,20 +279,18 @@ TEST_F(ListCtrlTest, ColumnMenuShowsFixedColumnGreyAndTogglesTheOthers) {
     EXPECT_EQ(list->ColumnWidth(2), 100);
     EXPECT_EQ(list->ColumnOrder(), (std::vector<int>{0, 1, 2, 3, 4, 5, 6}));
 
-    // Without a fixed column there is no menu.
-    CListCtrlExt plain(5, profile_);
-    plain.InsertColumn(0, "A", Qt::AlignLeft, 40);
-    EXPECT_EQ(plain.CreateColumnMenu(nullptr), nullptr);
-}
-
-TEST_F(ListCtrlTest, DraggingAColumnBehindAHiddenOneKeepsTheHiddenOneLast) {
-    auto list = MakeList();
+    // A column dragged behind a hidden one leaves the hidden one last.
     list->SetColumnVisible(6, false);
     QHeaderView* header = list->horizontalHeader();
     header->moveSection(header->visualIndex(1), 6);  // Date dropped after the hidden Note
     EXPECT_EQ(list->ColumnOrder().back(), 1);
     QCoreApplication::processEvents();  // the repair runs after the drop
     EXPECT_EQ(list->ColumnOrder(), (std::vector<int>{0, 2, 3, 4, 5, 1, 6}));
+
+    // Without a fixed column there is no menu.
+    CListCtrlExt plain(5, profile_);
+    plain.InsertColumn(0, "A", Qt::AlignLeft, 40);
+    EXPECT_EQ(plain.CreateColumnMenu(nullptr), nullptr);
 }
 
 TEST_F(ListCtrlTest, DividerDoubleClickFitsTheWidestCellInSmallAndLargeLists) {
