@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <functional>
+#include <tuple>
 
 #include "controls/art_button.h"
 #include "controls/image_button.h"
@@ -84,12 +85,8 @@ class ImageButtonTest : public ::testing::Test {
 TEST_F(ImageButtonTest, EachStatePaintsItsImageOverTheParentsBackground) {
     const int g = static_cast<int>(0.3 * kFaceColour.red() + 0.59 * kFaceColour.green() +
                                    0.11 * kFaceColour.blue() + 0.5);
-    const struct {
-        const char* name;
-        bool checked, disabled;
-        int mouse;  // 1: the mouse entered; 2: it entered and left
-        QColor face;
-    } cases[] = {
+    // The state (checked, disabled, the mouse 1: entered, 2: entered and left) and its face.
+    const std::tuple<const char*, bool, bool, int, QColor> cases[] = {
         {"normal", false, false, 0, kFaceColour},
         {"hover is brightened by the matrix", false, false, 1, Brightened(kFaceColour)},
         {"leaving restores the plain look", false, false, 2, kFaceColour},
@@ -99,16 +96,16 @@ TEST_F(ImageButtonTest, EachStatePaintsItsImageOverTheParentsBackground) {
         {"checked under the mouse", true, false, 1, Brightened(kCheckedColour)},
     };
     button_->SetToggle(true);
-    for (const auto& c : cases) {
+    for (const auto& [name, checked, disabled, mouse, face] : cases) {
         Leave();
-        button_->setChecked(c.checked);
-        button_->setEnabled(!c.disabled);
-        if (c.mouse > 0) Enter();
-        if (c.mouse > 1) Leave();
+        button_->setChecked(checked);
+        button_->setEnabled(!disabled);
+        if (mouse > 0) Enter();
+        if (mouse > 1) Leave();
         const QImage painted = Painted();
-        ExpectColour(painted.pixelColor(5, 5), c.face, c.name);
+        ExpectColour(painted.pixelColor(5, 5), face, name);
         // The transparent half shows the parent, in every state.
-        ExpectColour(painted.pixelColor(15, 5), kParentColour, c.name);
+        ExpectColour(painted.pixelColor(15, 5), kParentColour, name);
     }
 }
 
@@ -138,7 +135,7 @@ TEST_F(ImageButtonTest, APressShiftsTheImageAndAToggleFlipsItsLookOnEveryPress) 
     ExpectColour(At(5, 5), kCheckedColour, "checked by a press");
 }
 
-TEST_F(ImageButtonTest, TheTooltipWaitsWhileTheMouseRestsAndNotAfterItLeaves) {
+TEST_F(ImageButtonTest, TheTooltipWaitsWhileTheMouseRestsAndAMissingImageShowsTheParent) {
     for (const bool active : {true, false}) {
         button_->SetTooltip(QStringLiteral("Download"), active);
         Enter();
@@ -146,21 +143,15 @@ TEST_F(ImageButtonTest, TheTooltipWaitsWhileTheMouseRestsAndNotAfterItLeaves) {
         Leave();
         EXPECT_FALSE(button_->TooltipPending());
     }
-}
-
-TEST_F(ImageButtonTest, WithoutAnImageOnlyTheParentsBackgroundShows) {
     EXPECT_FALSE(button_->LoadImage(9999));
-    ExpectColour(At(5, 5), kParentColour, "missing resource");
+    ExpectColour(At(5, 5), kParentColour, "without an image only the parent shows");
 }
 
-TEST(SkinArtwork, EverySymbolAndFramePieceIsInTheResources) {
+TEST(ArtButton, EveryPieceIsInTheResourcesAndFacesFillTheButtonAtEverySize) {
     for (int art = 0; art <= static_cast<int>(Art::Cancel); ++art)
         EXPECT_EQ(LoadResourceImage(SymbolResource(Art(art)), "PNG").size(), QSize(48, 48)) << art;
     for (int id = resid::kCornerLowerLeft; id <= resid::kMinimizePressed; ++id)
         EXPECT_FALSE(LoadResourceImage(id, "BITMAP").isNull()) << id;
-}
-
-TEST(ArtButton, FacesFillTheButtonAtEverySize) {
     QWidget parent;
     parent.resize(300, 200);
     for (const QSize size : {QSize(75, 75), QSize(100, 36)}) {
@@ -216,16 +207,15 @@ class SkinnedFrameTest : public ::testing::Test {
 
 TEST_F(SkinnedFrameTest, CaptionButtonsAreHitAtTheirBoundaries) {
     const int right = frame_.width();  // window-relative; the test goes through screen points
-    const struct {
-        int x, y, button;
-    } cases[] = {
+    const std::tuple<int, int, int> cases[] = {
+        // x, y, the button hit
         {right - 1, 0, 3},   {right - 22, 10, 3}, {right - 23, 10, 2},
         {right - 43, 10, 2}, {right - 44, 10, 1}, {right - 64, 19, 1},
         {right - 65, 10, 0}, {right - 10, 20, 0}, {200, 5, 0},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(frame_.CaptionButtonAt(frame_.mapToGlobal(QPoint(c.x, c.y))), c.button)
-            << c.x << "," << c.y;
+    for (const auto& [x, y, button] : cases)
+        EXPECT_EQ(frame_.CaptionButtonAt(frame_.mapToGlobal(QPoint(x, y))), button)
+            << x << "," << y;
 }
 
 TEST_F(SkinnedFrameTest, AButtonActsOnlyWhenReleasedWhereItWasPressedElsewhereTheBandMoves) {
@@ -264,16 +254,15 @@ TEST_F(SkinnedFrameTest, BorderLinesHaveTheirColoursAroundTheClientArea) {
     EXPECT_EQ(frame_.size(), QSize(413, 327));
     const QImage painted = Painted();
     const int w = painted.width(), h = painted.height();
-    const struct {
-        int x, y;
-        QRgb colour;  // 0x0AC81E: the client's
-    } cases[] = {{200, 19, 0x0B0B0C},    {200, 1, 0x95A9D6},     {1, 100, 0xFFFFFF},
-                 {5, 100, 0xA1A1A1},     {w - 3, 100, 0xC4C4C4}, {w - 6, 100, 0xFFFFFF},
-                 {w - 7, 100, 0xA1A1A1}, {200, h - 3, 0xB8B8B8}, {200, h - 6, 0xFFFFFF},
-                 {200, h - 7, 0xA1A1A1}, {6, 20, 0x0AC81E},      {w - 8, h - 8, 0x0AC81E},
-                 {3, 100, 0xE6E6E6},     {0, 100, 0x000000}};
-    for (const auto& c : cases)
-        EXPECT_EQ(painted.pixelColor(c.x, c.y), QColor(c.colour)) << c.x << "," << c.y;
+    // x, y and the colour there; 0x0AC81E is the client's.
+    const std::tuple<int, int, QRgb> cases[] = {
+        {200, 19, 0x0B0B0C},    {200, 1, 0x95A9D6},     {1, 100, 0xFFFFFF},
+        {5, 100, 0xA1A1A1},     {w - 3, 100, 0xC4C4C4}, {w - 6, 100, 0xFFFFFF},
+        {w - 7, 100, 0xA1A1A1}, {200, h - 3, 0xB8B8B8}, {200, h - 6, 0xFFFFFF},
+        {200, h - 7, 0xA1A1A1}, {6, 20, 0x0AC81E},      {w - 8, h - 8, 0x0AC81E},
+        {3, 100, 0xE6E6E6},     {0, 100, 0x000000}};
+    for (const auto& [x, y, colour] : cases)
+        EXPECT_EQ(painted.pixelColor(x, y), QColor(colour)) << x << "," << y;
 }
 
 TEST_F(SkinnedFrameTest, ALongTitleIsCutBeforeTheCaptionButtons) {
@@ -289,22 +278,19 @@ TEST_F(SkinnedFrameTest, ALongTitleIsCutBeforeTheCaptionButtons) {
 }
 
 TEST_F(SkinnedFrameTest, TheCornersAreRoundedAfterEverySizeChange) {
+    // The top-left corner; the other three are its mirror images.
+    const std::tuple<int, int, bool> corner[] = {{0, 0, false}, {2, 0, false}, {3, 0, true},
+                                                 {0, 2, false}, {1, 2, true},  {0, 3, true}};
     for (const QSize size : {QSize(413, 327), QSize(300, 200), QSize(640, 480)}) {
         frame_.setFixedSize(size);
         const QRegion mask = frame_.mask();
         const int w = size.width(), h = size.height();
-        const struct {
-            int x, y;
-            bool inside;
-        } cases[] = {{0, 0, false},        {2, 0, false},        {3, 0, true},
-                     {0, 2, false},        {1, 2, true},         {0, 3, true},
-                     {w - 1, 0, false},    {w - 4, 0, true},     {w - 3, 0, false},
-                     {0, h - 1, false},    {3, h - 1, true},     {w - 1, h - 1, false},
-                     {w - 4, h - 1, true}, {w - 1, h - 4, true}, {w - 1, h - 3, false},
-                     {w / 2, h / 2, true}};
-        for (const auto& c : cases)
-            EXPECT_EQ(mask.contains(QPoint(c.x, c.y)), c.inside)
-                << w << "x" << h << " at " << c.x << "," << c.y;
+        EXPECT_TRUE(mask.contains(QPoint(w / 2, h / 2)));
+        for (const auto& [x, y, inside] : corner)
+            for (const QPoint at : {QPoint(x, y), QPoint(w - 1 - x, y), QPoint(x, h - 1 - y),
+                                    QPoint(w - 1 - x, h - 1 - y)})
+                EXPECT_EQ(mask.contains(at), inside)
+                    << w << "x" << h << " at " << at.x() << "," << at.y();
     }
 }
 

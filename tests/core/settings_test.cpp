@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <limits>
 #include <sstream>
+#include <tuple>
 
 #include "tests/support/temp_dir.h"
 
@@ -84,14 +85,8 @@ TEST_F(SettingsFile, SaveWritesEveryKeyInPlaceAndLoadReadsThemBack) {
     EXPECT_EQ(Load().Command, s.Command.substr(0, 99));
 }
 
-struct NumberCase {
-    const char* text;
-    int32_t asInt;
-    double asDouble;
-};
-
-TEST(SettingsNumbers, ConvertAsTheCRuntimeDoes) {
-    const NumberCase cases[] = {
+TEST(SettingsNumbers, ConvertAndFormatAsTheCRuntimeDoes) {
+    const std::tuple<const char*, int32_t, double> cases[] = {
         {"  -7  ", -7, -7.0},
         {"2.4", 2, 2.4},
         {"12abc", 12, 12.0},
@@ -101,17 +96,15 @@ TEST(SettingsNumbers, ConvertAsTheCRuntimeDoes) {
         {"1e999", 1, std::numeric_limits<double>::infinity()},
         {"nan", 0, 0.0},
     };
-    for (const NumberCase& c : cases) {
-        EXPECT_EQ(TextToInt(c.text), c.asInt) << c.text;
-        EXPECT_EQ(TextToDouble(c.text), c.asDouble) << c.text;
+    for (const auto& [text, asInt, asDouble] : cases) {
+        EXPECT_EQ(TextToInt(text), asInt) << text;
+        EXPECT_EQ(TextToDouble(text), asDouble) << text;
     }
-}
-
-TEST(SettingsNumbers, OneDecimalFormatRoundsLikePrintf) {
-    const std::pair<double, const char*> cases[] = {
+    // One decimal rounds like printf.
+    const std::pair<double, const char*> rounded[] = {
         {2.4f, "2.4"}, {-0.04, "-0.0"}, {0.25, "0.2"}, {0.35, "0.3"}, {7.06f, "7.1"},
     };
-    for (const auto& [value, text] : cases) EXPECT_EQ(FormatOneDecimal(value), text) << value;
+    for (const auto& [value, text] : rounded) EXPECT_EQ(FormatOneDecimal(value), text) << value;
 }
 
 TEST(SettingsNumbers, IgnoreALocaleWithADecimalComma) {

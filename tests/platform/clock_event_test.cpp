@@ -1,11 +1,10 @@
 #include <gtest/gtest.h>
 
-#include <thread>
+#include <string>
 #include <vector>
 
 #include "platform/clock.h"
 #include "platform/event.h"
-#include "platform/handoff.h"
 
 namespace tav {
 namespace {
@@ -40,22 +39,6 @@ TEST(EventSet, FirstSignalledInOrderWinsAndAutomaticEventsClear) {
     EXPECT_EQ(events.WaitAny(), stop);  // manual reset stays signalled
     events.ResetEvent(stop);
     EXPECT_FALSE(events.IsSet(stop));
-}
-
-TEST(QueueHandoff, CallerBlocksUntilThePumpingThreadHasRunTheCall) {
-    QueueHandoff handoff;
-    handoff.BindToCurrentThread();
-    std::thread::id ranOn;
-    std::atomic<bool> returned{false};
-    std::thread worker([&] {
-        handoff.Invoke([&] { ranOn = std::this_thread::get_id(); });
-        returned = true;
-    });
-    while (!handoff.PumpOne(1000)) {
-    }
-    worker.join();
-    EXPECT_TRUE(returned);
-    EXPECT_EQ(ranOn, std::this_thread::get_id());
 }
 
 }  // namespace

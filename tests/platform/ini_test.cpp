@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <tuple>
 
 #include "tests/support/temp_dir.h"
 
@@ -34,13 +35,8 @@ const std::string kFiles[] = {
     "late=1\n[a]\nsecond=1\n"};
 
 TEST_F(IniFile, ReadsBothReferenceFilesAsWindowsDoes) {
-    const struct {
-        int file;
-        const char* what;
-        const char* section;
-        const char* key;
-        std::string text;
-    } cases[] = {
+    // The file, what the case shows, the section and key asked for, the text read.
+    const std::tuple<int, const char*, const char*, const char*, std::string> cases[] = {
         {0, "plain value with a trailing blank", "SETTING VALUE", "unit", "0"},
         {0, "names differ in case", "setting value", "UNIT", "0"},
         {0, "section name with blanks around", "  SETTING VALUE  ", "unit", "0"},
@@ -67,13 +63,13 @@ TEST_F(IniFile, ReadsBothReferenceFilesAsWindowsDoes) {
         {1, "an empty header after keys before any section opens nothing", "", "late", "-1"},
         {1, "a second section of the same name is not read", "A", "second", "-1"},
     };
-    for (const auto& c : cases) {
-        Put(kFiles[c.file]);
+    for (const auto& [file, what, section, key, text] : cases) {
+        Put(kFiles[file]);
         char buffer[100];
         std::memset(buffer, 'x', sizeof buffer);
-        size_t n = ReadProfileString(c.section, c.key, "-1", buffer, sizeof buffer, path_);
-        EXPECT_EQ(std::string(buffer), c.text) << c.what;
-        EXPECT_EQ(n, c.text.size()) << c.what;
+        size_t n = ReadProfileString(section, key, "-1", buffer, sizeof buffer, path_);
+        EXPECT_EQ(std::string(buffer), text) << what;
+        EXPECT_EQ(n, text.size()) << what;
     }
 }
 
@@ -91,11 +87,8 @@ TEST_F(IniFile, AFileReadOnceKeepsWhatItReadAndSmallBuffersCutTheText) {
 
 // Each file gets A x=10, then a y= (empty, the section named in other case), then B z=3.
 TEST_F(IniFile, WriteChangesOnlyItsLinesAndPutsNewKeysAfterTheLastKeyOfTheirSection) {
-    const struct {
-        const char* what;
-        std::string before;
-        std::string after;
-    } cases[] = {
+    // What the case shows, the file before and after.
+    const std::tuple<const char*, std::string, std::string> cases[] = {
         {"a new file is written with CR LF", "", "[A]\r\nx=10\r\ny=\r\n[B]\r\nz=3\r\n"},
         {"the first of two equal keys is replaced in place, every other byte kept",
          "; c\r\n[A]\r\nx = 0 \r\nq=\"  hi  \"\r\nx=second\r\nsemi=a;b\r\n\r\n[Other]\r\nk=v\r\n",
@@ -109,14 +102,14 @@ TEST_F(IniFile, WriteChangesOnlyItsLinesAndPutsNewKeysAfterTheLastKeyOfTheirSect
         {"the UTF-8 mark stays", "\xEF\xBB\xBF[A]\r\nx=1\r\n",
          "\xEF\xBB\xBF[A]\r\nx=10\r\ny=\r\n[B]\r\nz=3\r\n"},
     };
-    for (const auto& c : cases) {
+    for (const auto& [what, before, after] : cases) {
         fs::remove(path_);
-        if (!c.before.empty()) Put(c.before);
+        if (!before.empty()) Put(before);
         EXPECT_TRUE(WriteProfileString("A", "x", "10", path_) &&
                     WriteProfileString("a", "y", "", path_) &&
                     WriteProfileString("B", "z", "3", path_))
-            << c.what;
-        EXPECT_EQ(Get(), c.after) << c.what;
+            << what;
+        EXPECT_EQ(Get(), after) << what;
     }
 }
 
@@ -153,9 +146,7 @@ TEST_F(IniFile, RewriteKeepsModeAndSymbolicLinkAndLeavesNoTemporary) {
     ASSERT_TRUE(WriteProfileString("S", "k", "2", path_));
     EXPECT_TRUE(fs::is_symlink(path_));
     EXPECT_EQ(ReadProfileString("S", "k", "-1", real), "2");
-    struct stat st {};
-    ASSERT_EQ(stat(real.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(fs::status(real).permissions(), fs::perms(0640));
     EXPECT_EQ(dir_.List(), (std::vector<std::string>{"real.ini", "test.ini"}));
 }
 

@@ -12,6 +12,7 @@
 #include <QtCharts/QScatterSeries>
 #include <QtCharts/QValueAxis>
 #include <memory>
+#include <tuple>
 
 #include "reports/graph_view.h"
 #include "store/row_scan.h"
@@ -46,10 +47,8 @@ class GraphViewTest : public ::testing::Test {
         ResultTable& t = db.MainTable;
         for (const Row& r : rows) {
             ASSERT_TRUE(t.AddNew());
-            t.DATE = r.date;
-            t.TIME = r.time;
-            t.HbA1c_VALUE = r.value;
-            t.PID = r.pid;
+            std::tie(t.DATE, t.TIME, t.HbA1c_VALUE, t.PID) =
+                std::tie(r.date, r.time, r.value, r.pid);
             ASSERT_TRUE(t.Commit());
         }
     }
@@ -61,15 +60,6 @@ class GraphViewTest : public ::testing::Test {
         view->SetSliceRows(first, slice);
         view->OnInitialUpdate();
         view->OnActivateView();
-    }
-
-    // Eleven results of eleven patients on ten days at 12:00; the last two at
-    // the same date and time.
-    void StoreEleven() {
-        std::vector<Row> rows = Daily(std::vector<std::string>(11, "070"));
-        rows[10].date = "20120310";
-        rows[10].value = "080";
-        Store(rows);
     }
 
     // Runs the event loop until the load in progress has been read.
@@ -94,6 +84,11 @@ class GraphViewTest : public ::testing::Test {
         return out;
     }
     QStringList Labels() const { return view->XAxis()->categoriesLabels(); }
+    // The y axis as "min-max title".
+    QString YAxis() const {
+        const QValueAxis* y = view->YAxis();
+        return QString("%1-%2 %3").arg(y->min()).arg(y->max()).arg(y->titleText());
+    }
     QStringList PidItems() const {
         QStringList out;
         for (int i = 0; i < view->PidCombo()->count(); ++i) out << view->PidCombo()->itemText(i);
@@ -140,35 +135,30 @@ TEST_F(GraphViewTest, ValuesArgumentsTitlesAndPatientIdsAreShownByTheSettings) {
               (QStringList{"4.0", "14.0", "6.5", "4.1", "14.0", "4.0", "6.5"}));
     EXPECT_EQ(PidItems(), (QStringList{"ALL Data", "123", "abc", "1234"}));
     EXPECT_EQ(view->PidCombo()->currentIndex(), 0);
-    EXPECT_EQ(view->YAxis()->max(), 15.0);
-    EXPECT_EQ(view->YAxis()->titleText(), "HbA1c Result(%)");
+    EXPECT_EQ(YAxis(), "0-15 HbA1c Result(%)");
     EXPECT_EQ(view->Chart()->title(), kChartTitle);
     EXPECT_EQ(view->Series()->name(), "HbA1C");
     EXPECT_EQ(view->Chart()->series().size(), 1);
     EXPECT_TRUE(view->Chart()->legend()->isVisible());
     EXPECT_EQ(view->XAxis()->labelsAngle(), 315);
 
-    const struct {
-        int date;
-        const char* label;
-        const char* title;
-    } cases[] = {{0, "2012-03-01 09:30", "Date/Time (Year-Month-Day)"},
-                 {1, "03/01/2012 09:30", "Date/Time (Month/Day/Year)"},
-                 {2, "01/03/2012 09:30", "Date/Time (Day/Month/Year)"}};
-    for (const auto& c : cases) {
-        settings.Date = c.date;
+    // The date setting, the first label and the axis title.
+    const std::tuple<int, const char*, const char*> cases[] = {
+        {0, "2012-03-01 09:30", "Date/Time (Year-Month-Day)"},
+        {1, "03/01/2012 09:30", "Date/Time (Month/Day/Year)"},
+        {2, "01/03/2012 09:30", "Date/Time (Day/Month/Year)"}};
+    for (const auto& [date, label, title] : cases) {
+        settings.Date = date;
         view->RefreshGraph();
-        EXPECT_EQ(Labels().first(), c.label) << c.date;
-        EXPECT_EQ(view->XAxis()->titleText(), c.title);
+        EXPECT_EQ(Labels().first(), label) << date;
+        EXPECT_EQ(view->XAxis()->titleText(), title);
     }
 
     settings.unit = 1;
     view->RefreshGraph();
     EXPECT_EQ(Values(), (std::vector<double>{20, 130, 48, 21, 130, 20, 48}));
     EXPECT_EQ(view->PointLabels(), (QStringList{"20", "130", "48", "21", "130", "20", "48"}));
-    EXPECT_EQ(view->YAxis()->min(), 0.0);
-    EXPECT_EQ(view->YAxis()->max(), 150.0);
-    EXPECT_EQ(view->YAxis()->titleText(), "HbA1c Result(mmol/mol)");
+    EXPECT_EQ(YAxis(), "0-150 HbA1c Result(mmol/mol)");
 }
 
 TEST_F(GraphViewTest, PeriodSelectionFiltersFromTheFirstDate) {
@@ -178,12 +168,9 @@ TEST_F(GraphViewTest, PeriodSelectionFiltersFromTheFirstDate) {
            {"20120316", "P1", "063", "0000"},
            {"20120501", "P2"}});
     Open();
-    const struct {
-        const char* pid;
-        int period;  // 0: all; n: n weeks from the first date
-        const char* filter;
-        const char* shown;  // the patient list is kept from the full load
-    } steps[] = {
+    // The patient, the period (0: all; n: n weeks from the first date), the filter and what
+    // shows (the patient list is kept from the full load).
+    const std::tuple<const char*, int, const char*, const char*> steps[] = {
         {"ALL Data", 2, "DATE between '20120301' and '20120315'",
          "points 3, drawn 3, pid items 3, search 1"},
         {"P2", 12, "DATE between '20120301' and '20120524' and [PID]='P2'",
@@ -193,12 +180,12 @@ TEST_F(GraphViewTest, PeriodSelectionFiltersFromTheFirstDate) {
         // "All" with "ALL Data": every result, no search.
         {"ALL Data", 0, "", "points 5, drawn 5, pid items 3, search 0"},
     };
-    for (const auto& s : steps) {
-        SelectPid(s.pid);
-        view->OnPeriodSelected(s.period);
-        EXPECT_EQ(Filter(), s.filter);
-        EXPECT_EQ(Shown(), s.shown) << s.filter;
-        EXPECT_EQ(view->PidCombo()->currentText(), s.pid);
+    for (const auto& [pid, period, filter, shown] : steps) {
+        SelectPid(pid);
+        view->OnPeriodSelected(period);
+        EXPECT_EQ(Filter(), filter);
+        EXPECT_EQ(Shown(), shown) << filter;
+        EXPECT_EQ(view->PidCombo()->currentText(), pid);
         EXPECT_FALSE(view->KeepSelection());
     }
 
@@ -212,25 +199,21 @@ TEST_F(GraphViewTest, PeriodSelectionFiltersFromTheFirstDate) {
 TEST_F(GraphViewTest, DateSearchChecksOrderAndSpan) {
     Store({{"20120101", "P1"}, {"20120601", "O'NEIL"}, {"20130101", "P1"}, {"20130102", "P1"}});
     Open();
-    const struct {
-        QDate start, end;
-        const char* message;  // null: accepted
-        size_t points;
-    } cases[] = {
+    // The range, the message (null: accepted) and the points shown.
+    const std::tuple<QDate, QDate, const char*, size_t> cases[] = {
         {QDate(2012, 1, 2), QDate(2012, 1, 1), kDateOrderText, 4},
         {QDate(2012, 1, 1), QDate(2013, 1, 2), kDateSpanText, 4},  // 367 days
         {QDate(2012, 1, 1), QDate(2013, 1, 1), nullptr, 3},        // 366 days
         {QDate(2012, 6, 1), QDate(2012, 6, 1), nullptr, 1},
     };
-    for (const auto& c : cases) {
+    for (const auto& [start, end, message, points] : cases) {
         view->RefreshGraph();
         host.log.clear();
-        SearchRange(c.start, c.end);
-        EXPECT_EQ(host.log, c.message
-                                ? std::vector<std::string>{std::string("message ") + c.message}
-                                : std::vector<std::string>{});
-        EXPECT_EQ(searchActive, c.message ? 0 : 1);
-        EXPECT_EQ(view->Points().size(), c.points) << c.start.toString().toStdString();
+        SearchRange(start, end);
+        EXPECT_EQ(host.log, message ? std::vector<std::string>{std::string("message ") + message}
+                                    : std::vector<std::string>{});
+        EXPECT_EQ(searchActive, message ? 0 : 1);
+        EXPECT_EQ(view->Points().size(), points) << start.toString().toStdString();
     }
     EXPECT_EQ(Filter(), "DATE between '20120601' and '20120601'");
 
@@ -252,8 +235,13 @@ TEST_F(GraphViewTest, DateSearchChecksOrderAndSpan) {
     EXPECT_EQ(view->PidCombo()->currentIndex(), 0);
 }
 
-TEST_F(GraphViewTest, ALongLoadIsReadInSlicesAndShowsEightArgumentsAtATime) {
-    StoreEleven();
+// Eleven results of eleven patients on ten days at 12:00; the last two at the
+// same date and time.
+TEST_F(GraphViewTest, ALongLoadIsReadInSlicesAndNeverLeftHalfReadWhenInterrupted) {
+    std::vector<Row> rows = Daily(std::vector<std::string>(11, "070"));
+    rows[10].date = "20120310";
+    rows[10].value = "080";
+    Store(rows);
     Open(3, 5);
     // The first rows show at once; the rest is still to come.
     EXPECT_EQ(Shown(), "points 3, drawn 3, pid items 4, search 0, loading");
@@ -288,10 +276,7 @@ TEST_F(GraphViewTest, ALongLoadIsReadInSlicesAndShowsEightArgumentsAtATime) {
     EXPECT_NE(LoadPlan().find("INDEX"), std::string::npos) << LoadPlan();
     view->OnPeriodSelected(2);
     EXPECT_EQ(LoadPlan().find("TEMP B-TREE"), std::string::npos) << LoadPlan();
-}
 
-TEST_F(GraphViewTest, ALoadInterruptedPartWayIsNeverLeftHalfRead) {
-    StoreEleven();
     // A search reads the whole patient list first: the list it keeps is whole.
     Open(3, 5);
     SelectPid("P02");
@@ -321,11 +306,8 @@ TEST_F(GraphViewTest, ALoadInterruptedPartWayIsNeverLeftHalfRead) {
     db.DatabaseReady = 0;
     DrainLoad();
     EXPECT_EQ(view->Points().size(), 3u);
-}
 
-TEST_F(GraphViewTest, WithoutADatabaseTheChartIsEmptyAndPickersStartToday) {
-    db.Close();
-    db.DatabaseReady = 0;
+    // Without a database the chart is empty and the pickers start today.
     Open();
     EXPECT_EQ(Shown(), "points 0, drawn 0, pid items 1, search 0");
     EXPECT_EQ(view->StartPicker()->date(), QDate(2024, 3, 15));

@@ -13,6 +13,7 @@
 #include "tests/support/logging_view_host.h"
 #include "tests/support/sql_rows.h"
 #include "tests/support/temp_dir.h"
+#include "tests/views/list_texts.h"
 #include "views/download_sources.h"
 #include "views/download_view.h"
 #include "views/settings_dlg.h"
@@ -20,7 +21,7 @@
 namespace tav {
 namespace {
 
-using Texts = std::vector<std::string>;
+using test::Texts;
 
 // The view's host, with a row source and formatter that mark each cell with the
 // rule that made it.
@@ -41,8 +42,8 @@ struct FakeHost : test::LoggingViewHost, ResultRowSource, ResultCellFormatter {
     std::vector<ResultRowTexts> rows;
 };
 
-ResultRowTexts Row(const std::string& pid, const std::string& date = "20240315") {
-    return {date, "2105", "0" + pid, pid, "op" + pid, "eq" + pid, "name"};
+ResultRowTexts Row(const std::string& pid) {
+    return {"20240315", "2105", "0" + pid, pid, "op" + pid, "eq" + pid, "name"};
 }
 
 class DownloadViewTest : public ::testing::Test {
@@ -67,12 +68,7 @@ class DownloadViewTest : public ::testing::Test {
     }
     void Click(int id) { Control(view_.get(), id)->click(); }
 
-    Texts Cells(int row) {
-        Texts cells;
-        for (int c = 0; c < view_->List().ColumnCount(); ++c)
-            cells.push_back(view_->List().CellText(row, c).toStdString());
-        return cells;
-    }
+    Texts Cells(int row) { return test::RowTexts(view_->List(), row); }
 
     test::TempDir out_;
     QSettings profile_{QString::fromStdString(out_.File("profile.ini")), QSettings::IniFormat};
@@ -87,21 +83,18 @@ class DownloadViewTest : public ::testing::Test {
     std::unique_ptr<CHbA1c720DownLoadView> view_;
 };
 
-TEST_F(DownloadViewTest, ManualFillReplacesTheListShowingEveryIdByteAndWideningCutColumns) {
+TEST_F(DownloadViewTest, ManualFillShowsEveryIdByteWideningCutColumnsWhoseLayoutIsKept) {
     const std::string id = "81244447654321";
-    host_.rows = {Row(id), Row("2", "20240314"), Row("3")};
+    host_.rows = {Row(id), Row("2"), Row("3")};
     host_.rows[2][rescol::kPid] = "AB\351";                // not UTF-8
     host_.rows[2][rescol::kOpid] = "OP\033\342\200\2561";  // escape, right-to-left override
     std::vector<int> before;
     for (int c = 0; c < 7; ++c) before.push_back(view_->List().ColumnWidth(c));
-    ListTextTable stale(7);
-    stale.AddRow({"9", "old"});
-    view_->List().AppendRows(stale);
+    test::AppendTexts(view_->List(), {{"9", "old"}});
     view_->FillDownloadList();
     ASSERT_EQ(view_->List().RowCount(), 3);
     EXPECT_EQ(Cells(0), (Texts{"1", "D20240315/2105", "T2105/20240315", "R0" + id, id, "op" + id,
                                "eq" + id}));
-    EXPECT_EQ(view_->List().CellText(1, 1), "D20240314/2105");
     // Ids show every stored byte and no control character.
     EXPECT_EQ(Cells(2), (Texts{"3", "D20240315/2105", "T2105/20240315", "R03", "ABé",
                                "OP⟨1B⟩⟨202E⟩1", "eq3"}));
@@ -115,16 +108,18 @@ TEST_F(DownloadViewTest, ManualFillReplacesTheListShowingEveryIdByteAndWideningC
                   metrics.horizontalAdvance(view_->List().CellText(0, c)))
             << c;
     }
+    // The layout is saved when the view goes and restored with the next one.
+    EXPECT_FALSE(view_->List().SetColumnVisible(0, false)) << "No. is fixed";
+    view_->List().SetColumnVisible(5, false);
+    view_.reset();
+    view_ = MakeView();
+    EXPECT_FALSE(view_->List().IsColumnVisible(5));
+    EXPECT_EQ(view_->List().ColumnOrder().back(), 5);
 }
 
 TEST_F(DownloadViewTest, NavigationButtonsActOnlyWhenTheViewMayBeLeft) {
-    struct Case {
-        const char* name;
-        int autoMode, downloadState;
-        bool progress;
-        int button;
-        Texts log;
-    } cases[] = {
+    // The case, AutoMode, DownloadState, the progress dialog showing, the button and the log.
+    const std::tuple<const char*, int, int, bool, int, Texts> cases[] = {
         {"home when idle", 0, -1, false, dlid::kHome, {"cmd 1"}},
         {"list when idle", 0, -1, false, dlid::kAllData, {"cmd 3"}},
         {"graph when idle", 0, -1, false, dlid::kGraph, {"cmd 4"}},
@@ -134,13 +129,13 @@ TEST_F(DownloadViewTest, NavigationButtonsActOnlyWhenTheViewMayBeLeft) {
         {"list in automatic mode", 1, -1, false, dlid::kAllData, {}},
         {"new download in automatic mode", 1, -1, false, dlid::kDownload, {}},
     };
-    for (const Case& c : cases) {
+    for (const auto& [name, autoMode, downloadState, progress, button, log] : cases) {
         host_.log.clear();
-        host_.link.AutoMode = c.autoMode;
-        host_.link.DownloadState = c.downloadState;
-        host_.progressVisible = c.progress;
-        Click(c.button);
-        EXPECT_EQ(host_.log, c.log) << c.name;
+        host_.link.AutoMode = autoMode;
+        host_.link.DownloadState = downloadState;
+        host_.progressVisible = progress;
+        Click(button);
+        EXPECT_EQ(host_.log, log) << name;
     }
 }
 
@@ -182,15 +177,6 @@ TEST_F(DownloadViewTest, ModeButtonSwitchesBothWaysAndAutomaticFillsAppend) {
     host_.log.clear();
     view_->OnActivateView();  // rescans in manual mode
     EXPECT_EQ(host_.log, Texts{"signal 2"});
-}
-
-TEST_F(DownloadViewTest, ColumnLayoutIsSavedWhenTheViewGoesAndRestoredWithTheNextOne) {
-    EXPECT_FALSE(view_->List().SetColumnVisible(0, false)) << "No. is fixed";
-    view_->List().SetColumnVisible(5, false);
-    view_.reset();
-    view_ = MakeView();
-    EXPECT_FALSE(view_->List().IsColumnVisible(5));
-    EXPECT_EQ(view_->List().ColumnOrder().back(), 5);
 }
 
 TEST_F(DownloadViewTest, ExportAsksItsQuestionAndReturnsToTheDataFolderButNotInAutomaticMode) {
@@ -278,7 +264,7 @@ class SettingsDialogTest : public DownloadViewTest {
     SettingsCellFormatter cells_{settings_};
 };
 
-TEST_F(SettingsDialogTest, CloseChangesNothingAndSavedChoicesShowInTheDownloadListCells) {
+TEST_F(SettingsDialogTest, CloseChangesNothingSavedChoicesShowInTheCellsAndFileValuesAsRead) {
     auto closed = Open();
     const std::string before = test::ReadWholeFile(SettingsFilePath(home_.path()));
     Control<QRadioButton>(closed.get(), setid::kMmol)->click();
@@ -302,11 +288,9 @@ TEST_F(SettingsDialogTest, CloseChangesNothingAndSavedChoicesShowInTheDownloadLi
     EXPECT_EQ(std::vector<int>({stored.unit, stored.Date, stored.time}),
               (std::vector<int>{1, 2, 0}));
     EXPECT_EQ(Control<QLabel>(dialog.get(), setid::kHighUnit)->text(), "mmol/mol");
-}
 
-TEST_F(SettingsDialogTest, ValuesOutsideTheChoicesCheckNothingAndSaveAsTheFallbacks) {
     // unit, Date and time missing from the file read as -1.
-    auto dialog = Open("[SETTING VALUE]\r\nhigh=2.4\r\nlow=5.0\r\nName=Dr \xE9\r\n");
+    dialog = Open("[SETTING VALUE]\r\nhigh=2.4\r\nlow=5.0\r\nName=Dr \xE9\r\n");
     EXPECT_TRUE(Checked(dialog.get()).empty());
     EXPECT_EQ(Control<QLineEdit>(dialog.get(), setid::kHigh)->text(), "2.4");
     EXPECT_EQ(Control<QLineEdit>(dialog.get(), setid::kName)->text(), "Dr \uFFFD");
@@ -314,19 +298,17 @@ TEST_F(SettingsDialogTest, ValuesOutsideTheChoicesCheckNothingAndSaveAsTheFallba
     const AppSettings s = Stored();  // "%" was not checked; a hidden text keeps its bytes
     EXPECT_EQ(std::tuple(s.unit, s.Date, s.time, s.high, s.low, s.Name, s.Hospital),
               std::tuple(1, 2, 1, 2.4f, 5.0f, std::string("Dr \xE9"), std::string("-1")));
-}
 
-TEST_F(SettingsDialogTest, LimitsShowInTheUnitTheyWereOpenedInAndComeBackInPercent) {
-    auto dialog = Open("[SETTING VALUE]\r\nunit=1\r\nDate=0\r\ntime=1\r\nhigh=2.4\r\nlow=6.5\r\n");
+    // Limits show in the unit the dialog opened in and come back in percent.
+    dialog = Open("[SETTING VALUE]\r\nunit=1\r\nDate=0\r\ntime=1\r\nhigh=2.4\r\nlow=6.5\r\n");
     EXPECT_EQ(Control<QLineEdit>(dialog.get(), setid::kHigh)->text(), "2.7");
-    EXPECT_EQ(Control<QLineEdit>(dialog.get(), setid::kLow)->text(),
-              QString::fromStdString(LimitToDisplay(6.5f, 1)));
+    EXPECT_EQ(Control<QLineEdit>(dialog.get(), setid::kLow)->text(), "47.5");
     EXPECT_FALSE(Control<QWidget>(dialog.get(), setid::kHigh)->isVisibleTo(dialog.get()));
     EXPECT_FALSE(Control<QWidget>(dialog.get(), setid::kPhysicianGroup)->isVisibleTo(dialog.get()));
     Control<QRadioButton>(dialog.get(), setid::kPercent)->click();  // the edits stay mmol/mol
     dialog->OnSave();
-    const AppSettings s = Stored();
-    EXPECT_EQ(std::tuple(s.high, s.low, s.unit), std::tuple(2.4f, 6.5f, 0));
+    const AppSettings limits = Stored();
+    EXPECT_EQ(std::tuple(limits.high, limits.low, limits.unit), std::tuple(2.4f, 6.5f, 0));
 }
 
 }  // namespace

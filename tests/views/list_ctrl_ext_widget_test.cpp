@@ -7,8 +7,10 @@
 #include <QTest>
 #include <memory>
 #include <numeric>
+#include <tuple>
 
 #include "tests/support/temp_dir.h"
+#include "tests/views/list_texts.h"
 #include "views/list_ctrl_ext.h"
 #include "views/result_list_columns.h"
 
@@ -18,13 +20,8 @@ namespace {
 TEST(ListSort, EachCompareTypeOrdersTheTexts) {
     using Cells = std::vector<std::string>;
     using Order = std::vector<uint32_t>;
-    struct Case {
-        const char* name;
-        int type;
-        bool ascending;
-        Cells cells;
-        Order order;
-    } cases[] = {
+    // What the case shows, the compare type, the direction, the cells and their sorted order.
+    const std::tuple<const char*, int, bool, Cells, Order> cases[] = {
         {"integer reads the leading number, ties keep their order", kCompareInteger, true,
          Cells{"6.9 %", "10.0 %", "6.5 %", "-3", "x"}, Order{3, 4, 0, 2, 1}},
         {"integer descending keeps ties stable", kCompareInteger, false,
@@ -43,13 +40,13 @@ TEST(ListSort, EachCompareTypeOrdersTheTexts) {
          Cells{"2024-03-15", "2023-01-02 10:00", "junk"}, Order{2, 1, 0}},
         {"type 0 leaves the order alone", kCompareNone, true, Cells{"b", "a"}, Order{0, 1}},
     };
-    for (const Case& c : cases) {
+    for (const auto& [name, type, ascending, cells, sorted] : cases) {
         ListTextTable table(1);
-        for (const std::string& cell : c.cells) table.AddRow({cell});
-        Order order(c.cells.size());
+        for (const std::string& cell : cells) table.AddRow({cell});
+        Order order(cells.size());
         std::iota(order.begin(), order.end(), 0u);
-        SortRowOrder(table, 0, c.type, c.ascending, order);
-        EXPECT_EQ(order, c.order) << c.name;
+        SortRowOrder(table, 0, type, ascending, order);
+        EXPECT_EQ(order, sorted) << name;
     }
 }
 
@@ -67,19 +64,6 @@ class ListCtrlTest : public ::testing::Test {
         list->resize(900, 400);
         list->show();
         return list;
-    }
-
-    static void AddRows(CListCtrlExt& list, const std::vector<std::vector<std::string>>& rows) {
-        ListTextTable table(list.ColumnCount());
-        for (const auto& row : rows) table.AddRow(row);
-        list.AppendRows(table);
-    }
-
-    static std::vector<std::string> Column(const CListCtrlExt& list, int column) {
-        std::vector<std::string> texts;
-        for (int r = 0; r < list.RowCount(); ++r)
-            texts.push_back(list.CellText(r, column).toStdString());
-        return texts;
     }
 
     static void ClickHeader(CListCtrlExt& list, int column) {
@@ -128,24 +112,25 @@ int DrawnArrow(QHeaderView* header, int column) {
 TEST_F(ListCtrlTest, HeaderClicksSortAscendingWithAnUpArrowThenDescendingWithADownArrow) {
     auto list = MakeList();
     QHeaderView* header = list->horizontalHeader();
-    AddRows(*list, {{"1", "", "", "6.9 %"}, {"2", "", "", "10.0 %"}, {"3", "", "", "6.5 %"}});
+    test::AppendTexts(*list,
+                      {{"1", "", "", "6.9 %"}, {"2", "", "", "10.0 %"}, {"3", "", "", "6.5 %"}});
     list->SelectRow(2);  // the 6.5 % row
     EXPECT_EQ(DrawnArrow(header, 3), 0);
 
     ClickHeader(*list, 3);
-    EXPECT_EQ(Column(*list, 0), (std::vector<std::string>{"1", "3", "2"}));
+    EXPECT_EQ(test::ColumnTexts(*list, 0), (test::Texts{"1", "3", "2"}));
     EXPECT_TRUE(list->SortAscending());
     EXPECT_EQ(DrawnArrow(header, 3), 1);
     EXPECT_EQ(DrawnArrow(header, 1), 0);
     EXPECT_EQ(list->currentIndex().row(), 1) << "the focused row moves with the sort";
 
     ClickHeader(*list, 3);
-    EXPECT_EQ(Column(*list, 0), (std::vector<std::string>{"2", "1", "3"}));
+    EXPECT_EQ(test::ColumnTexts(*list, 0), (test::Texts{"2", "1", "3"}));
     EXPECT_FALSE(list->SortAscending());
     EXPECT_EQ(DrawnArrow(header, 3), -1);
 
     ClickHeader(*list, 0);
-    EXPECT_EQ(Column(*list, 0), (std::vector<std::string>{"1", "2", "3"}));
+    EXPECT_EQ(test::ColumnTexts(*list, 0), (test::Texts{"1", "2", "3"}));
     EXPECT_EQ(list->SortColumn(), 0);
     list->DeleteAllRows();  // takes the arrow away; the saved layout keeps the sort
     EXPECT_EQ(DrawnArrow(header, 0), 0);
@@ -186,27 +171,25 @@ TEST_F(ListCtrlTest, EqualLeadingNumbersAreOrderedByTheWholeCell) {
         int DateKey(const std::string& cell) const override { return ListDateKey(cell, 2); }
     } formatter;
     SetResultColumnSort(*list, formatter);
-    AddRows(*list, {{"1", "15-03-2024", "09:30 PM", "6.9 %", "P2"},
-                    {"2", "15-01-2024", "09:05 AM", "< 4 %", "P10"},
-                    {"3", "02-05-2025", "10:00 AM", "6.5 %", "A1"},
-                    {"4", "15-03-2023", "09:30 AM", "> 14 %", "0042"},
-                    {"5", "15-06-2024", "09:05 PM", "10.0 %", "42"}});
+    test::AppendTexts(*list, {{"1", "15-03-2024", "09:30 PM", "6.9 %", "P2"},
+                              {"2", "15-01-2024", "09:05 AM", "< 4 %", "P10"},
+                              {"3", "02-05-2025", "10:00 AM", "6.5 %", "A1"},
+                              {"4", "15-03-2023", "09:30 AM", "> 14 %", "0042"},
+                              {"5", "15-06-2024", "09:05 PM", "10.0 %", "42"}});
     using Rows = std::vector<std::string>;
-    const struct {
-        int column;
-        Rows ascending;
-    } cases[] = {
+    const std::pair<int, Rows> cases[] = {
+        // the column and its rows in ascending order
         {1, Rows{"3", "4", "2", "1", "5"}},  // day first: equal days by the whole date
         {2, Rows{"2", "4", "5", "1", "3"}},  // equal hours by the 12-hour clock
         {3, Rows{"2", "4", "3", "1", "5"}},  // bounds have no leading number
         {4, Rows{"3", "2", "1", "4", "5"}},  // ids as text
     };
-    for (const auto& c : cases) {
-        list->SortByColumn(c.column, true);
-        EXPECT_EQ(Column(*list, 0), c.ascending) << "column " << c.column;
-        list->SortByColumn(c.column, true);
-        EXPECT_EQ(Column(*list, 0), Rows(c.ascending.rbegin(), c.ascending.rend()))
-            << "column " << c.column << " descending";
+    for (const auto& [column, ascending] : cases) {
+        list->SortByColumn(column, true);
+        EXPECT_EQ(test::ColumnTexts(*list, 0), ascending) << "column " << column;
+        list->SortByColumn(column, true);
+        EXPECT_EQ(test::ColumnTexts(*list, 0), Rows(ascending.rbegin(), ascending.rend()))
+            << "column " << column << " descending";
     }
 }
 
@@ -234,10 +217,10 @@ TEST_F(ListCtrlTest, ColumnLayoutSurvivesARecreationOfTheControl) {
     EXPECT_EQ(list->SortColumn(), 3);
     EXPECT_FALSE(list->SortAscending());
     // The next click on the restored column flips it to ascending.
-    AddRows(*list, {{"1", "", "", "7"}, {"2", "", "", "5"}});
+    test::AppendTexts(*list, {{"1", "", "", "7"}, {"2", "", "", "5"}});
     list->SortByColumn(3, true);
     EXPECT_TRUE(list->SortAscending());
-    EXPECT_EQ(Column(*list, 0), (std::vector<std::string>{"2", "1"}));
+    EXPECT_EQ(test::ColumnTexts(*list, 0), (test::Texts{"2", "1"}));
 
     // A column hidden when the layout was saved comes back at its default width.
     ASSERT_TRUE(list->SetColumnVisible(6, true));
@@ -247,22 +230,20 @@ TEST_F(ListCtrlTest, ColumnLayoutSurvivesARecreationOfTheControl) {
 TEST_F(ListCtrlTest, BrokenSavedLayoutsAreIgnoredFromThePointOfFailure) {
     const std::vector<int> identity{0, 1, 2, 3, 4, 5, 6}, swapped{0, 2, 1, 3, 4, 5, 6};
     const std::vector<int> nines(7, 9), shown(7, 1);
-    struct Case {
-        const char* name;
-        int count;
-        std::vector<int> order, widths, expectOrder;
-    } cases[] = {
+    // What the case shows, the saved count, order and widths, and the order applied.
+    using Ints = std::vector<int>;
+    const std::tuple<const char*, int, Ints, Ints, Ints> cases[] = {
         {"a different column count applies nothing", 6, swapped, nines, identity},
         {"an order with a column twice is rejected", 7, {0, 1, 2, 3, 4, 5, 5}, nines, identity},
         {"an order entry out of range is rejected", 7, {0, 1, 2, 3, 4, 5, 7}, nines, identity},
         {"a short width array keeps the order but not the widths", 7, swapped, {9, 9, 9}, swapped},
     };
-    for (const Case& c : cases) {
-        SaveLayout(c.count, c.order, c.widths, shown);
+    for (const auto& [name, count, order, widths, applied] : cases) {
+        SaveLayout(count, order, widths, shown);
         auto list = MakeList();
-        EXPECT_FALSE(list->LoadColumnState()) << c.name;
-        EXPECT_EQ(list->ColumnOrder(), c.expectOrder) << c.name;
-        EXPECT_EQ(list->ColumnWidth(1), 120) << c.name;
+        EXPECT_FALSE(list->LoadColumnState()) << name;
+        EXPECT_EQ(list->ColumnOrder(), applied) << name;
+        EXPECT_EQ(list->ColumnWidth(1), 120) << name;
     }
 }
 
@@ -276,7 +257,7 @@ TEST_F(ListCtrlTest, SavedLayoutCannotHideTheFixedColumn) {
     EXPECT_EQ(list->ColumnOrder(), (std::vector<int>{0, 1, 2, 4, 6, 3, 5}));
 }
 
-TEST_F(ListCtrlTest, ColumnMenuShowsFixedColumnGreyAndTogglesTheOthers) {
+TEST_F(ListCtrlTest, ColumnMenuTogglesAllButTheFixedColumnAndHiddenColumnsStayLast) {
     auto list = MakeList();
     std::unique_ptr<QMenu> menu(list->CreateColumnMenu(nullptr));
     ASSERT_TRUE(menu);
@@ -298,20 +279,18 @@ TEST_F(ListCtrlTest, ColumnMenuShowsFixedColumnGreyAndTogglesTheOthers) {
     EXPECT_EQ(list->ColumnWidth(2), 100);
     EXPECT_EQ(list->ColumnOrder(), (std::vector<int>{0, 1, 2, 3, 4, 5, 6}));
 
-    // Without a fixed column there is no menu.
-    CListCtrlExt plain(5, profile_);
-    plain.InsertColumn(0, "A", Qt::AlignLeft, 40);
-    EXPECT_EQ(plain.CreateColumnMenu(nullptr), nullptr);
-}
-
-TEST_F(ListCtrlTest, DraggingAColumnBehindAHiddenOneKeepsTheHiddenOneLast) {
-    auto list = MakeList();
+    // A column dragged behind a hidden one leaves the hidden one last.
     list->SetColumnVisible(6, false);
     QHeaderView* header = list->horizontalHeader();
     header->moveSection(header->visualIndex(1), 6);  // Date dropped after the hidden Note
     EXPECT_EQ(list->ColumnOrder().back(), 1);
     QCoreApplication::processEvents();  // the repair runs after the drop
     EXPECT_EQ(list->ColumnOrder(), (std::vector<int>{0, 2, 3, 4, 5, 1, 6}));
+
+    // Without a fixed column there is no menu.
+    CListCtrlExt plain(5, profile_);
+    plain.InsertColumn(0, "A", Qt::AlignLeft, 40);
+    EXPECT_EQ(plain.CreateColumnMenu(nullptr), nullptr);
 }
 
 TEST_F(ListCtrlTest, DividerDoubleClickFitsTheWidestCellInSmallAndLargeLists) {
