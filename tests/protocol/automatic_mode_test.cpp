@@ -40,10 +40,6 @@ class AutomaticMode : public ::testing::Test {
     bool RunToStep(int step, int64_t limitMs) {
         return rig.RunUntil([&] { return rig.state.AutoStep == step; }, limitMs);
     }
-    bool Shown(const std::string& text) const {
-        const auto& log = rig.host.progressLog;
-        return std::find(log.begin(), log.end(), text) != log.end();
-    }
     int Signals(int event) const {
         return static_cast<int>(
             std::count(rig.host.signals.begin(), rig.host.signals.end(), event));
@@ -109,14 +105,14 @@ TEST_F(AutomaticMode, MeasurementIsFetchedAndTheCartridgeStepsEndTheMode) {
     rig.Plug(5, &analyzer);
     rig.StartAutomatic();
     ASSERT_TRUE(RunToStep(25, 60'000));
-    EXPECT_TRUE(Shown(text::kAwaitingMeasurement));
+    EXPECT_TRUE(rig.host.Shown(text::kAwaitingMeasurement));
     const size_t asked = rig.host.questions.size();
     rig.host.answers = {false};
     rig.controller.OnModeButton();  // still waiting: the user is asked
     EXPECT_EQ(rig.host.questions.size(), asked + 1);
 
     ASSERT_TRUE(RunToStep(30, 60'000));
-    EXPECT_TRUE(Shown(text::kMeasurementCompleted));
+    EXPECT_TRUE(rig.host.Shown(text::kMeasurementCompleted));
     rig.controller.OnModeButton();  // past step 25 the button does nothing
     EXPECT_EQ(rig.host.questions.size(), asked + 1);
 

@@ -25,11 +25,6 @@ sim::ModelOptions Memory(std::vector<std::string> records, sim::Faults faults = 
     return options;
 }
 
-bool Shown(const ScriptedHost& host, const std::string& text) {
-    return std::find(host.progressLog.begin(), host.progressLog.end(), text) !=
-           host.progressLog.end();
-}
-
 // One manual download from the download view to its end.
 bool Download(ControllerRig& rig) {
     rig.StartManual("COM5");
@@ -53,7 +48,7 @@ TEST(ManualDownload, ThreeResultsAreFetchedAndHandedOver) {
     EXPECT_FALSE(rig.link.IsOpen());
     EXPECT_EQ(rig.controller.RequestCount(), 1);
     EXPECT_TRUE(rig.host.messages.empty());
-    EXPECT_TRUE(Shown(rig.host, text::kDataTransferred));
+    EXPECT_TRUE(rig.host.Shown(text::kDataTransferred));
     // The "SU" is judged at the second 500 ms tick after the link check (400 ms
     // after the first), then "S", 500 ms, "H" go out.
     int64_t checked = 0, requested = 0;
@@ -98,7 +93,7 @@ TEST(ManualDownload, ExchangeThatEndsEarlyShowsOneMessage) {
         EXPECT_FALSE(rig.host.TimerRunning(timer::kReceive));
         EXPECT_EQ(analyzer.Seen(sim::HostCommand::End), row.silent ? 0 : 2);
         if (!row.silent) {
-            EXPECT_TRUE(Shown(rig.host, text::kBlankProgress));
+            EXPECT_TRUE(rig.host.Shown(text::kBlankProgress));
         }
     }
 }
@@ -150,7 +145,7 @@ TEST(ManualDownload, FailedTransfersAreRetriedThenReported) {
         EXPECT_LT(requests[1] - requests[0], row.firstRetryAfterMs + 8000);
         if (row.message == text::kFail1) {
             for (const char* stall : {"Error count : 1", "Error count : 5"})
-                EXPECT_TRUE(Shown(rig.host, stall)) << stall;
+                EXPECT_TRUE(rig.host.Shown(stall)) << stall;
         }
     }
 }

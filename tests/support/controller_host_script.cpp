@@ -4,7 +4,11 @@
 
 namespace tav::test {
 
-bool ScriptedHost::AskYesNo(const std::string& text) {
+bool RecordingHost::Shown(const std::string& text) const {
+    return std::find(progressLog.begin(), progressLog.end(), text) != progressLog.end();
+}
+
+bool RecordingHost::AskYesNo(const std::string& text) {
     questions.push_back(text);
     if (answers.empty()) return defaultAnswer;
     bool answer = answers.front();
@@ -12,27 +16,26 @@ bool ScriptedHost::AskYesNo(const std::string& text) {
     return answer;
 }
 
-void ScriptedHost::ShowProgress(const std::string& text) {
+void RecordingHost::ShowProgress(const std::string& text) {
     // The dialog repaints only a changed text; record the same.
     if (text != progressText || progressLog.empty()) progressLog.push_back(text);
     progressText = text;
     progressVisible = true;
 }
 
-void ScriptedHost::ShowProgressCount(int done, int total) {
+void RecordingHost::ShowProgressCount(int done, int total) {
     const std::string shown =
         total < 1 ? "hidden" : std::to_string(done) + " of " + std::to_string(total);
     if (countLog.empty() || countLog.back() != shown) countLog.push_back(shown);
 }
 
-void ScriptedHost::ShowChecking(const std::string& text) {
+void RecordingHost::ShowChecking(const std::string& text) {
     checkingText = text;
     checkingVisible = true;
 }
 
 void ScriptedHost::StartTimer(int id, int intervalMs) {
     KillTimer(id);
-    timerLog.emplace_back(id, intervalMs);
     const uint64_t generation = nextGeneration_++;
     const int64_t due = clock_.NowMs() + intervalMs;
     auto task = clock_.ScheduleAt(due, [this, id, generation, due] { Tick(id, generation, due); });
@@ -44,7 +47,6 @@ void ScriptedHost::KillTimer(int id) {
     if (it == timers_.end()) return;
     clock_.Cancel(it->second.task);
     timers_.erase(it);
-    timerLog.emplace_back(id, 0);
 }
 
 // Ticks keep their period; ticks missed while a handler paused collapse into
@@ -60,14 +62,14 @@ void ScriptedHost::Tick(int id, uint64_t generation, int64_t due) {
         clock_.ScheduleAt(next, [this, id, generation, next] { Tick(id, generation, next); });
 }
 
-bool ScriptedHost::RunPortSelect(std::string& selectedLabel) {
-    if (onPortSelect) return onPortSelect(selectedLabel);
-    if (portChoices.empty()) return false;
-    auto choice = portChoices.front();
-    portChoices.pop_front();
-    if (!choice) return false;
-    selectedLabel = *choice;
-    return true;
+bool RecordingHost::RunPortSelect(std::string& selectedLabel) {
+    if (!portChoices.empty()) {
+        const auto choice = portChoices.front();
+        portChoices.pop_front();
+        if (!choice) return false;
+        selectedLabel = *choice;
+    }
+    return onPortSelect && onPortSelect(selectedLabel);
 }
 
 void ScriptedHost::SignalWorker(int event) {

@@ -1,5 +1,6 @@
-// A ControllerHost for tests: records what the controller shows, answers its
-// questions from a script and runs its timers on a VirtualClock.
+// ControllerHosts for tests: they record what the controller shows and
+// answer its questions from a script. ScriptedHost runs the timers on a
+// VirtualClock; RealtimeHost (realtime_host.h) in real time.
 #pragma once
 
 #include <deque>
@@ -14,17 +15,15 @@
 
 namespace tav::test {
 
-class ScriptedHost final : public ControllerHost {
+// Everything but the timers and the worker.
+class RecordingHost : public ControllerHost {
   public:
-    explicit ScriptedHost(VirtualClock& clock) : clock_(clock) {}
-
     // Where timer ticks go (the controller's OnTimer).
     std::function<void(int)> onTimer;
-    // What SignalWorker starts; it runs from the clock loop right after the
-    // current handler, as a worker would. Unset: only recorded.
+    // What SignalWorker starts. Unset: only recorded.
     std::function<void(int)> onWorker;
-    // The port-select dialog: returns false for Cancel. Unset: answers from
-    // portChoices, Cancel when that is empty.
+    // The port-select dialog, given the next of portChoices when there is
+    // one: sets the line up and the label; false (or unset) is Cancel.
     std::function<bool(std::string&)> onPortSelect;
 
     // Script.
@@ -37,7 +36,6 @@ class ScriptedHost final : public ControllerHost {
     std::vector<std::string> questions;
     std::vector<std::string> progressLog;  // every text the progress dialog took
     std::string progressText;
-    std::string buttonText;
     bool progressVisible = false;
     std::vector<std::string> countLog;  // every change of the bar, "n of N" or "hidden"
     int newResults = -1;                // the new-results line; -1 hidden
@@ -45,14 +43,10 @@ class ScriptedHost final : public ControllerHost {
     bool checkingVisible = false;
     std::vector<int> signals;
     std::map<int, std::string> panes;
-    std::vector<std::pair<int, int>> timerLog;  // (id, interval) started, (id, 0) killed
     int view = 0;
     int downloadRefreshes = 0;
-    int listClears = 0;
-    bool portSelectOpen = false;
-    int portSelectRefreshes = 0;
 
-    bool TimerRunning(int id) const { return timers_.count(id) != 0; }
+    bool Shown(const std::string& text) const;
     // The user closes the dialogs.
     void CloseProgress() { progressVisible = false; }
     void CloseChecking() { checkingVisible = false; }
@@ -61,23 +55,33 @@ class ScriptedHost final : public ControllerHost {
     bool AskYesNo(const std::string& text) override;
     void ShowProgress(const std::string& text) override;
     void HideProgress() override { progressVisible = false; }
-    void SetProgressButtonText(const std::string& text) override { buttonText = text; }
+    void SetProgressButtonText(const std::string&) override {}
     bool ProgressVisible() const override { return progressVisible; }
     void ShowProgressCount(int done, int total) override;
     void ShowNewResults(int count) override { newResults = count; }
     void ShowChecking(const std::string& text) override;
     void HideChecking() override { checkingVisible = false; }
     bool CheckingVisible() const override { return checkingVisible; }
-    void StartTimer(int id, int intervalMs) override;
-    void KillTimer(int id) override;
     void ShowView(int v) override { view = v; }
     int CurrentView() const override { return view; }
     void RefreshDownloadView() override { ++downloadRefreshes; }
-    void ClearDownloadList() override { ++listClears; }
+    void ClearDownloadList() override {}
     void SetStatusPane(int pane, const std::string& text) override { panes[pane] = text; }
     bool RunPortSelect(std::string& selectedLabel) override;
-    bool PortSelectOpen() const override { return portSelectOpen; }
-    void RefreshPortSelect() override { ++portSelectRefreshes; }
+    bool PortSelectOpen() const override { return false; }
+    void RefreshPortSelect() override {}
+};
+
+class ScriptedHost final : public RecordingHost {
+  public:
+    explicit ScriptedHost(VirtualClock& clock) : clock_(clock) {}
+
+    bool TimerRunning(int id) const { return timers_.count(id) != 0; }
+
+    void StartTimer(int id, int intervalMs) override;
+    void KillTimer(int id) override;
+    // onWorker runs from the clock loop right after the current handler, as
+    // a worker would.
     void SignalWorker(int event) override;
 
   private:

@@ -9,27 +9,8 @@ RealtimeHost::RealtimeHost(Clock& clock, QueueHandoff& handoff) : clock_(clock),
     handoff_.BindToCurrentThread();
 }
 
-bool RealtimeHost::Shown(const std::string& text) const {
-    return std::find(progressLog.begin(), progressLog.end(), text) != progressLog.end();
-}
-
-bool RealtimeHost::AskYesNo(const std::string& text) {
-    questions.push_back(text);
-    return answer;
-}
-
-void RealtimeHost::ShowProgress(const std::string& text) {
-    if (text != progressText || progressLog.empty()) progressLog.push_back(text);
-    progressText = text;
-    progressVisible_ = true;
-}
-
 void RealtimeHost::StartTimer(int id, int intervalMs) {
     timers_[id] = Timer{nextGeneration_++, intervalMs, clock_.NowMs() + intervalMs};
-}
-
-bool RealtimeHost::RunPortSelect(std::string& selectedLabel) {
-    return onPortSelect && onPortSelect(selectedLabel);
 }
 
 void RealtimeHost::SignalWorker(int event) {
@@ -57,12 +38,6 @@ int64_t RealtimeHost::FireDueTimers() {
     for (const auto& [id, t] : timers_)
         wait = std::min(wait, std::max<int64_t>(0, t.dueMs - after));
     return wait;
-}
-
-void RealtimeHost::PumpOnce(int ms) {
-    handoff_.Pump();
-    const int64_t untilTimer = FireDueTimers();
-    handoff_.PumpOne(static_cast<int>(std::min<int64_t>(ms, untilTimer)));
 }
 
 bool RealtimeHost::RunUntil(const std::function<bool()>& done, int timeoutMs) {

@@ -38,8 +38,6 @@ class SimLink final : public SerialLink {
     // Records.
     std::string written;              // every byte written while open
     std::vector<std::string> opened;  // devices opened, in order
-    int purges = 0;
-    std::string openError = "No such file or directory";
 
     void SetPortDeviceName(const std::string& name) override { device_ = name; }
     std::string PortDeviceName() const override { return device_; }
