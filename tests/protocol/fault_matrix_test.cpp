@@ -18,7 +18,6 @@
 #include <atomic>
 #include <chrono>
 #include <numeric>
-#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -140,11 +139,7 @@ class Rig : RigParts, public SimDownloadRig {
     // sequence on to the cartridge steps.
     bool AutoMeasurement() {
         const size_t decodes = Decodes() + 1;
-        host.messages.clear();
-        state.AutoMode = 1;
-        state.LinkPhase = 1;
-        controller.OnLinkCommand(cmd::kOpenNextPort);
-        if (!serial.IsOpen()) return false;
+        if (!OpenAutomatic()) return false;
         controller.OnLinkCommand(cmd::kGreeting);
         if (!host.RunUntil([&] { return state.HandshakeSeen == 1; }, kDownloadMs)) return false;
         state.ReplyLetters.clear();
@@ -165,11 +160,7 @@ class Rig : RigParts, public SimDownloadRig {
     // 6). The analyzer finishes a measurement once the sequence waits for it.
     // While the line is quiet the clock jumps a second at a time.
     bool AutoSequenceBackToWaiting(std::vector<int>& steps) {
-        host.messages.clear();
-        state.AutoMode = 1;
-        state.LinkPhase = 1;
-        controller.OnLinkCommand(cmd::kOpenNextPort);
-        if (!serial.IsOpen()) return false;
+        if (!OpenAutomatic()) return false;
         state.AutoStep = 10;
         host.StartTimer(timer::kAuto, 1000);
         auto jump = JumpWhenQuiet(1000, [] { return true; });
@@ -189,18 +180,23 @@ class Rig : RigParts, public SimDownloadRig {
     std::vector<std::string> MainRows() { return Rows(db.MainDbPath, "HospitalTlb"); }
 
   private:
+    // Automatic mode with the analyzer's port open, as the sequence opens it.
+    bool OpenAutomatic() {
+        host.messages.clear();
+        state.AutoMode = 1;
+        state.LinkPhase = 1;
+        controller.OnLinkCommand(cmd::kOpenNextPort);
+        return serial.IsOpen();
+    }
+
     int sims_ = 0;
 };
 
 // At the analyzer's real line speed and on the real clock: about 4.5 s of
 // data on the wire. The same memory again stores nothing and says so.
 TEST(EndToEndDownload, HundredResultsAtLineSpeedAreStoredExactlyAndARepeatStoresNothing) {
-    sim::GenerateOptions generate;
-    generate.count = 100;
-    generate.seed = 11;
-    generate.tilted = 3;
-    generate.flagged = 2;
-    const std::vector<std::string> records = sim::GenerateRecords(generate);
+    const std::vector<std::string> records =
+        sim::GenerateRecords({.count = 100, .seed = 11, .tilted = 3, .flagged = 2});
     std::vector<std::string> expected;
     for (const std::string& r : records) {
         const DecodedRecord d = DecodeRecord(r, 1, IdDigits{});
@@ -249,10 +245,6 @@ struct FaultCase {
     int stored;
     int faulted = kFaulted;  // results in the faulted memory
 };
-
-void PrintTo(const FaultCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 const std::string kRefused = std::string(kRecordCheckFailText) + "\r\n" + kDownloadAgainText;
 
@@ -319,10 +311,6 @@ struct AutoCase {
     // already unanswered); -1: the frame comes whole.
     int requests;
 };
-
-void PrintTo(const AutoCase& c, std::ostream* os) {
-    *os << c.name;
-}
 
 class AutomaticFaults : public ::testing::TestWithParam<AutoCase> {};
 

@@ -53,6 +53,7 @@ size_t SimLink::Write(const uint8_t* data, size_t count) {
     AnalyzerPeer* peer = Peer();
     for (size_t i = 0; i < count; ++i) {
         written.push_back(static_cast<char>(data[i]));
+        writtenAt.push_back(clock_.NowMs());
         if (peer) peer->OnHostByte(data[i], clock_.NowMs());
     }
     Schedule();

@@ -37,6 +37,7 @@ class SimLink final : public SerialLink {
 
     // Records.
     std::string written;              // every byte written while open
+    std::vector<int64_t> writtenAt;   // the time of each
     std::vector<std::string> opened;  // devices opened, in order
 
     void SetPortDeviceName(const std::string& name) override { device_ = name; }
