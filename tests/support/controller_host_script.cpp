@@ -34,32 +34,33 @@ void RecordingHost::ShowChecking(const std::string& text) {
     checkingVisible = true;
 }
 
-void ScriptedHost::StartTimer(int id, int intervalMs) {
-    KillTimer(id);
-    const uint64_t generation = nextGeneration_++;
+void RecordingHost::StartTimer(int id, int intervalMs) {
     const int64_t due = clock_.NowMs() + intervalMs;
-    auto task = clock_.ScheduleAt(due, [this, id, generation, due] { Tick(id, generation, due); });
-    timers_[id] = Timer{generation, intervalMs, task};
-}
-
-void ScriptedHost::KillTimer(int id) {
-    auto it = timers_.find(id);
-    if (it == timers_.end()) return;
-    clock_.Cancel(it->second.task);
-    timers_.erase(it);
+    timers_[id] = Timer{nextGeneration_++, intervalMs, due};
+    WakeAt(due);
 }
 
 // Ticks keep their period; ticks missed while a handler paused collapse into
-// one, as queued timer messages do.
-void ScriptedHost::Tick(int id, uint64_t generation, int64_t due) {
-    auto it = timers_.find(id);
-    if (it == timers_.end() || it->second.generation != generation) return;
-    if (onTimer) onTimer(id);
-    it = timers_.find(id);
-    if (it == timers_.end() || it->second.generation != generation) return;
-    const int64_t next = std::max(due + it->second.intervalMs, clock_.NowMs());
-    it->second.task =
-        clock_.ScheduleAt(next, [this, id, generation, next] { Tick(id, generation, next); });
+// one, as queued timer messages do. A handler may kill or restart any timer.
+int64_t RecordingHost::FireDueTimers() {
+    std::vector<std::pair<int, uint64_t>> due;
+    const int64_t now = clock_.NowMs();
+    for (const auto& [id, t] : timers_)
+        if (t.dueMs <= now) due.emplace_back(id, t.generation);
+    for (const auto& [id, generation] : due) {
+        auto it = timers_.find(id);
+        if (it == timers_.end() || it->second.generation != generation) continue;
+        if (onTimer) onTimer(id);
+        it = timers_.find(id);
+        if (it == timers_.end() || it->second.generation != generation) continue;
+        it->second.dueMs = std::max(it->second.dueMs + it->second.intervalMs, clock_.NowMs());
+        WakeAt(it->second.dueMs);
+    }
+    int64_t wait = 1000;
+    const int64_t after = clock_.NowMs();
+    for (const auto& [id, t] : timers_)
+        wait = std::min(wait, std::max<int64_t>(0, t.dueMs - after));
+    return wait;
 }
 
 bool RecordingHost::RunPortSelect(std::string& selectedLabel) {
@@ -74,7 +75,7 @@ bool RecordingHost::RunPortSelect(std::string& selectedLabel) {
 
 void ScriptedHost::SignalWorker(int event) {
     signals.push_back(event);
-    if (onWorker) clock_.ScheduleAt(clock_.NowMs(), [this, event] { onWorker(event); });
+    if (onWorker) virtual_.ScheduleAt(virtual_.NowMs(), [this, event] { onWorker(event); });
 }
 
 }  // namespace tav::test

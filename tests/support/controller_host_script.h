@@ -15,9 +15,11 @@
 
 namespace tav::test {
 
-// Everything but the timers and the worker.
+// Everything but the worker and the clock loop.
 class RecordingHost : public ControllerHost {
   public:
+    explicit RecordingHost(Clock& clock) : clock_(clock) {}
+
     // Where timer ticks go (the controller's OnTimer).
     std::function<void(int)> onTimer;
     // What SignalWorker starts. Unset: only recorded.
@@ -47,6 +49,7 @@ class RecordingHost : public ControllerHost {
     int downloadRefreshes = 0;
 
     bool Shown(const std::string& text) const;
+    bool TimerRunning(int id) const { return timers_.count(id) != 0; }
     // The user closes the dialogs.
     void CloseProgress() { progressVisible = false; }
     void CloseChecking() { checkingVisible = false; }
@@ -62,6 +65,8 @@ class RecordingHost : public ControllerHost {
     void ShowChecking(const std::string& text) override;
     void HideChecking() override { checkingVisible = false; }
     bool CheckingVisible() const override { return checkingVisible; }
+    void StartTimer(int id, int intervalMs) override;
+    void KillTimer(int id) override { timers_.erase(id); }
     void ShowView(int v) override { view = v; }
     int CurrentView() const override { return view; }
     void RefreshDownloadView() override { ++downloadRefreshes; }
@@ -70,31 +75,40 @@ class RecordingHost : public ControllerHost {
     bool RunPortSelect(std::string& selectedLabel) override;
     bool PortSelectOpen() const override { return false; }
     void RefreshPortSelect() override {}
-};
 
-class ScriptedHost final : public RecordingHost {
-  public:
-    explicit ScriptedHost(VirtualClock& clock) : clock_(clock) {}
+  protected:
+    // Runs every tick that is due; returns the time until the next one, at
+    // most a second.
+    int64_t FireDueTimers();
+    // A timer falls due at `dueMs`.
+    virtual void WakeAt(int64_t /*dueMs*/) {}
 
-    bool TimerRunning(int id) const { return timers_.count(id) != 0; }
-
-    void StartTimer(int id, int intervalMs) override;
-    void KillTimer(int id) override;
-    // onWorker runs from the clock loop right after the current handler, as
-    // a worker would.
-    void SignalWorker(int event) override;
+    Clock& clock_;
 
   private:
     struct Timer {
         uint64_t generation;
         int intervalMs;
-        VirtualClock::TaskId task;
+        int64_t dueMs;
     };
-    void Tick(int id, uint64_t generation, int64_t due);
-
-    VirtualClock& clock_;
     std::map<int, Timer> timers_;
     uint64_t nextGeneration_ = 1;
+};
+
+class ScriptedHost final : public RecordingHost {
+  public:
+    explicit ScriptedHost(VirtualClock& clock) : RecordingHost(clock), virtual_(clock) {}
+
+    // onWorker runs from the clock loop right after the current handler, as
+    // a worker would.
+    void SignalWorker(int event) override;
+
+  private:
+    void WakeAt(int64_t dueMs) override {
+        virtual_.ScheduleAt(dueMs, [this] { FireDueTimers(); });
+    }
+
+    VirtualClock& virtual_;
 };
 
 }  // namespace tav::test

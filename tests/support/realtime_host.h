@@ -25,26 +25,11 @@ class RealtimeHost final : public RecordingHost {
     // real time passed; returns done(). Handed-over calls and due timer
     // ticks run in between; the loop blocks on the hand-off when idle.
     bool RunUntil(const std::function<bool()>& done, int timeoutMs);
-
-    bool TimerRunning(int id) const { return timers_.count(id) != 0; }
-    void StartTimer(int id, int intervalMs) override;
-    void KillTimer(int id) override { timers_.erase(id); }
     // onWorker runs at once, on the calling thread.
     void SignalWorker(int event) override;
 
   private:
-    struct Timer {
-        uint64_t generation;
-        int intervalMs;
-        int64_t dueMs;
-    };
-    // Runs every tick that is due; returns the real time until the next one.
-    int64_t FireDueTimers();
-
-    Clock& clock_;
     QueueHandoff& handoff_;
-    std::map<int, Timer> timers_;
-    uint64_t nextGeneration_ = 1;
 };
 
 }  // namespace tav::test
