@@ -128,8 +128,8 @@ class Rig : RigParts, public SimDownloadRig {
     bool ManualDownload() {
         return SimDownloadRig::ManualDownload(
             kDownloadMs, JumpWhenQuiet(500, [this] {
-                return host.TimerRunning(timer::kReceive) ||
-                       (host.TimerRunning(timer::kLinkCheck) && state.HandshakeSeen == 1);
+                return TimerRunning(timer::kReceive) ||
+                       (TimerRunning(timer::kLinkCheck) && state.HandshakeSeen == 1);
             }));
     }
 
@@ -141,18 +141,17 @@ class Rig : RigParts, public SimDownloadRig {
         const size_t decodes = Decodes() + 1;
         if (!OpenAutomatic()) return false;
         controller.OnLinkCommand(cmd::kGreeting);
-        if (!host.RunUntil([&] { return state.HandshakeSeen == 1; }, kDownloadMs)) return false;
+        if (!RunUntil([&] { return state.HandshakeSeen == 1; }, kDownloadMs)) return false;
         state.ReplyLetters.clear();
         state.LetterFilter = 11;
         controller.OnLinkCommand(cmd::kPurge);
         if (kill(sim->pid(), SIGUSR1) != 0) return false;
-        if (!host.RunUntil([&] { return state.ReplyLetters.rfind("SF", 0) == 0; }, kDownloadMs))
+        if (!RunUntil([&] { return state.ReplyLetters.rfind("SF", 0) == 0; }, kDownloadMs))
             return false;
         state.LinkPhase = 2;
         state.AutoStep = 100;
         controller.OnLinkCommand(cmd::kMeasurementRequest);
-        return host.RunUntil([&] { return state.AutoStep == 110 && Decodes() == decodes; },
-                             kDownloadMs);
+        return RunUntil([&] { return state.AutoStep == 110 && Decodes() == decodes; }, kDownloadMs);
     }
 
     // The automatic sequence on its own timer from the greeting on, as after a
@@ -162,9 +161,9 @@ class Rig : RigParts, public SimDownloadRig {
     bool AutoSequenceBackToWaiting(std::vector<int>& steps) {
         if (!OpenAutomatic()) return false;
         state.AutoStep = 10;
-        host.StartTimer(timer::kAuto, 1000);
+        StartTimer(timer::kAuto, 1000);
         auto jump = JumpWhenQuiet(1000, [] { return true; });
-        return host.RunUntil(
+        return RunUntil(
             [&] {
                 const int step = state.AutoStep;
                 if (steps.empty() || steps.back() != step) {
@@ -182,7 +181,7 @@ class Rig : RigParts, public SimDownloadRig {
   private:
     // Automatic mode with the analyzer's port open, as the sequence opens it.
     bool OpenAutomatic() {
-        host.messages.clear();
+        messages.clear();
         state.AutoMode = 1;
         state.LinkPhase = 1;
         controller.OnLinkCommand(cmd::kOpenNextPort);
@@ -222,11 +221,11 @@ TEST(EndToEndDownload, HundredResultsAtLineSpeedAreStoredExactlyAndARepeatStores
         EXPECT_EQ(ReadWholeFile(rig.home + "/" + kRawDataFile),
                   std::accumulate(records.begin(), records.end(), std::string()));
         EXPECT_EQ(rig.controller.RequestCount(), 1) << "no retry at line speed";
-        EXPECT_EQ(rig.host.countLog.back(), "100 of 100");
-        EXPECT_EQ(rig.host.downloadRefreshes, 1) << "refreshed only for new results";
-        EXPECT_TRUE(rig.host.messages.empty());
+        EXPECT_EQ(rig.countLog.back(), "100 of 100");
+        EXPECT_EQ(rig.downloadRefreshes, 1) << "refreshed only for new results";
+        EXPECT_TRUE(rig.messages.empty());
     }
-    EXPECT_EQ(rig.host.progressText, text::kNoNewData);
+    EXPECT_EQ(rig.progressText, text::kNoNewData);
 }
 
 // Results the first clean download stores, the faulted memory and the last
@@ -260,7 +259,7 @@ TEST_P(ManualFaults, UserIsToldAndTheNextDownloadStoresExactlyWhatIsNew) {
 
     ASSERT_TRUE(rig.StartSim(c.faulted, c.options));
     ASSERT_TRUE(rig.ManualDownload()) << "stranded\n" << rig.Trace();
-    EXPECT_EQ(rig.host.messages, c.messages) << rig.Trace();
+    EXPECT_EQ(rig.messages, c.messages) << rig.Trace();
     const std::vector<std::string> afterFault = rig.MainRows();
     EXPECT_EQ(afterFault.size(), size_t(kFirst + c.stored)) << rig.Trace();
     EXPECT_TRUE(std::includes(afterFault.begin(), afterFault.end(), first.begin(), first.end()))
@@ -268,7 +267,7 @@ TEST_P(ManualFaults, UserIsToldAndTheNextDownloadStoresExactlyWhatIsNew) {
 
     ASSERT_TRUE(rig.StartSim(kLast, {}));
     ASSERT_TRUE(rig.ManualDownload()) << rig.Trace();
-    EXPECT_TRUE(rig.host.messages.empty()) << rig.Trace();
+    EXPECT_TRUE(rig.messages.empty()) << rig.Trace();
     EXPECT_EQ(rig.Summaries().back().stored, kLast - kFirst - c.stored);
     EXPECT_EQ(rig.Summaries().back().duplicates, kFirst + c.stored);
     const std::vector<std::string> last = rig.MainRows();
@@ -322,7 +321,7 @@ TEST_P(AutomaticFaults, UserIsToldAndTheNextMeasurementIsStored) {
     ASSERT_TRUE(c.requests < 0 ? rig.AutoMeasurement() : rig.AutoSequenceBackToWaiting(steps))
         << "stranded\n"
         << rig.Trace();
-    EXPECT_EQ(rig.host.messages, c.messages) << rig.Trace();
+    EXPECT_EQ(rig.messages, c.messages) << rig.Trace();
     EXPECT_EQ(rig.MainRows().size(), size_t(c.stored));
     if (c.requests < 0) {
         EXPECT_EQ(rig.state.DownloadState, -1);
@@ -332,13 +331,13 @@ TEST_P(AutomaticFaults, UserIsToldAndTheNextMeasurementIsStored) {
         // Still responsive: the user may switch to manual mode.
         rig.controller.OnModeButton();
         EXPECT_EQ(rig.state.AutoMode, 0);
-        EXPECT_FALSE(rig.host.TimerRunning(timer::kAuto));
+        EXPECT_FALSE(rig.TimerRunning(timer::kAuto));
         rig.controller.OnLinkCommand(cmd::kClosePort);
         ASSERT_TRUE(rig.StartSim(0, {}, true));
     }
 
     ASSERT_TRUE(rig.AutoMeasurement()) << "stranded\n" << rig.Trace();
-    EXPECT_TRUE(rig.host.messages.empty()) << rig.Trace();
+    EXPECT_TRUE(rig.messages.empty()) << rig.Trace();
     const DownloadSummary next = rig.Summaries().back();
     EXPECT_EQ(next.outcome, DownloadSummary::Outcome::Stored);
     EXPECT_EQ(next.stored + next.duplicates, 1);

@@ -1,6 +1,6 @@
 // ControllerHosts for tests: they record what the controller shows and
 // answer its questions from a script. ScriptedHost runs the timers on a
-// VirtualClock; RealtimeHost (realtime_host.h) in real time.
+// VirtualClock; SimDownloadRig (sim_download_rig.h) in real time.
 #pragma once
 
 #include <deque>

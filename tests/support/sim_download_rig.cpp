@@ -2,6 +2,8 @@
 
 #include <signal.h>
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 
 #include "protocol/link_commands.h"
@@ -10,22 +12,20 @@
 namespace tav::test {
 
 SimDownloadRig::SimDownloadRig(Clock& clock, const std::string& home, std::string simProgram)
-    : clock(clock),
+    : RecordingHost(clock),
+      clock(clock),
       home(home),
       // The program is told what the last download stored, as the window is.
-      controller(state, serial, clock, host, ports, [this] { return lastStored_.load(); }),
-      channel(handoff, controller, host),
+      controller(state, serial, clock, *this, ports, [this] { return lastStored_.load(); }),
+      channel(handoff, controller, *this),
       worker(state, LinkWorkerActions{[this] { Decode(); }, {}, {}}),
       simProgram_(std::move(simProgram)),
       simHome_(home + "/analyzer-sim") {
     std::filesystem::create_directories(simHome_);
+    handoff.BindToCurrentThread();
     db.InitResultDatabase(home);
-    host.onTimer = [this](int id) { controller.OnTimer(id); };
-    host.onWorker = [this](int event) {
-        decodeSignals_ += event == ev::kDecode;
-        worker.Signal(event);
-    };
-    host.onPortSelect = [this](std::string& label) {
+    onTimer = [this](int id) { controller.OnTimer(id); };
+    onPortSelect = [this](std::string& label) {
         label = "COM7";
         serial.SetPortDeviceName(ports.device);
         return true;
@@ -59,15 +59,32 @@ void SimDownloadRig::StopSim() {
 }
 
 bool SimDownloadRig::ManualDownload(int timeoutMs, const std::function<void()>& onTurn) {
-    host.messages.clear();
+    messages.clear();
     controller.OnLinkCommand(cmd::kManualMode);  // as the scan does on the cable
-    return host.RunUntil(
+    return RunUntil(
         [&] {
             if (onTurn) onTurn();
             return state.DownloadState == -1 && Decodes() == size_t(decodeSignals_) &&
-                   !host.TimerRunning(timer::kReceive) && !host.TimerRunning(timer::kLinkCheck);
+                   !TimerRunning(timer::kReceive) && !TimerRunning(timer::kLinkCheck);
         },
         timeoutMs);
+}
+
+bool SimDownloadRig::RunUntil(const std::function<bool()>& done, int timeoutMs) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        handoff.Pump();
+        const int64_t untilTimer = FireDueTimers();
+        if (done()) return true;
+        if (std::chrono::steady_clock::now() >= end) return false;
+        handoff.PumpOne(static_cast<int>(std::min<int64_t>(20, untilTimer)));
+    }
+}
+
+void SimDownloadRig::SignalWorker(int event) {
+    signals.push_back(event);
+    decodeSignals_ += event == ev::kDecode;
+    worker.Signal(event);
 }
 
 std::vector<DownloadSummary> SimDownloadRig::Summaries() {
@@ -78,9 +95,9 @@ std::vector<DownloadSummary> SimDownloadRig::Summaries() {
 std::string SimDownloadRig::Trace() const {
     std::string out = "received \"" + sim::Printable(state.RxText) + "\", download state " +
                       std::to_string(state.DownloadState) + "\nprogress:";
-    for (const auto& p : host.progressLog) out += " [" + sim::Printable(p) + "]";
+    for (const auto& p : progressLog) out += " [" + sim::Printable(p) + "]";
     out += "\nmessages:";
-    for (const auto& m : host.messages) out += " [" + sim::Printable(m) + "]";
+    for (const auto& m : messages) out += " [" + sim::Printable(m) + "]";
     return out;
 }
 

@@ -1,8 +1,10 @@
 // The program's side of downloads from analyzer-sim in real time: the real
 // serial port on the simulator's pseudo-terminal, the download controller,
 // the link worker running the download processing into the result database
-// of a home folder. The thread that builds it plays the window thread and
-// answers every question Yes.
+// of a home folder. The thread that builds it plays the window thread: the
+// rig is the controller's host, pumps the hand-off that the serial watcher
+// and the link worker use, fires the timers when they fall due and answers
+// every question Yes.
 #pragma once
 
 #include <atomic>
@@ -20,7 +22,7 @@
 #include "protocol/link_worker.h"
 #include "protocol/process_download.h"
 #include "store/result_database.h"
-#include "tests/support/realtime_host.h"
+#include "tests/support/controller_host_script.h"
 #include "tests/support/sim_process.h"
 
 namespace tav::test {
@@ -39,11 +41,11 @@ class SimAnalyzerPort final : public AnalyzerPorts {
     bool found_ = true;
 };
 
-class SimDownloadRig {
+class SimDownloadRig : public RecordingHost {
   public:
     // `simProgram` is analyzer-sim; its files go in `home`/analyzer-sim.
     SimDownloadRig(Clock& clock, const std::string& home, std::string simProgram);
-    ~SimDownloadRig();
+    ~SimDownloadRig() override;
 
     // A new simulator on COM7 with `args`, the last one stopped first; true
     // once its terminal is there.
@@ -55,6 +57,11 @@ class SimDownloadRig {
     // it started has ended and the controller is idle with its time-outs
     // stopped. `onTurn` runs at each turn of the window loop.
     bool ManualDownload(int timeoutMs, const std::function<void()>& onTurn = {});
+    // Runs the window thread's loop until `done()` holds or `timeoutMs` of
+    // real time passed; returns done(). Handed-over calls and due timer
+    // ticks run in between; the loop blocks on the hand-off when idle.
+    bool RunUntil(const std::function<bool()>& done, int timeoutMs);
+    void SignalWorker(int event) override;
 
     // Runs of the download processing that have ended, with their outcome.
     std::vector<DownloadSummary> Summaries();
@@ -66,7 +73,6 @@ class SimDownloadRig {
     const std::string home;
     std::unique_ptr<SimProcess> sim;
     QueueHandoff handoff;
-    RealtimeHost host{clock, handoff};
     LinkState state;
     SimAnalyzerPort ports;
     SerialPort serial{clock, handoff, state.LinkRunning};
