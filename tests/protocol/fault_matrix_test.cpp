@@ -40,24 +40,21 @@ constexpr int kQuietMs = 30;
 // Real time plus the jumps the test and the program's pauses make.
 class JumpingClock final : public Clock {
   public:
-    int64_t NowMs() const override { return Micros() / 1000; }
-    int64_t Ticks() const override { return Micros(); }
-    double TicksPerMs() const override { return 1000.0; }
+    int64_t NowMs() const override { return real_.NowMs() + offsetMs_; }
+    int64_t Ticks() const override {
+        return real_.Ticks() + static_cast<int64_t>(offsetMs_ * real_.TicksPerMs());
+    }
+    double TicksPerMs() const override { return real_.TicksPerMs(); }
     // The program's pauses pass in no real time: the simulator needs none.
     void SleepMs(int64_t ms) override {
         Jump(ms);
         std::this_thread::yield();
     }
-    void Jump(int64_t ms) { offsetUs_ += ms * 1000; }
+    void Jump(int64_t ms) { offsetMs_ += ms; }
 
   private:
-    int64_t Micros() const {
-        return std::chrono::duration_cast<std::chrono::microseconds>(
-                   std::chrono::steady_clock::now().time_since_epoch())
-                   .count() +
-               offsetUs_.load();
-    }
-    std::atomic<int64_t> offsetUs_{0};
+    SystemClock real_;
+    std::atomic<int64_t> offsetMs_{0};
 };
 
 // Memory files: results 0..n-1 of one fixed list, as the simulator reads them.

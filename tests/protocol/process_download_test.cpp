@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/sim_link_frames.h"
 #include "tests/support/sql_rows.h"
 #include "tests/support/store_recording_channel.h"
 #include "tests/support/temp_dir.h"
@@ -16,6 +17,7 @@
 namespace tav {
 namespace {
 
+using test::MakeRecord;
 using test::ReadWholeFile;
 using test::RecordingLinkChannel;
 using test::TempDir;
@@ -27,14 +29,9 @@ std::string Pad(std::string id) {
     return id;
 }
 
-std::string Record(const std::string& when, const std::string& result, const std::string& pid,
-                   const std::string& opid, const std::string& end = "\r\n") {
-    return when + result + Pad(pid) + Pad(opid) + end;
-}
-
-const std::string kA = Record("2403150930", "065", std::string(14, '0'), "12345");
-const std::string kB = Record("2312241805", std::string("\xB0") + "72", "PAT1 X", "OP7");
-const std::string kC = Record("2401020304", std::string("\x70") + "58", "PAT2", "OP7");
+const std::string kA = MakeRecord("2403150930", "065", std::string(14, '0'), "12345");
+const std::string kB = MakeRecord("2312241805", std::string("\xB0") + "72", "PAT1 X", "OP7");
+const std::string kC = MakeRecord("2401020304", std::string("\x70") + "58", "PAT2", "OP7");
 
 // Each stored row as "DATE TIME VALUE |PID|OPID|EQ_TYPE|p_DOB|DATE_YEAR".
 std::vector<std::string> Rows(ResultTable& t) {
@@ -92,7 +89,7 @@ class ProcessDownloadTest : public ::testing::Test {
 // Ids keep quotes and the letters S and Z whole, and find their duplicates.
 TEST_F(ProcessDownloadTest, NewRecordsGoIntoBothTablesBetweenTheEndCommands) {
     link.HandshakeSeen = 0;
-    const std::string quoted = Record("2405010800", "061", "SZ'O'NEIL", "Z\"S");
+    const std::string quoted = MakeRecord("2405010800", "061", "SZ'O'NEIL", "Z\"S");
     const DownloadSummary s = Run({kA, kB, quoted});
     EXPECT_EQ(s.outcome, Outcome::Stored);
     EXPECT_EQ(s.stored, 3);
@@ -120,15 +117,15 @@ TEST_F(ProcessDownloadTest, BadRecordEndingStoresNothingAndEndsTheDownload) {
         int count;
     };
     const Case cases[] = {
-        {"ETX in byte 42", kA + Record("2401010101", "050", "P", "O", "\r\x03"), 2},
-        {"a letter in byte 41", Record("2401010101", "050", "P", "O", "x\n") + kA, 2},
+        {"ETX in byte 42", kA + MakeRecord("2401010101", "050", "P", "O", "\r\x03"), 2},
+        {"a letter in byte 41", MakeRecord("2401010101", "050", "P", "O", "x\n") + kA, 2},
         {"a NUL inside the second record", kA + kB.substr(0, 20) + '\0' + kB.substr(21), 2},
         {"fewer bytes than the count", kA + kB, 3},
     };
     int stored = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Run({Record("2402020" + std::to_string(100 + stored), "050", "P", "O")});
+        Run({MakeRecord("2402020" + std::to_string(100 + stored), "050", "P", "O")});
         ASSERT_EQ(StagingCount(), 1);
         ++stored;
         const DownloadSummary s = RunPayload(c.payload, c.count);
@@ -162,8 +159,8 @@ TEST_F(ProcessDownloadTest, FailedInsertStoresNoneOfTheRunAndSaysSo) {
     ASSERT_TRUE(db->MainTable.Execute(
         "CREATE TRIGGER refuse BEFORE INSERT ON HospitalTlb WHEN NEW.PID LIKE 'BAD%' "
         "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
-    const DownloadSummary s = Run(
-        {kA, kB, Record("2405010800", "061", "BAD", "O"), Record("2405010900", "061", "Q", "O")});
+    const DownloadSummary s = Run({kA, kB, MakeRecord("2405010800", "061", "BAD", "O"),
+                                   MakeRecord("2405010900", "061", "Q", "O")});
     EXPECT_EQ(s.outcome, Outcome::StoreFailed);
     EXPECT_EQ(s.stored, 0);
     EXPECT_EQ(MainCount(), 1);
@@ -176,8 +173,8 @@ TEST_F(ProcessDownloadTest, FailedInsertStoresNoneOfTheRunAndSaysSo) {
 // A memory downloaded again stores only what is new; the staging table then
 // holds just that, and the analyzer still gets its end letters.
 TEST_F(ProcessDownloadTest, WithAndWithoutTheIndexTheSameDuplicatesAreSkipped) {
-    const std::string idText = Record("2406010800", "061", "1234 5", "OP 1");
-    const std::string zeros = Record("2406010900", "062", std::string(14, '0'), "OP 1");
+    const std::string idText = MakeRecord("2406010800", "061", "1234 5", "OP 1");
+    const std::string zeros = MakeRecord("2406010900", "062", std::string(14, '0'), "OP 1");
     struct Step {
         int handshake;
         std::vector<std::string> records;
@@ -228,7 +225,8 @@ TEST_F(ProcessDownloadTest, DuplicateTestIsAnIndexLookup) {
 TEST_F(ProcessDownloadTest, ObserverHearsHowFarStoringIsAndWhatWasStoredBeforeTheEnd) {
     std::vector<std::string> memory;
     for (int i = 0; i < 250; ++i)
-        memory.push_back(Record("2407" + std::to_string(100000 + i).substr(0, 6), "061", "P", "O"));
+        memory.push_back(
+            MakeRecord("2407" + std::to_string(100000 + i).substr(0, 6), "061", "P", "O"));
     memory.push_back(memory[0]);
     std::vector<std::pair<int, int>> reached;
     size_t commandsAtFinish = 99;
@@ -270,8 +268,10 @@ TEST_F(ProcessDownloadDeathTest, StagingTableSurvivesADeathInItsResetOrIsMadeAga
     enum class Loss { KilledInTheReset, DroppedByAnOlderVersion };
     for (const Loss loss : {Loss::KilledInTheReset, Loss::DroppedByAnOlderVersion}) {
         SCOPED_TRACE(loss == Loss::KilledInTheReset ? "killed" : "dropped");
-        const std::string first = Record("2408010800", "061", "P" + std::to_string(int(loss)), "O");
-        const std::string next = Record("2408020800", "062", "Q" + std::to_string(int(loss)), "O");
+        const std::string first =
+            MakeRecord("2408010800", "061", "P" + std::to_string(int(loss)), "O");
+        const std::string next =
+            MakeRecord("2408020800", "062", "Q" + std::to_string(int(loss)), "O");
         Run({first});
         ASSERT_EQ(StagingCount(), 1);
         db->Close();
@@ -307,7 +307,7 @@ TEST_F(ProcessDownloadDeathTest, StagingTableSurvivesADeathInItsResetOrIsMadeAga
 TEST_F(ProcessDownloadDeathTest, RunKilledHalfWayLeavesTheDatabaseAsItWas) {
     Run({kC});
     db->Close();
-    const std::vector<std::string> memory = {kA, kB, kC, Record("2405010800", "061", "P", "O")};
+    const std::vector<std::string> memory = {kA, kB, kC, MakeRecord("2405010800", "061", "P", "O")};
     EXPECT_EXIT(
         {
             ResultDatabase child(clock);
