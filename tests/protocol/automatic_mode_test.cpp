@@ -40,10 +40,6 @@ class AutomaticMode : public ::testing::Test {
     bool RunToStep(int step, int64_t limitMs) {
         return rig.RunUntil([&] { return rig.state.AutoStep == step; }, limitMs);
     }
-    int Signals(int event) const {
-        return static_cast<int>(
-            std::count(rig.host.signals.begin(), rig.host.signals.end(), event));
-    }
 
     // Time from entering step `from` to the step after it, at each occurrence.
     std::vector<int64_t> StepLengths(int from) const {
@@ -70,7 +66,7 @@ TEST_F(AutomaticMode, WithoutAnAnalyzerCableItKeepsScanning) {
     for (int64_t settle : StepLengths(3)) EXPECT_EQ(settle, 2000);
     for (int64_t rescan : StepLengths(2)) EXPECT_EQ(rescan, 3000);
     EXPECT_TRUE(rig.link.opened.empty());
-    EXPECT_GE(Signals(ev::kScanAll), 6);
+    EXPECT_GE(rig.host.Signalled(ev::kScanAll), 6);
 }
 
 TEST_F(AutomaticMode, AnalyzerPortsAreGreetedSixTimesEachInTurn) {
@@ -97,7 +93,7 @@ TEST_F(AutomaticMode, AnalyzerPortsAreGreetedSixTimesEachInTurn) {
     EXPECT_EQ(*std::max_element(retries.begin(), retries.end()), 5);
     EXPECT_EQ(retries.back(), 0);
     EXPECT_NE(std::find(steps.begin(), steps.end(), 6), steps.end());
-    EXPECT_GE(Signals(ev::kScanAnalyzer), 1);  // the watchdog ran meanwhile
+    EXPECT_GE(rig.host.Signalled(ev::kScanAnalyzer), 1);  // the watchdog ran meanwhile
 }
 
 TEST_F(AutomaticMode, MeasurementIsFetchedAndTheCartridgeStepsEndTheMode) {
@@ -150,7 +146,7 @@ TEST_F(AutomaticMode, WatchdogRestartsTheSearchWhenTheCableIsPulled) {
     const int64_t waiting = rig.clock.NowMs();
     rig.clock.Advance(31'000);
     EXPECT_EQ(rig.state.AutoStep, 25);  // the cable is there: the watchdog changes nothing
-    EXPECT_GE(Signals(ev::kScanAnalyzer), 2);
+    EXPECT_GE(rig.host.Signalled(ev::kScanAnalyzer), 2);
     // No measurement for 400 s: the search starts again, and finds the analyzer.
     ASSERT_TRUE(RunToStep(6, 410'000));
     EXPECT_GE(rig.clock.NowMs() - waiting, 400'000);

@@ -24,9 +24,6 @@ class FramingTest : public ::testing::Test {
     void Feed(const std::string& bytes) {
         for (char c : bytes) rig.controller.OnSerialByte(static_cast<uint8_t>(c));
     }
-    int Decodes() const {
-        return std::count(rig.host.signals.begin(), rig.host.signals.end(), ev::kDecode);
-    }
     // A manual result request has been sent and its answer is awaited.
     void AwaitFrame() {
         rig.state.LinkPhase = 0;
@@ -107,7 +104,7 @@ TEST_F(FramingTest, DownloadFrameIsTakenExactlyWhenItsRecordsAreComplete) {
         rig.host.signals.clear();
         AwaitFrame();
         Feed(row.bytes);
-        EXPECT_EQ(Decodes(), row.payload ? 1 : 0);
+        EXPECT_EQ(rig.host.Signalled(ev::kDecode), row.payload ? 1 : 0);
         EXPECT_EQ(rig.state.Receiving, row.payload ? 0 : 1);
         if (row.payload) {
             EXPECT_EQ(rig.state.RecordCount, 3);
@@ -126,9 +123,9 @@ TEST_F(FramingTest, SingleResultFrameTakesOneRecordAfterSC) {
         rig.host.signals.clear();
         AwaitMeasurement();
         Feed(frame.substr(0, 44));
-        EXPECT_EQ(Decodes(), 0);
+        EXPECT_EQ(rig.host.Signalled(ev::kDecode), 0);
         Feed(frame.substr(44) + "SC" + record);  // the 45th byte, then bytes of no request
-        EXPECT_EQ(Decodes(), 1);
+        EXPECT_EQ(rig.host.Signalled(ev::kDecode), 1);
         EXPECT_EQ(rig.state.RecordCount, 1);
         EXPECT_EQ(rig.state.RxPayload, taken);
         EXPECT_EQ(rig.link.written, "SE\x03SE\x03");

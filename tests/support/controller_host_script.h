@@ -3,6 +3,7 @@
 // VirtualClock; SimDownloadRig (sim_download_rig.h) in real time.
 #pragma once
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <map>
@@ -49,6 +50,9 @@ class RecordingHost : public ControllerHost {
     int downloadRefreshes = 0;
 
     bool Shown(const std::string& text) const;
+    int Signalled(int event) const {
+        return static_cast<int>(std::count(signals.begin(), signals.end(), event));
+    }
     bool TimerRunning(int id) const { return timers_.count(id) != 0; }
     // The user closes the dialogs.
     void CloseProgress() { progressVisible = false; }

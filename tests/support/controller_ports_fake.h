@@ -8,11 +8,14 @@
 #include "link/link_channel.h"
 #include "link/link_state.h"
 #include "protocol/analyzer_ports.h"
+#include "protocol/link_commands.h"
 
 namespace tav::test {
 
 // The device PortNameTable gives COM number n in these tests.
-std::string FakeDevice(int number);
+inline std::string FakeDevice(int number) {
+    return "/dev/ttyFAKE" + std::to_string(number);
+}
 
 class FakeAnalyzerPorts final : public AnalyzerPorts {
   public:
@@ -23,9 +26,19 @@ class FakeAnalyzerPorts final : public AnalyzerPorts {
     // The full scan: rebuilds the list, sets the found flag when an analyzer
     // cable is there, and starts a manual download when the link is idle or
     // manual.
-    void ScanAll(LinkState& state, LinkChannel& channel);
+    void ScanAll(LinkState& state, LinkChannel& channel) {
+        Rebuild();
+        found_ = !list_.empty();
+        if (state.LinkPhase == 0 || state.LinkPhase == -1) {
+            state.DownloadState = 0;
+            channel.SendLinkCommand(cmd::kManualMode);
+        }
+    }
     // The analyzer-port scan: rebuilds the list; no cable restarts the sequence.
-    void ScanAnalyzer(LinkChannel& channel);
+    void ScanAnalyzer(LinkChannel& channel) {
+        Rebuild();
+        if (list_.empty()) channel.SendLinkCommand(cmd::kRestartScan);
+    }
 
     int Count() const override { return static_cast<int>(list_.size()); }
     std::string PortName(int index) const override {
@@ -38,7 +51,11 @@ class FakeAnalyzerPorts final : public AnalyzerPorts {
     }
 
   private:
-    void Rebuild();
+    void Rebuild() {
+        list_.clear();
+        for (const auto& [number, cable] : present_)
+            if (cable) list_.push_back("COM" + std::to_string(number));
+    }
 
     std::map<int, bool> present_;
     std::vector<std::string> list_;
