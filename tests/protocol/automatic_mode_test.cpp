@@ -82,9 +82,7 @@ TEST_F(AutomaticMode, AnalyzerPortsAreGreetedSixTimesEachInTurn) {
     for (auto& analyzer : silent) EXPECT_EQ(analyzer.Seen(sim::HostCommand::Greeting), 6);
     // Each unanswered greeting is given 7 s and 1.5 s pass before the next
     // (besides the 1.6 s its letters take and up to two 1 s ticks).
-    std::vector<int64_t> greetings;
-    for (const auto& seen : silent[0].model.Commands())
-        if (seen.command == sim::HostCommand::Greeting) greetings.push_back(seen.atMs);
+    const std::vector<int64_t> greetings = silent[0].Times(sim::HostCommand::Greeting);
     for (size_t i = 1; i < greetings.size(); ++i) {
         EXPECT_GE(greetings[i] - greetings[i - 1], 7000 + 1500) << i;
         EXPECT_LE(greetings[i] - greetings[i - 1], 7000 + 1500 + 1600 + 2000) << i;

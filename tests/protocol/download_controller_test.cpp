@@ -51,12 +51,9 @@ TEST(ManualDownload, ThreeResultsAreFetchedAndHandedOver) {
     EXPECT_TRUE(rig.host.Shown(text::kDataTransferred));
     // The "SU" is judged at the second 500 ms tick after the link check (400 ms
     // after the first), then "S", 500 ms, "H" go out.
-    int64_t checked = 0, requested = 0;
-    for (const auto& seen : analyzer.model.Commands()) {
-        if (seen.command == sim::HostCommand::LinkCheck) checked = seen.atMs;
-        if (seen.command == sim::HostCommand::DownloadRequest) requested = seen.atMs;
-    }
-    EXPECT_EQ(requested - checked, 300 + 1000 + 500);
+    EXPECT_EQ(analyzer.Times(sim::HostCommand::DownloadRequest).back() -
+                  analyzer.Times(sim::HostCommand::LinkCheck).back(),
+              300 + 1000 + 500);
     // The bar counts the records as they come in, from the header's count.
     EXPECT_EQ(rig.host.countLog,
               (std::vector<std::string>{"hidden", "0 of 3", "1 of 3", "2 of 3", "3 of 3"}));
@@ -133,9 +130,7 @@ TEST(ManualDownload, DownloadThatEndsEarlyShowsOneMessage) {
         }
         if (row.firstRetryAfterMs == 0) continue;
         EXPECT_FALSE(rig.link.IsOpen());
-        std::vector<int64_t> requests;
-        for (const auto& seen : analyzer.model.Commands())
-            if (seen.command == sim::HostCommand::DownloadRequest) requests.push_back(seen.atMs);
+        const std::vector<int64_t> requests = analyzer.Times(sim::HostCommand::DownloadRequest);
         EXPECT_GE(requests[1] - requests[0], row.firstRetryAfterMs);
         EXPECT_LT(requests[1] - requests[0], row.firstRetryAfterMs + 8000);
     }
