@@ -33,14 +33,8 @@
 #include <vector>
 
 #include "bench/bench_store.h"
-#include "link/serial_port.h"
-#include "platform/handoff.h"
-#include "protocol/download_controller.h"
-#include "protocol/link_commands.h"
-#include "protocol/link_worker.h"
 #include "protocol/process_download.h"
-#include "tests/support/realtime_host.h"
-#include "tests/support/sim_process.h"
+#include "tests/support/sim_download_rig.h"
 
 namespace tav::bench {
 namespace {
@@ -251,90 +245,6 @@ Sample ProgramStart(const std::string& home, Sample* app) {
 #endif
 }
 
-constexpr int kCom = 7;
-
-// "COM7 /dev/pts/3" -> "/dev/pts/3".
-std::string DeviceOf(const std::string& startLine) {
-    const size_t blank = startLine.find(' ');
-    return blank == std::string::npos ? std::string() : startLine.substr(blank + 1);
-}
-
-// The program's side of a manual download from the simulator: the real
-// serial port on its pseudo-terminal, the controller, the link worker running
-// the download processing into the result database of `home`. This thread
-// plays the window thread and answers the questions Yes at once.
-class DownloadRig {
-  public:
-    DownloadRig(const std::string& simHome, const std::string& home, int count)
-        : home_(home),
-          sim(TAV_ANALYZER_SIM, {"--count", std::to_string(count), "--seed", "9", "--from",
-                                 "2025-01-01", "--to", "2026-12-31", "--tilted", "20", "--flagged",
-                                 "50", "--home", simHome, "--com", std::to_string(kCom)}),
-          device(DeviceOf(sim.ReadLine())),
-          ports(kCom, device),
-          controller(state, serial, clock, host, ports, [this] { return stored_.load(); }),
-          channel(handoff, controller, host),
-          worker(state, LinkWorkerActions{[this] { Decode(); }, {}, {}}) {
-        db.InitResultDatabase(home);
-        host.onTimer = [this](int id) { controller.OnTimer(id); };
-        host.onWorker = [this](int event) { worker.Signal(event); };
-        host.onPortSelect = [this](std::string& label) {
-            label = "COM" + std::to_string(kCom);
-            serial.SetPortDeviceName(ports.DeviceName(kCom));
-            return true;
-        };
-        worker.Start();
-    }
-
-    ~DownloadRig() {
-        worker.Stop([this] { handoff.PumpOne(10); });
-        serial.Close();
-        handoff.Pump();
-        if (sim.pid() > 0) {
-            kill(sim.pid(), SIGTERM);
-            sim.Wait(5000);
-        }
-        db.Close();
-    }
-
-    bool Started() const { return device.rfind("/dev/", 0) == 0; }
-
-    // The manual download as the user starts it (the port scan found the
-    // analyzer in manual mode); true once it ran and the controller is idle.
-    bool Run(int timeoutMs) {
-        controller.OnLinkCommand(cmd::kManualMode);
-        return host.RunUntil([&] { return decodes_.load() == 1 && state.DownloadState == -1; },
-                             timeoutMs);
-    }
-    int Stored() const { return stored_.load(); }
-
-  private:
-    void Decode() {
-        const DownloadSummary s =
-            ProcessDownload(state, db, channel, clock, home_, IdDigits{}, home_);
-        stored_ = s.stored;
-        ++decodes_;
-    }
-
-    std::string home_;
-    std::atomic<int> stored_{0};
-    std::atomic<int> decodes_{0};
-
-  public:
-    test::SimProcess sim;
-    std::string device;
-    SystemClock clock;
-    QueueHandoff handoff;
-    test::RealtimeHost host{clock, handoff};
-    LinkState state;
-    test::OneAnalyzerPort ports;
-    SerialPort serial{clock, handoff, state.LinkRunning};
-    ResultDatabase db{clock};
-    DownloadController controller;
-    HandoffLinkChannel channel;
-    LinkWorker worker;
-};
-
 // The wire time of a download of `count` results: 8 + 43 x N bytes at 960 bytes/s.
 double WireMs(int count) {
     return (8.0 + 43.0 * count) / 960.0 * 1000.0;
@@ -346,23 +256,25 @@ constexpr double kFixedPausesMs = 8300;
 // end.
 Sample ManualDownload(const std::string& home, int count) {
     const std::string work = ScratchHome();
-    const std::string simHome = work + "-sim";
     CopyHome(home, work);
-    std::filesystem::remove_all(simHome);
-    std::filesystem::create_directories(simHome);
     const Sample s = InChild([&](Stopwatch& watch) {
         int failed = 0;  // exit status once the rig (and the simulator) are gone
         {
-            DownloadRig rig(simHome, work, count);
-            if (!rig.Started()) {
-                std::fprintf(stderr, "analyzer-sim did not start: %s\n", rig.device.c_str());
+            SystemClock clock;
+            test::SimDownloadRig rig(clock, work, TAV_ANALYZER_SIM);
+            if (!rig.StartSim({"--count", std::to_string(count), "--seed", "9", "--from",
+                               "2025-01-01", "--to", "2026-12-31", "--tilted", "20", "--flagged",
+                               "50"})) {
+                std::fprintf(stderr, "analyzer-sim did not start\n");
                 failed = 7;
             } else {
                 watch.Start();
-                const bool done =
-                    rig.Run(static_cast<int>(3 * (WireMs(count) + kFixedPausesMs)) + 60000);
+                const bool done = rig.ManualDownload(
+                    static_cast<int>(3 * (WireMs(count) + kFixedPausesMs)) + 60000);
                 watch.Stop();
-                std::fprintf(stderr, "  %d of %d results stored\n", rig.Stored(), count);
+                const auto runs = rig.Summaries();
+                std::fprintf(stderr, "  %d of %d results stored\n",
+                             runs.empty() ? 0 : runs.back().stored, count);
                 if (!done) {
                     std::fprintf(stderr, "the download did not end\n");
                     failed = 8;
@@ -372,7 +284,6 @@ Sample ManualDownload(const std::string& home, int count) {
         if (failed) _exit(failed);
     });
     std::filesystem::remove_all(work);
-    std::filesystem::remove_all(simHome);
     return s;
 }
 

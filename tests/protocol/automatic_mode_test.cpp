@@ -40,14 +40,6 @@ class AutomaticMode : public ::testing::Test {
     bool RunToStep(int step, int64_t limitMs) {
         return rig.RunUntil([&] { return rig.state.AutoStep == step; }, limitMs);
     }
-    bool Shown(const std::string& text) const {
-        const auto& log = rig.host.progressLog;
-        return std::find(log.begin(), log.end(), text) != log.end();
-    }
-    int Signals(int event) const {
-        return static_cast<int>(
-            std::count(rig.host.signals.begin(), rig.host.signals.end(), event));
-    }
 
     // Time from entering step `from` to the step after it, at each occurrence.
     std::vector<int64_t> StepLengths(int from) const {
@@ -74,7 +66,7 @@ TEST_F(AutomaticMode, WithoutAnAnalyzerCableItKeepsScanning) {
     for (int64_t settle : StepLengths(3)) EXPECT_EQ(settle, 2000);
     for (int64_t rescan : StepLengths(2)) EXPECT_EQ(rescan, 3000);
     EXPECT_TRUE(rig.link.opened.empty());
-    EXPECT_GE(Signals(ev::kScanAll), 6);
+    EXPECT_GE(rig.host.Signalled(ev::kScanAll), 6);
 }
 
 TEST_F(AutomaticMode, AnalyzerPortsAreGreetedSixTimesEachInTurn) {
@@ -90,9 +82,7 @@ TEST_F(AutomaticMode, AnalyzerPortsAreGreetedSixTimesEachInTurn) {
     for (auto& analyzer : silent) EXPECT_EQ(analyzer.Seen(sim::HostCommand::Greeting), 6);
     // Each unanswered greeting is given 7 s and 1.5 s pass before the next
     // (besides the 1.6 s its letters take and up to two 1 s ticks).
-    std::vector<int64_t> greetings;
-    for (const auto& seen : silent[0].model.Commands())
-        if (seen.command == sim::HostCommand::Greeting) greetings.push_back(seen.atMs);
+    const std::vector<int64_t> greetings = silent[0].Times(sim::HostCommand::Greeting);
     for (size_t i = 1; i < greetings.size(); ++i) {
         EXPECT_GE(greetings[i] - greetings[i - 1], 7000 + 1500) << i;
         EXPECT_LE(greetings[i] - greetings[i - 1], 7000 + 1500 + 1600 + 2000) << i;
@@ -101,7 +91,7 @@ TEST_F(AutomaticMode, AnalyzerPortsAreGreetedSixTimesEachInTurn) {
     EXPECT_EQ(*std::max_element(retries.begin(), retries.end()), 5);
     EXPECT_EQ(retries.back(), 0);
     EXPECT_NE(std::find(steps.begin(), steps.end(), 6), steps.end());
-    EXPECT_GE(Signals(ev::kScanAnalyzer), 1);  // the watchdog ran meanwhile
+    EXPECT_GE(rig.host.Signalled(ev::kScanAnalyzer), 1);  // the watchdog ran meanwhile
 }
 
 TEST_F(AutomaticMode, MeasurementIsFetchedAndTheCartridgeStepsEndTheMode) {
@@ -109,14 +99,14 @@ TEST_F(AutomaticMode, MeasurementIsFetchedAndTheCartridgeStepsEndTheMode) {
     rig.Plug(5, &analyzer);
     rig.StartAutomatic();
     ASSERT_TRUE(RunToStep(25, 60'000));
-    EXPECT_TRUE(Shown(text::kAwaitingMeasurement));
+    EXPECT_TRUE(rig.host.Shown(text::kAwaitingMeasurement));
     const size_t asked = rig.host.questions.size();
     rig.host.answers = {false};
     rig.controller.OnModeButton();  // still waiting: the user is asked
     EXPECT_EQ(rig.host.questions.size(), asked + 1);
 
     ASSERT_TRUE(RunToStep(30, 60'000));
-    EXPECT_TRUE(Shown(text::kMeasurementCompleted));
+    EXPECT_TRUE(rig.host.Shown(text::kMeasurementCompleted));
     rig.controller.OnModeButton();  // past step 25 the button does nothing
     EXPECT_EQ(rig.host.questions.size(), asked + 1);
 
@@ -154,7 +144,7 @@ TEST_F(AutomaticMode, WatchdogRestartsTheSearchWhenTheCableIsPulled) {
     const int64_t waiting = rig.clock.NowMs();
     rig.clock.Advance(31'000);
     EXPECT_EQ(rig.state.AutoStep, 25);  // the cable is there: the watchdog changes nothing
-    EXPECT_GE(Signals(ev::kScanAnalyzer), 2);
+    EXPECT_GE(rig.host.Signalled(ev::kScanAnalyzer), 2);
     // No measurement for 400 s: the search starts again, and finds the analyzer.
     ASSERT_TRUE(RunToStep(6, 410'000));
     EXPECT_GE(rig.clock.NowMs() - waiting, 400'000);

@@ -25,11 +25,6 @@ sim::ModelOptions Memory(std::vector<std::string> records, sim::Faults faults = 
     return options;
 }
 
-bool Shown(const ScriptedHost& host, const std::string& text) {
-    return std::find(host.progressLog.begin(), host.progressLog.end(), text) !=
-           host.progressLog.end();
-}
-
 // One manual download from the download view to its end.
 bool Download(ControllerRig& rig) {
     rig.StartManual("COM5");
@@ -53,15 +48,12 @@ TEST(ManualDownload, ThreeResultsAreFetchedAndHandedOver) {
     EXPECT_FALSE(rig.link.IsOpen());
     EXPECT_EQ(rig.controller.RequestCount(), 1);
     EXPECT_TRUE(rig.host.messages.empty());
-    EXPECT_TRUE(Shown(rig.host, text::kDataTransferred));
+    EXPECT_TRUE(rig.host.Shown(text::kDataTransferred));
     // The "SU" is judged at the second 500 ms tick after the link check (400 ms
     // after the first), then "S", 500 ms, "H" go out.
-    int64_t checked = 0, requested = 0;
-    for (const auto& seen : analyzer.model.Commands()) {
-        if (seen.command == sim::HostCommand::LinkCheck) checked = seen.atMs;
-        if (seen.command == sim::HostCommand::DownloadRequest) requested = seen.atMs;
-    }
-    EXPECT_EQ(requested - checked, 300 + 1000 + 500);
+    EXPECT_EQ(analyzer.Times(sim::HostCommand::DownloadRequest).back() -
+                  analyzer.Times(sim::HostCommand::LinkCheck).back(),
+              300 + 1000 + 500);
     // The bar counts the records as they come in, from the header's count.
     EXPECT_EQ(rig.host.countLog,
               (std::vector<std::string>{"hidden", "0 of 3", "1 of 3", "2 of 3", "3 of 3"}));
@@ -70,37 +62,6 @@ TEST(ManualDownload, ThreeResultsAreFetchedAndHandedOver) {
     rig.controller.OnTimer(timer::kAuto);  // any tick refreshes the status bar
     EXPECT_EQ(rig.host.panes[3], "manual");
     EXPECT_EQ(rig.host.panes[4], "Cnt : 1");
-}
-
-TEST(ManualDownload, ExchangeThatEndsEarlyShowsOneMessage) {
-    struct Row {
-        const char* name;
-        std::vector<std::string> records;
-        bool silent;
-        const char* message;
-        const char* written;
-    };
-    const std::vector<Row> rows = {
-        {"no SU to the link check", kThree, true, text::kNoResponse, "ST\x03ST\x03"},
-        {"empty memory", {}, false, text::kBlankBox, "ST\x03ST\x03SHSE\x03SE\x03"},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
-        ControllerRig rig;
-        sim::Faults faults;
-        faults.noAnswer = row.silent;
-        ModelPeer analyzer(Memory(row.records, faults));
-        rig.Plug(5, &analyzer);
-        ASSERT_TRUE(Download(rig));
-        EXPECT_EQ(rig.host.messages, std::vector<std::string>{row.message});
-        EXPECT_EQ(rig.link.written, row.written);
-        EXPECT_TRUE(rig.payloads.empty());
-        EXPECT_FALSE(rig.host.TimerRunning(timer::kReceive));
-        EXPECT_EQ(analyzer.Seen(sim::HostCommand::End), row.silent ? 0 : 2);
-        if (!row.silent) {
-            EXPECT_TRUE(Shown(rig.host, text::kBlankProgress));
-        }
-    }
 }
 
 TEST(ManualDownload, PortThatCannotBeOpenedGivesTheReason) {
@@ -112,46 +73,66 @@ TEST(ManualDownload, PortThatCannotBeOpenedGivesTheReason) {
     EXPECT_EQ(rig.state.DownloadState, -1);
 }
 
-// Each way a transfer can fail is retried with a new link check and request
-// until its request limit, then reported and the port closed.
-TEST(ManualDownload, FailedTransfersAreRetriedThenReported) {
+// A download that ends early shows one message and hands nothing over. A
+// failed transfer is retried with a new link check and request until its
+// request limit, then reported and the port closed.
+TEST(ManualDownload, DownloadThatEndsEarlyShowsOneMessage) {
     struct Row {
         const char* name;
-        long stallAfterBytes;
+        std::vector<std::string> records;
+        sim::Faults faults;
         bool analyzerCable;
-        int requests;
         const char* message;
-        int64_t firstRetryAfterMs;  // from the first request, at least
+        int requests;
+        int ends;                   // end commands the analyzer got
+        int64_t firstRetryAfterMs;  // from the first request, at least; 0: none
     };
+    const std::vector<std::string> two = {kThree[0], kThree[1]};
     const std::vector<Row> rows = {
-        {"stalled data (85 of 86 record bytes)", 8 + 85, true, 8, text::kFail1, 8000 + 5000},
-        {"nothing at all", 0, true, 6, text::kFail2, 15000},
-        {"incomplete on a port not known as the analyzer's", 8 + 85, false, 6, text::kFail3, 90000},
+        {"no SU to the link check", kThree, {.noAnswer = true}, true, text::kNoResponse, 0, 0, 0},
+        {"empty memory", {}, {}, true, text::kBlankBox, 1, 2, 0},
+        {"stalled data (85 of 86 record bytes)",
+         two,
+         {.stallAfterBytes = 8 + 85},
+         true,
+         text::kFail1,
+         8,
+         0,
+         8000 + 5000},
+        {"nothing at all", two, {.stallAfterBytes = 0}, true, text::kFail2, 6, 0, 15000},
+        {"incomplete on a port not known as the analyzer's",
+         two,
+         {.stallAfterBytes = 8 + 85},
+         false,
+         text::kFail3,
+         6,
+         0,
+         90000},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
         ControllerRig rig;
-        sim::Faults faults;
-        faults.stallAfterBytes = row.stallAfterBytes;
-        ModelPeer analyzer(Memory({kThree[0], kThree[1]}, faults));
+        ModelPeer analyzer(Memory(row.records, row.faults));
         rig.Plug(5, &analyzer, row.analyzerCable);
         ASSERT_TRUE(Download(rig));
-
-        EXPECT_EQ(analyzer.Seen(sim::HostCommand::DownloadRequest), row.requests);
-        EXPECT_EQ(analyzer.Seen(sim::HostCommand::LinkCheck), row.requests * 2);
         EXPECT_EQ(rig.host.messages, std::vector<std::string>{row.message});
-        EXPECT_FALSE(rig.link.IsOpen());
         EXPECT_TRUE(rig.payloads.empty());
-        std::vector<int64_t> requests;
-        for (const auto& seen : analyzer.model.Commands())
-            if (seen.command == sim::HostCommand::DownloadRequest) requests.push_back(seen.atMs);
-        ASSERT_GE(requests.size(), 2u);
-        EXPECT_GE(requests[1] - requests[0], row.firstRetryAfterMs);
-        EXPECT_LT(requests[1] - requests[0], row.firstRetryAfterMs + 8000);
+        EXPECT_FALSE(rig.host.TimerRunning(timer::kReceive));
+        EXPECT_EQ(analyzer.Seen(sim::HostCommand::LinkCheck), std::max(row.requests, 1) * 2);
+        EXPECT_EQ(analyzer.Seen(sim::HostCommand::DownloadRequest), row.requests);
+        EXPECT_EQ(analyzer.Seen(sim::HostCommand::End), row.ends);
+        if (row.message == text::kBlankBox) {
+            EXPECT_TRUE(rig.host.Shown(text::kBlankProgress));
+        }
         if (row.message == text::kFail1) {
             for (const char* stall : {"Error count : 1", "Error count : 5"})
-                EXPECT_TRUE(Shown(rig.host, stall)) << stall;
+                EXPECT_TRUE(rig.host.Shown(stall)) << stall;
         }
+        if (row.firstRetryAfterMs == 0) continue;
+        EXPECT_FALSE(rig.link.IsOpen());
+        const std::vector<int64_t> requests = analyzer.Times(sim::HostCommand::DownloadRequest);
+        EXPECT_GE(requests[1] - requests[0], row.firstRetryAfterMs);
+        EXPECT_LT(requests[1] - requests[0], row.firstRetryAfterMs + 8000);
     }
 }
 

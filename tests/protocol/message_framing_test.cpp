@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -12,33 +13,16 @@
 namespace tav::test {
 namespace {
 
-// Records when each byte from the PC reaches the line.
-class TimedPeer final : public AnalyzerPeer {
-  public:
-    std::vector<std::pair<char, int64_t>> bytes;
-    void OnHostByte(uint8_t byte, int64_t nowMs) override {
-        bytes.emplace_back(static_cast<char>(byte), nowMs);
-    }
-    std::optional<int64_t> NextOutputTime() const override { return std::nullopt; }
-    std::string TakeOutputDue(int64_t) override { return {}; }
-};
-
 class FramingTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        rig.Plug(5, &peer);
+        rig.Plug(5, nullptr);
         rig.link.SetPortDeviceName(FakeDevice(5));
         rig.link.Prepare(&rig.controller, 1'000'000);
         ASSERT_TRUE(rig.link.Open());
-        peer.bytes.clear();
     }
     void Feed(const std::string& bytes) {
         for (char c : bytes) rig.controller.OnSerialByte(static_cast<uint8_t>(c));
-    }
-    int Decodes() const {
-        int n = 0;
-        for (int e : rig.host.signals) n += e == ev::kDecode;
-        return n;
     }
     // A manual result request has been sent and its answer is awaited.
     void AwaitFrame() {
@@ -56,7 +40,6 @@ class FramingTest : public ::testing::Test {
     }
 
     ControllerRig rig;
-    TimedPeer peer;
     MessageFraming& framing = rig.controller.Framing();
     const std::string records3 = MakeRecord("2403150930", "065") + MakeRecord("2403151000", "071") +
                                  MakeRecord("2403151100", "102");
@@ -79,22 +62,19 @@ TEST_F(FramingTest, CommandsWriteTheirLettersWithTheirPauses) {
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
-        peer.bytes.clear();
+        rig.link.written.clear();
+        rig.link.writtenAt.clear();
         const int64_t start = rig.clock.NowMs();
         (framing.*row.send)();
-        std::string letters;
         std::vector<int64_t> offsets;
-        for (auto [c, t] : peer.bytes) {
-            letters.push_back(c);
-            offsets.push_back(t - start);
-        }
-        EXPECT_EQ(letters, row.letters);
+        for (int64_t t : rig.link.writtenAt) offsets.push_back(t - start);
+        EXPECT_EQ(rig.link.written, row.letters);
         EXPECT_EQ(offsets, row.offsets);
     }
     rig.state.LinkRunning = 0;  // shutting down: nothing more goes out
-    peer.bytes.clear();
+    rig.link.written.clear();
     framing.SendLinkCheck();
-    EXPECT_TRUE(peer.bytes.empty());
+    EXPECT_TRUE(rig.link.written.empty());
 }
 
 TEST_F(FramingTest, DownloadFrameIsTakenExactlyWhenItsRecordsAreComplete) {
@@ -124,7 +104,7 @@ TEST_F(FramingTest, DownloadFrameIsTakenExactlyWhenItsRecordsAreComplete) {
         rig.host.signals.clear();
         AwaitFrame();
         Feed(row.bytes);
-        EXPECT_EQ(Decodes(), row.payload ? 1 : 0);
+        EXPECT_EQ(rig.host.Signalled(ev::kDecode), row.payload ? 1 : 0);
         EXPECT_EQ(rig.state.Receiving, row.payload ? 0 : 1);
         if (row.payload) {
             EXPECT_EQ(rig.state.RecordCount, 3);
@@ -143,9 +123,9 @@ TEST_F(FramingTest, SingleResultFrameTakesOneRecordAfterSC) {
         rig.host.signals.clear();
         AwaitMeasurement();
         Feed(frame.substr(0, 44));
-        EXPECT_EQ(Decodes(), 0);
+        EXPECT_EQ(rig.host.Signalled(ev::kDecode), 0);
         Feed(frame.substr(44) + "SC" + record);  // the 45th byte, then bytes of no request
-        EXPECT_EQ(Decodes(), 1);
+        EXPECT_EQ(rig.host.Signalled(ev::kDecode), 1);
         EXPECT_EQ(rig.state.RecordCount, 1);
         EXPECT_EQ(rig.state.RxPayload, taken);
         EXPECT_EQ(rig.link.written, "SE\x03SE\x03");

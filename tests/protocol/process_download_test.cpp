@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/sim_link_frames.h"
 #include "tests/support/sql_rows.h"
 #include "tests/support/store_recording_channel.h"
 #include "tests/support/temp_dir.h"
@@ -16,6 +17,7 @@
 namespace tav {
 namespace {
 
+using test::MakeRecord;
 using test::ReadWholeFile;
 using test::RecordingLinkChannel;
 using test::TempDir;
@@ -27,14 +29,9 @@ std::string Pad(std::string id) {
     return id;
 }
 
-std::string Record(const std::string& when, const std::string& result, const std::string& pid,
-                   const std::string& opid, const std::string& end = "\r\n") {
-    return when + result + Pad(pid) + Pad(opid) + end;
-}
-
-const std::string kA = Record("2403150930", "065", std::string(14, '0'), "12345");
-const std::string kB = Record("2312241805", std::string("\xB0") + "72", "PAT1 X", "OP7");
-const std::string kC = Record("2401020304", std::string("\x70") + "58", "PAT2", "OP7");
+const std::string kA = MakeRecord("2403150930", "065", std::string(14, '0'), "12345");
+const std::string kB = MakeRecord("2312241805", std::string("\xB0") + "72", "PAT1 X", "OP7");
+const std::string kC = MakeRecord("2401020304", std::string("\x70") + "58", "PAT2", "OP7");
 
 // Each stored row as "DATE TIME VALUE |PID|OPID|EQ_TYPE|p_DOB|DATE_YEAR".
 std::vector<std::string> Rows(ResultTable& t) {
@@ -63,17 +60,19 @@ class ProcessDownloadTest : public ::testing::Test {
         db->InitResultDatabase(home.path());
     }
 
-    DownloadSummary Run(const std::vector<std::string>& records, IdDigits digits = {}) {
+    DownloadSummary Run(const std::vector<std::string>& records,
+                        const DownloadObserver& observer = {}) {
         std::string payload;
         for (const std::string& r : records) payload += r;
-        return RunPayload(payload, static_cast<int>(records.size()), digits);
+        return RunPayload(payload, static_cast<int>(records.size()), observer);
     }
 
-    DownloadSummary RunPayload(const std::string& payload, int count, IdDigits digits = {}) {
+    DownloadSummary RunPayload(const std::string& payload, int count,
+                               const DownloadObserver& observer = {}) {
         link.RxPayload = payload;
         link.RecordCount = count;
         channel.Clear();
-        return ProcessDownload(link, *db, channel, clock, home.path(), digits, work.path());
+        return ProcessDownload(link, *db, channel, clock, home.path(), {}, work.path(), observer);
     }
 
     int MainCount() { return StoredCount(db->MainDbPath, "HospitalTlb"); }
@@ -87,43 +86,28 @@ class ProcessDownloadTest : public ::testing::Test {
     std::unique_ptr<ResultDatabase> db;
 };
 
+// Ids keep quotes and the letters S and Z whole, and find their duplicates.
 TEST_F(ProcessDownloadTest, NewRecordsGoIntoBothTablesBetweenTheEndCommands) {
     link.HandshakeSeen = 0;
-    const DownloadSummary s = Run({kA, kB});
+    const std::string quoted = MakeRecord("2405010800", "061", "SZ'O'NEIL", "Z\"S");
+    const DownloadSummary s = Run({kA, kB, quoted});
     EXPECT_EQ(s.outcome, Outcome::Stored);
-    EXPECT_EQ(s.stored, 2);
+    EXPECT_EQ(s.stored, 3);
+    EXPECT_EQ(ReadWholeFile(home.File(kRawDataFile)), kA + kB + quoted);
 
     const std::string pidA(14, ' '), opidA = Pad("12345");
     EXPECT_EQ(Rows(db->MainTable),
               (std::vector<std::string>{
+                  "20240501 0800 061 |" + Pad("SZ'O'NEIL") + "|" + Pad("Z\"S") + "| |19000101|2024",
                   "20240315 0930 065 |" + pidA + "|" + opidA + "| |19000101|2024",
                   "20231224 1805 072 |" + Pad("PAT1 X") + "|" + Pad("OP7") +
                       "|Analyzer Tilted|19000101|2023",
               }));
-    EXPECT_EQ(StagingCount(), 2);
+    EXPECT_EQ(StagingCount(), 3);
     EXPECT_EQ(channel.Commands(), (std::vector<int>{53, 54, 500}));
     EXPECT_TRUE(channel.Texts(Kind::Message).empty());
-    EXPECT_EQ(channel.Counts(), (std::vector<std::string>{"0 of 2", "1 of 2", "2 of 2"}));
-}
-
-TEST_F(ProcessDownloadTest, SameMemoryTwiceStoresNothingTheSecondTime) {
-    link.HandshakeSeen = 1;
-    const DownloadSummary first = Run({kA, kB, kA});
-    EXPECT_EQ(first.stored, 2);
-    EXPECT_EQ(first.duplicates, 1);
-    const DownloadSummary again = Run({kA, kB});
-    EXPECT_EQ(again.outcome, Outcome::Stored);
-    EXPECT_EQ(again.duplicates, 2);
-    EXPECT_EQ(again.stored, 0);
-    EXPECT_EQ(MainCount(), 2);
-    EXPECT_EQ(StagingCount(), 0);
-    EXPECT_TRUE(db->DownloadTable.IsEOF());
-    EXPECT_EQ(channel.Commands(), (std::vector<int>{53, 54, 500}));
-
-    const DownloadSummary third = Run({kA, kC, kB});
-    EXPECT_EQ(third.stored, 1);
-    EXPECT_EQ(MainCount(), 3);
-    EXPECT_EQ(StagingCount(), 1);
+    EXPECT_EQ(channel.Counts(), (std::vector<std::string>{"0 of 3", "1 of 3", "2 of 3", "3 of 3"}));
+    EXPECT_EQ(Run({quoted, kA}).duplicates, 2);
 }
 
 TEST_F(ProcessDownloadTest, BadRecordEndingStoresNothingAndEndsTheDownload) {
@@ -133,15 +117,15 @@ TEST_F(ProcessDownloadTest, BadRecordEndingStoresNothingAndEndsTheDownload) {
         int count;
     };
     const Case cases[] = {
-        {"ETX in byte 42", kA + Record("2401010101", "050", "P", "O", "\r\x03"), 2},
-        {"a letter in byte 41", Record("2401010101", "050", "P", "O", "x\n") + kA, 2},
+        {"ETX in byte 42", kA + MakeRecord("2401010101", "050", "P", "O", "\r\x03"), 2},
+        {"a letter in byte 41", MakeRecord("2401010101", "050", "P", "O", "x\n") + kA, 2},
         {"a NUL inside the second record", kA + kB.substr(0, 20) + '\0' + kB.substr(21), 2},
         {"fewer bytes than the count", kA + kB, 3},
     };
     int stored = 0;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Run({Record("2402020" + std::to_string(100 + stored), "050", "P", "O")});
+        Run({MakeRecord("2402020" + std::to_string(100 + stored), "050", "P", "O")});
         ASSERT_EQ(StagingCount(), 1);
         ++stored;
         const DownloadSummary s = RunPayload(c.payload, c.count);
@@ -156,20 +140,6 @@ TEST_F(ProcessDownloadTest, BadRecordEndingStoresNothingAndEndsTheDownload) {
         EXPECT_EQ(StagingCount(), 0) << "the staging table is emptied before the test";
         EXPECT_EQ(ReadWholeFile(home.File(kRawDataFile)), c.payload);
     }
-}
-
-TEST_F(ProcessDownloadTest, IdsWithSAndZAndQuotesAreKeptWhole) {
-    link.HandshakeSeen = 1;
-    const std::string r1 = Record("2405010800", "061", "SZ'O'NEIL", "Z\"S");
-    const std::string r2 = Record("2405010801", "062", "O'NEIL", "ZZ");
-    EXPECT_EQ(Run({r1, r2}).stored, 2);
-    EXPECT_EQ(ReadWholeFile(home.File(kRawDataFile)), r1 + r2);
-    EXPECT_EQ(Rows(db->MainTable),
-              (std::vector<std::string>{"20240501 0801 062 |O'NEIL |ZZ | |19000101|2024",
-                                        "20240501 0800 061 |SZ'O'NEIL |Z\"S | |19000101|2024"}));
-    const DownloadSummary again = Run({r1, r2});
-    EXPECT_EQ(again.duplicates, 2);
-    EXPECT_EQ(MainCount(), 2);
 }
 
 TEST_F(ProcessDownloadTest, AutomaticModeGoesOnToTheCartridgeStepsAfterTheResult) {
@@ -189,8 +159,8 @@ TEST_F(ProcessDownloadTest, FailedInsertStoresNoneOfTheRunAndSaysSo) {
     ASSERT_TRUE(db->MainTable.Execute(
         "CREATE TRIGGER refuse BEFORE INSERT ON HospitalTlb WHEN NEW.PID LIKE 'BAD%' "
         "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
-    const DownloadSummary s = Run(
-        {kA, kB, Record("2405010800", "061", "BAD", "O"), Record("2405010900", "061", "Q", "O")});
+    const DownloadSummary s = Run({kA, kB, MakeRecord("2405010800", "061", "BAD", "O"),
+                                   MakeRecord("2405010900", "061", "Q", "O")});
     EXPECT_EQ(s.outcome, Outcome::StoreFailed);
     EXPECT_EQ(s.stored, 0);
     EXPECT_EQ(MainCount(), 1);
@@ -200,9 +170,11 @@ TEST_F(ProcessDownloadTest, FailedInsertStoresNoneOfTheRunAndSaysSo) {
     EXPECT_FALSE(db->MainTable.InTransaction());
 }
 
+// A memory downloaded again stores only what is new; the staging table then
+// holds just that, and the analyzer still gets its end letters.
 TEST_F(ProcessDownloadTest, WithAndWithoutTheIndexTheSameDuplicatesAreSkipped) {
-    const std::string idText = Record("2406010800", "061", "1234 5", "OP 1");
-    const std::string zeros = Record("2406010900", "062", std::string(14, '0'), "OP 1");
+    const std::string idText = MakeRecord("2406010800", "061", "1234 5", "OP 1");
+    const std::string zeros = MakeRecord("2406010900", "062", std::string(14, '0'), "OP 1");
     struct Step {
         int handshake;
         std::vector<std::string> records;
@@ -211,31 +183,30 @@ TEST_F(ProcessDownloadTest, WithAndWithoutTheIndexTheSameDuplicatesAreSkipped) {
     // The ids are stored as trimmed: "1234 " after a handshake, the whole
     // field with its trailing blanks without one, so those do not match.
     const Step steps[] = {
-        {1, {idText, zeros, kB}, {3, 0}}, {1, {idText, zeros, kB, idText}, {0, 4}},
-        {0, {idText, zeros}, {2, 0}},     {0, {idText, kB}, {1, 1}},
+        {1, {idText, zeros, kB, kB}, {3, 1}},
+        {1, {idText, zeros, kB, idText}, {0, 4}},
+        {0, {idText, zeros}, {2, 0}},
+        {0, {idText, kB}, {1, 1}},
         {1, {kC, idText}, {1, 1}},
     };
+    TempDir homes[2];
     std::vector<std::vector<std::string>> tables;
     for (const bool indexed : {true, false}) {
         SCOPED_TRACE(indexed ? "with the index" : "without the index");
-        TempDir fresh;
-        ResultDatabase store(clock);
-        store.InitResultDatabase(fresh.path());
-        if (!indexed) {
-            const std::string drop = "DROP INDEX [" + DuplicateIndexName("HospitalTlb") + "]";
-            ASSERT_TRUE(store.MainTable.Execute(drop));
-        }
+        db = std::make_unique<ResultDatabase>(clock);
+        db->InitResultDatabase(homes[indexed].path());
+        const std::string drop = "DROP INDEX [" + DuplicateIndexName("HospitalTlb") + "]";
+        ASSERT_TRUE(indexed || db->MainTable.Execute(drop));
         for (const Step& step : steps) {
             link.HandshakeSeen = step.handshake;
-            link.RxPayload.clear();
-            for (const std::string& r : step.records) link.RxPayload += r;
-            link.RecordCount = static_cast<int>(step.records.size());
-            const DownloadSummary s =
-                ProcessDownload(link, store, channel, clock, fresh.path(), {}, work.path());
+            const DownloadSummary s = Run(step.records);
             EXPECT_EQ(std::make_pair(s.stored, s.duplicates), step.storedAndSkipped);
+            EXPECT_EQ(StagingCount(), s.stored);
+            EXPECT_EQ(db->DownloadTable.RowCount(), s.stored);
+            EXPECT_EQ(channel.Commands(), (std::vector<int>{53, 54, 500}));
         }
         // Results that tie on date, time and value may list in another order.
-        tables.push_back(Rows(store.MainTable));
+        tables.push_back(Rows(db->MainTable));
         std::sort(tables.back().begin(), tables.back().end());
     }
     EXPECT_EQ(tables[0], tables[1]);
@@ -254,7 +225,8 @@ TEST_F(ProcessDownloadTest, DuplicateTestIsAnIndexLookup) {
 TEST_F(ProcessDownloadTest, ObserverHearsHowFarStoringIsAndWhatWasStoredBeforeTheEnd) {
     std::vector<std::string> memory;
     for (int i = 0; i < 250; ++i)
-        memory.push_back(Record("2407" + std::to_string(100000 + i).substr(0, 6), "061", "P", "O"));
+        memory.push_back(
+            MakeRecord("2407" + std::to_string(100000 + i).substr(0, 6), "061", "P", "O"));
     memory.push_back(memory[0]);
     std::vector<std::pair<int, int>> reached;
     size_t commandsAtFinish = 99;
@@ -265,10 +237,7 @@ TEST_F(ProcessDownloadTest, ObserverHearsHowFarStoringIsAndWhatWasStoredBeforeTh
         told = s;
         commandsAtFinish = channel.Commands().size();
     };
-    link.RxPayload.clear();
-    for (const std::string& r : memory) link.RxPayload += r;
-    link.RecordCount = static_cast<int>(memory.size());
-    ProcessDownload(link, *db, channel, clock, home.path(), {}, work.path(), observer);
+    Run(memory, observer);
     EXPECT_EQ(told.stored, 250);
     EXPECT_EQ(told.duplicates, 1);
     EXPECT_EQ(commandsAtFinish, 2u) << "told after 53 and 54, before 500";
@@ -299,8 +268,10 @@ TEST_F(ProcessDownloadDeathTest, StagingTableSurvivesADeathInItsResetOrIsMadeAga
     enum class Loss { KilledInTheReset, DroppedByAnOlderVersion };
     for (const Loss loss : {Loss::KilledInTheReset, Loss::DroppedByAnOlderVersion}) {
         SCOPED_TRACE(loss == Loss::KilledInTheReset ? "killed" : "dropped");
-        const std::string first = Record("2408010800", "061", "P" + std::to_string(int(loss)), "O");
-        const std::string next = Record("2408020800", "062", "Q" + std::to_string(int(loss)), "O");
+        const std::string first =
+            MakeRecord("2408010800", "061", "P" + std::to_string(int(loss)), "O");
+        const std::string next =
+            MakeRecord("2408020800", "062", "Q" + std::to_string(int(loss)), "O");
         Run({first});
         ASSERT_EQ(StagingCount(), 1);
         db->Close();
@@ -327,13 +298,7 @@ TEST_F(ProcessDownloadDeathTest, StagingTableSurvivesADeathInItsResetOrIsMadeAga
         ASSERT_TRUE(db->DownloadTable.IsOpen());
         // A reset cut short is undone; a table lost for good is made again.
         EXPECT_EQ(StagingCount(), loss == Loss::KilledInTheReset ? 1 : 0);
-        int told = -1;
-        DownloadObserver observer;
-        observer.finished = [&](const DownloadSummary& s) { told = s.stored; };
-        link.RxPayload = next;
-        link.RecordCount = 1;
-        ProcessDownload(link, *db, channel, clock, home.path(), {}, work.path(), observer);
-        EXPECT_EQ(told, 1);
+        EXPECT_EQ(Run({next}).stored, 1);
         EXPECT_EQ(Rows(db->DownloadTable).size(), 1u) << "the download lists its result";
         EXPECT_EQ(Rows(db->DownloadTable)[0].substr(0, 17), "20240802 0800 062");
     }
@@ -342,7 +307,7 @@ TEST_F(ProcessDownloadDeathTest, StagingTableSurvivesADeathInItsResetOrIsMadeAga
 TEST_F(ProcessDownloadDeathTest, RunKilledHalfWayLeavesTheDatabaseAsItWas) {
     Run({kC});
     db->Close();
-    const std::vector<std::string> memory = {kA, kB, kC, Record("2405010800", "061", "P", "O")};
+    const std::vector<std::string> memory = {kA, kB, kC, MakeRecord("2405010800", "061", "P", "O")};
     EXPECT_EXIT(
         {
             ResultDatabase child(clock);

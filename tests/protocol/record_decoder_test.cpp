@@ -3,39 +3,31 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
+
+#include "tests/support/sim_link_frames.h"
 
 namespace tav {
 namespace {
+
+using test::MakeRecord;
 
 std::string Pad(std::string id) {
     id.resize(kIdFieldLength, ' ');
     return id;
 }
 
-// yymmddhhmm, three result bytes, both ids padded to 14, CR LF.
-std::string Record(const std::string& when, const std::string& result, const std::string& pid,
-                   const std::string& opid) {
-    return when + result + Pad(pid) + Pad(opid) + "\r\n";
-}
-
 const std::string kZeros(14, '0');
 
-TEST(RecordDecoder, DecodesDateTimeResultAndIds) {
+// The stored fields are checked with the download processing; here the
+// time parts and the digit setting of each id.
+TEST(RecordDecoder, DecodesTheTimePartsAndEachIdByItsOwnDigitSetting) {
     const DecodedRecord r =
-        DecodeRecord(Record("2403150930", "065", kZeros, "12345"), 0, IdDigits{13, 13});
-    EXPECT_EQ(r.DATE, "20240315");
-    EXPECT_EQ(r.TIME, "0930");
-    EXPECT_EQ(r.HbA1c_VALUE, "065");
-    EXPECT_EQ(r.PID, std::string(14, ' '));
-    EXPECT_EQ(r.OPID, "12345" + std::string(9, ' '));
-    EXPECT_EQ(r.EQ_TYPE, " ");
-    EXPECT_EQ(r.DATE_YEAR, 2024);
-    EXPECT_EQ(r.minute, 30);
-    // Each id has its own digit setting.
-    const DecodedRecord split =
-        DecodeRecord(Record("2403150930", "065", "123456789", "123456789"), 0, IdDigits{5, 2});
-    EXPECT_EQ(split.PID, "123456");
-    EXPECT_EQ(split.OPID, "123");
+        DecodeRecord(MakeRecord("2403150930", "065", "123456789", "123456789"), 0, IdDigits{5, 2});
+    EXPECT_EQ((std::vector<int>{r.DATE_YEAR, r.month, r.day, r.hour, r.minute}),
+              (std::vector<int>{2024, 3, 15, 9, 30}));
+    EXPECT_EQ(r.PID, "123456");
+    EXPECT_EQ(r.OPID, "123");
 }
 
 TEST(RecordDecoder, FirstResultByteCarriesTheFlagBits) {
@@ -54,7 +46,7 @@ TEST(RecordDecoder, FirstResultByteCarriesTheFlagBits) {
         {"a non-digit ends the number", "6.5", "006", " "},
     };
     for (const Case& c : cases) {
-        const DecodedRecord r = DecodeRecord(Record("2403150930", c.result, "P", "O"), 1, {});
+        const DecodedRecord r = DecodeRecord(MakeRecord("2403150930", c.result, "P", "O"), 1, {});
         EXPECT_EQ(r.HbA1c_VALUE, c.value) << c.name;
         EXPECT_EQ(r.EQ_TYPE, c.eqType) << c.name;
     }
@@ -87,7 +79,7 @@ TEST(RecordDecoder, IdsAreTrimmedByHandshakeAndDigits) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(TrimId(c.field, c.handshake, c.digit), c.kept) << c.name;
-        const DecodedRecord r = DecodeRecord(Record("2403150930", "065", c.field, c.field),
+        const DecodedRecord r = DecodeRecord(MakeRecord("2403150930", "065", c.field, c.field),
                                              c.handshake, IdDigits{c.digit, c.digit});
         EXPECT_EQ(r.PID, c.kept) << c.name;
         EXPECT_EQ(r.OPID, c.kept) << c.name;
@@ -95,7 +87,7 @@ TEST(RecordDecoder, IdsAreTrimmedByHandshakeAndDigits) {
 }
 
 TEST(RecordDecoder, TerminatorMustBeCrOrLfInBothLastBytes) {
-    std::string record = Record("2403150930", "065", "P", "O");
+    std::string record = MakeRecord("2403150930", "065", "P", "O");
     struct Case {
         const char* end;
         bool ok;
@@ -110,7 +102,7 @@ TEST(RecordDecoder, TerminatorMustBeCrOrLfInBothLastBytes) {
 }
 
 TEST(RecordDecoder, DuplicateConditionDoublesQuotes) {
-    DecodedRecord r = DecodeRecord(Record("2403150930", "065", "O'NEIL", "O"), 1, {});
+    DecodedRecord r = DecodeRecord(MakeRecord("2403150930", "065", "O'NEIL", "O"), 1, {});
     EXPECT_NE(DuplicateCondition(r).find("[PID]='O''NEIL 'and "), std::string::npos);
 }
 

@@ -4,7 +4,11 @@
 
 namespace tav::test {
 
-bool ScriptedHost::AskYesNo(const std::string& text) {
+bool RecordingHost::Shown(const std::string& text) const {
+    return std::find(progressLog.begin(), progressLog.end(), text) != progressLog.end();
+}
+
+bool RecordingHost::AskYesNo(const std::string& text) {
     questions.push_back(text);
     if (answers.empty()) return defaultAnswer;
     bool answer = answers.front();
@@ -12,67 +16,66 @@ bool ScriptedHost::AskYesNo(const std::string& text) {
     return answer;
 }
 
-void ScriptedHost::ShowProgress(const std::string& text) {
+void RecordingHost::ShowProgress(const std::string& text) {
     // The dialog repaints only a changed text; record the same.
     if (text != progressText || progressLog.empty()) progressLog.push_back(text);
     progressText = text;
     progressVisible = true;
 }
 
-void ScriptedHost::ShowProgressCount(int done, int total) {
+void RecordingHost::ShowProgressCount(int done, int total) {
     const std::string shown =
         total < 1 ? "hidden" : std::to_string(done) + " of " + std::to_string(total);
     if (countLog.empty() || countLog.back() != shown) countLog.push_back(shown);
 }
 
-void ScriptedHost::ShowChecking(const std::string& text) {
+void RecordingHost::ShowChecking(const std::string& text) {
     checkingText = text;
     checkingVisible = true;
 }
 
-void ScriptedHost::StartTimer(int id, int intervalMs) {
-    KillTimer(id);
-    timerLog.emplace_back(id, intervalMs);
-    const uint64_t generation = nextGeneration_++;
+void RecordingHost::StartTimer(int id, int intervalMs) {
     const int64_t due = clock_.NowMs() + intervalMs;
-    auto task = clock_.ScheduleAt(due, [this, id, generation, due] { Tick(id, generation, due); });
-    timers_[id] = Timer{generation, intervalMs, task};
-}
-
-void ScriptedHost::KillTimer(int id) {
-    auto it = timers_.find(id);
-    if (it == timers_.end()) return;
-    clock_.Cancel(it->second.task);
-    timers_.erase(it);
-    timerLog.emplace_back(id, 0);
+    timers_[id] = Timer{nextGeneration_++, intervalMs, due};
+    WakeAt(due);
 }
 
 // Ticks keep their period; ticks missed while a handler paused collapse into
-// one, as queued timer messages do.
-void ScriptedHost::Tick(int id, uint64_t generation, int64_t due) {
-    auto it = timers_.find(id);
-    if (it == timers_.end() || it->second.generation != generation) return;
-    if (onTimer) onTimer(id);
-    it = timers_.find(id);
-    if (it == timers_.end() || it->second.generation != generation) return;
-    const int64_t next = std::max(due + it->second.intervalMs, clock_.NowMs());
-    it->second.task =
-        clock_.ScheduleAt(next, [this, id, generation, next] { Tick(id, generation, next); });
+// one, as queued timer messages do. A handler may kill or restart any timer.
+int64_t RecordingHost::FireDueTimers() {
+    std::vector<std::pair<int, uint64_t>> due;
+    const int64_t now = clock_.NowMs();
+    for (const auto& [id, t] : timers_)
+        if (t.dueMs <= now) due.emplace_back(id, t.generation);
+    for (const auto& [id, generation] : due) {
+        auto it = timers_.find(id);
+        if (it == timers_.end() || it->second.generation != generation) continue;
+        if (onTimer) onTimer(id);
+        it = timers_.find(id);
+        if (it == timers_.end() || it->second.generation != generation) continue;
+        it->second.dueMs = std::max(it->second.dueMs + it->second.intervalMs, clock_.NowMs());
+        WakeAt(it->second.dueMs);
+    }
+    int64_t wait = 1000;
+    const int64_t after = clock_.NowMs();
+    for (const auto& [id, t] : timers_)
+        wait = std::min(wait, std::max<int64_t>(0, t.dueMs - after));
+    return wait;
 }
 
-bool ScriptedHost::RunPortSelect(std::string& selectedLabel) {
-    if (onPortSelect) return onPortSelect(selectedLabel);
-    if (portChoices.empty()) return false;
-    auto choice = portChoices.front();
-    portChoices.pop_front();
-    if (!choice) return false;
-    selectedLabel = *choice;
-    return true;
+bool RecordingHost::RunPortSelect(std::string& selectedLabel) {
+    if (!portChoices.empty()) {
+        const auto choice = portChoices.front();
+        portChoices.pop_front();
+        if (!choice) return false;
+        selectedLabel = *choice;
+    }
+    return onPortSelect && onPortSelect(selectedLabel);
 }
 
 void ScriptedHost::SignalWorker(int event) {
     signals.push_back(event);
-    if (onWorker) clock_.ScheduleAt(clock_.NowMs(), [this, event] { onWorker(event); });
+    if (onWorker) virtual_.ScheduleAt(virtual_.NowMs(), [this, event] { onWorker(event); });
 }
 
 }  // namespace tav::test

@@ -1,7 +1,9 @@
-// A ControllerHost for tests: records what the controller shows, answers its
-// questions from a script and runs its timers on a VirtualClock.
+// ControllerHosts for tests: they record what the controller shows and
+// answer its questions from a script. ScriptedHost runs the timers on a
+// VirtualClock; SimDownloadRig (sim_download_rig.h) in real time.
 #pragma once
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <map>
@@ -14,17 +16,17 @@
 
 namespace tav::test {
 
-class ScriptedHost final : public ControllerHost {
+// Everything but the worker and the clock loop.
+class RecordingHost : public ControllerHost {
   public:
-    explicit ScriptedHost(VirtualClock& clock) : clock_(clock) {}
+    explicit RecordingHost(Clock& clock) : clock_(clock) {}
 
     // Where timer ticks go (the controller's OnTimer).
     std::function<void(int)> onTimer;
-    // What SignalWorker starts; it runs from the clock loop right after the
-    // current handler, as a worker would. Unset: only recorded.
+    // What SignalWorker starts. Unset: only recorded.
     std::function<void(int)> onWorker;
-    // The port-select dialog: returns false for Cancel. Unset: answers from
-    // portChoices, Cancel when that is empty.
+    // The port-select dialog, given the next of portChoices when there is
+    // one: sets the line up and the label; false (or unset) is Cancel.
     std::function<bool(std::string&)> onPortSelect;
 
     // Script.
@@ -37,7 +39,6 @@ class ScriptedHost final : public ControllerHost {
     std::vector<std::string> questions;
     std::vector<std::string> progressLog;  // every text the progress dialog took
     std::string progressText;
-    std::string buttonText;
     bool progressVisible = false;
     std::vector<std::string> countLog;  // every change of the bar, "n of N" or "hidden"
     int newResults = -1;                // the new-results line; -1 hidden
@@ -45,13 +46,13 @@ class ScriptedHost final : public ControllerHost {
     bool checkingVisible = false;
     std::vector<int> signals;
     std::map<int, std::string> panes;
-    std::vector<std::pair<int, int>> timerLog;  // (id, interval) started, (id, 0) killed
     int view = 0;
     int downloadRefreshes = 0;
-    int listClears = 0;
-    bool portSelectOpen = false;
-    int portSelectRefreshes = 0;
 
+    bool Shown(const std::string& text) const;
+    int Signalled(int event) const {
+        return static_cast<int>(std::count(signals.begin(), signals.end(), event));
+    }
     bool TimerRunning(int id) const { return timers_.count(id) != 0; }
     // The user closes the dialogs.
     void CloseProgress() { progressVisible = false; }
@@ -61,7 +62,7 @@ class ScriptedHost final : public ControllerHost {
     bool AskYesNo(const std::string& text) override;
     void ShowProgress(const std::string& text) override;
     void HideProgress() override { progressVisible = false; }
-    void SetProgressButtonText(const std::string& text) override { buttonText = text; }
+    void SetProgressButtonText(const std::string&) override {}
     bool ProgressVisible() const override { return progressVisible; }
     void ShowProgressCount(int done, int total) override;
     void ShowNewResults(int count) override { newResults = count; }
@@ -69,28 +70,49 @@ class ScriptedHost final : public ControllerHost {
     void HideChecking() override { checkingVisible = false; }
     bool CheckingVisible() const override { return checkingVisible; }
     void StartTimer(int id, int intervalMs) override;
-    void KillTimer(int id) override;
+    void KillTimer(int id) override { timers_.erase(id); }
     void ShowView(int v) override { view = v; }
     int CurrentView() const override { return view; }
     void RefreshDownloadView() override { ++downloadRefreshes; }
-    void ClearDownloadList() override { ++listClears; }
+    void ClearDownloadList() override {}
     void SetStatusPane(int pane, const std::string& text) override { panes[pane] = text; }
     bool RunPortSelect(std::string& selectedLabel) override;
-    bool PortSelectOpen() const override { return portSelectOpen; }
-    void RefreshPortSelect() override { ++portSelectRefreshes; }
-    void SignalWorker(int event) override;
+    bool PortSelectOpen() const override { return false; }
+    void RefreshPortSelect() override {}
+
+  protected:
+    // Runs every tick that is due; returns the time until the next one, at
+    // most a second.
+    int64_t FireDueTimers();
+    // A timer falls due at `dueMs`.
+    virtual void WakeAt(int64_t /*dueMs*/) {}
+
+    Clock& clock_;
 
   private:
     struct Timer {
         uint64_t generation;
         int intervalMs;
-        VirtualClock::TaskId task;
+        int64_t dueMs;
     };
-    void Tick(int id, uint64_t generation, int64_t due);
-
-    VirtualClock& clock_;
     std::map<int, Timer> timers_;
     uint64_t nextGeneration_ = 1;
+};
+
+class ScriptedHost final : public RecordingHost {
+  public:
+    explicit ScriptedHost(VirtualClock& clock) : RecordingHost(clock), virtual_(clock) {}
+
+    // onWorker runs from the clock loop right after the current handler, as
+    // a worker would.
+    void SignalWorker(int event) override;
+
+  private:
+    void WakeAt(int64_t dueMs) override {
+        virtual_.ScheduleAt(dueMs, [this] { FireDueTimers(); });
+    }
+
+    VirtualClock& virtual_;
 };
 
 }  // namespace tav::test

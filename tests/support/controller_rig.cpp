@@ -6,33 +6,18 @@
 namespace tav::test {
 
 ControllerRig::ControllerRig()
-    : controller(
-          state, link, clock, host, ports, [this] { return newResults ? newResults() : lastNew; },
-          [this] { return wallTime; }),
+    : controller(state, link, clock, host, ports, [this] { return state.RecordCount; }),
       channel(handoff, controller, host) {
-    wallTime.tm_year = 2024 - 1900;
-    wallTime.tm_mon = 2;
-    wallTime.tm_mday = 15;
-    wallTime.tm_hour = 9;
-    wallTime.tm_min = 30;
-    wallTime.tm_sec = 5;
-    decode = [this] { StubDecode(); };
     host.onTimer = [this](int id) { controller.OnTimer(id); };
     host.onWorker = [this](int event) {
-        if (event == ev::kDecode && decode) decode();
+        if (event == ev::kDecode) StubDecode();
         if (event == ev::kScanAll) ports.ScanAll(state, channel);
         if (event == ev::kScanAnalyzer) ports.ScanAnalyzer(channel);
     };
     // The port-select dialog sets the device of the chosen COM number.
     host.onPortSelect = [this](std::string& label) {
-        if (host.portChoices.empty() || !host.portChoices.front()) {
-            if (!host.portChoices.empty()) host.portChoices.pop_front();
-            return false;
-        }
-        label = *host.portChoices.front();
-        host.portChoices.pop_front();
         link.SetPortDeviceName(ports.DeviceName(PortNumberFromText(label).value_or(0)));
-        return true;
+        return !label.empty();
     };
 }
 
@@ -43,7 +28,6 @@ void ControllerRig::StubDecode() {
     channel.SendLinkCommand(cmd::kEndAfterDecode);
     clock.SleepMs(300);
     channel.SendLinkCommand(cmd::kClosePort);
-    lastNew = newPerDownload < 0 ? state.RecordCount : newPerDownload;
     channel.ShowProgress("Complete the Data Inspection \r\n(Close the message box)");
     channel.SendLinkCommand(cmd::kDownloadFinished);
     if (state.AutoMode == 1) {

@@ -4,15 +4,14 @@
 // handler that signalled them.
 #pragma once
 
-#include <ctime>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "link/link_state.h"
 #include "platform/clock.h"
 #include "platform/handoff.h"
 #include "protocol/download_controller.h"
-#include "link/link_state.h"
 #include "protocol/link_worker.h"
 #include "tests/support/controller_host_script.h"
 #include "tests/support/controller_ports_fake.h"
@@ -29,24 +28,16 @@ class ControllerRig {
     ScriptedHost host{clock};
     SimLink link{clock};
     FakeAnalyzerPorts ports;
-    std::tm wallTime{};
     InlineHandoff handoff;
     DownloadController controller;
     HandoffLinkChannel channel;
 
-    // What runs on EvDecode; by default StubDecode.
-    std::function<void()> decode;
-    // The stand-in processing: records the hand-over and sends 53, 54, 500
-    // (and 35 in automatic mode) with the pauses of the real one. It stores
-    // `newPerDownload` results, or every record when that is negative.
+    // The stand-in processing on EvDecode: records the hand-over and sends
+    // 53, 54, 500 (and 35 in automatic mode) with the pauses of the real one.
+    // The controller is told every record was new.
     void StubDecode();
     std::vector<std::string> payloads;
     std::vector<int> counts;
-    int newPerDownload = -1;
-    int lastNew = 0;
-    // What the controller is told the last download stored; by default the
-    // stand-in's count.
-    std::function<int()> newResults;
 
     // Puts a port COM`number` on the machine with `peer` on the line (null:
     // nothing answers); `cable` marks it as the analyzer's cable.

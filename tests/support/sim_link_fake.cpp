@@ -30,7 +30,7 @@ bool SimLink::Prepare(SerialReceiver* owner, uint32_t) {
 bool SimLink::Open() {
     Close();
     if (devices_.count(device_) == 0) {
-        lastError_ = openError;
+        lastError_ = "No such file or directory";
         return false;
     }
     lastError_.clear();
@@ -53,6 +53,7 @@ size_t SimLink::Write(const uint8_t* data, size_t count) {
     AnalyzerPeer* peer = Peer();
     for (size_t i = 0; i < count; ++i) {
         written.push_back(static_cast<char>(data[i]));
+        writtenAt.push_back(clock_.NowMs());
         if (peer) peer->OnHostByte(data[i], clock_.NowMs());
     }
     Schedule();
@@ -60,9 +61,7 @@ size_t SimLink::Write(const uint8_t* data, size_t count) {
 }
 
 bool SimLink::Purge() {
-    if (!open_) return false;
-    ++purges;
-    return true;
+    return open_;
 }
 
 void SimLink::Schedule() {

@@ -37,9 +37,8 @@ class SimLink final : public SerialLink {
 
     // Records.
     std::string written;              // every byte written while open
+    std::vector<int64_t> writtenAt;   // the time of each
     std::vector<std::string> opened;  // devices opened, in order
-    int purges = 0;
-    std::string openError = "No such file or directory";
 
     void SetPortDeviceName(const std::string& name) override { device_ = name; }
     std::string PortDeviceName() const override { return device_; }

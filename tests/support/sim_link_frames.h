@@ -1,15 +1,26 @@
 // Analyzer bytes for tests: result records and download frames.
 #pragma once
 
+#include <cstdio>
 #include <string>
 
 namespace tav::test {
 
-// A 43-byte record: date/time digits, a 3-digit result, two ids, CR LF.
-std::string MakeRecord(const std::string& yymmddhhmm, const std::string& value,
-                       const std::string& pid = "00000000000000",
-                       const std::string& opid = "12345         ");
+// A 43-byte record: date/time digits, a 3-digit result, both ids padded
+// with blanks to 14 bytes, CR LF (or `end`).
+inline std::string MakeRecord(const std::string& yymmddhhmm, const std::string& value,
+                              std::string pid = std::string(14, '0'), std::string opid = "12345",
+                              const std::string& end = "\r\n") {
+    pid.resize(14, ' ');
+    opid.resize(14, ' ');
+    return yymmddhhmm + value + pid + opid + end;
+}
+
 // A download frame: "S", one byte, the four count digits, two separators, records.
-std::string MakeFrame(int count, const std::string& records);
+inline std::string MakeFrame(int count, const std::string& records) {
+    char header[16];
+    std::snprintf(header, sizeof header, "S:%04d,,", count);
+    return header + records;
+}
 
 }  // namespace tav::test

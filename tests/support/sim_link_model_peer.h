@@ -1,6 +1,9 @@
 // Puts the simulator's protocol model on the line fake.
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 #include "tests/support/sim_link_fake.h"
 #include "tools/analyzer-sim/model/analyzer_model.h"
 
@@ -15,12 +18,14 @@ class ModelPeer final : public AnalyzerPeer {
     std::string TakeOutputDue(int64_t nowMs) override { return model.TakeOutputDue(nowMs); }
     bool LineClosed() const override { return model.LineClosed(); }
 
-    // How many of `command` the analyzer has seen.
-    int Seen(sim::HostCommand command) const {
-        int n = 0;
-        for (const auto& seen : model.Commands()) n += seen.command == command;
-        return n;
+    // When the analyzer saw each `command`, and how many it saw.
+    std::vector<int64_t> Times(sim::HostCommand command) const {
+        std::vector<int64_t> out;
+        for (const auto& seen : model.Commands())
+            if (seen.command == command) out.push_back(seen.atMs);
+        return out;
     }
+    int Seen(sim::HostCommand command) const { return static_cast<int>(Times(command).size()); }
 
     sim::AnalyzerModel model;
 };

@@ -37,31 +37,20 @@ class RecordingLinkChannel : public LinkChannel {
     }
 
     std::vector<int> Commands() const {
-        std::vector<int> out;
-        for (const Call& c : calls)
-            if (c.kind == Kind::Command) out.push_back(c.code);
-        return out;
+        return Collect<int>(Kind::Command, [](const Call& c) { return c.code; });
     }
     // Time of each command, in order.
     std::vector<int64_t> CommandTimes() const {
-        std::vector<int64_t> out;
-        for (const Call& c : calls)
-            if (c.kind == Kind::Command) out.push_back(c.atMs);
-        return out;
+        return Collect<int64_t>(Kind::Command, [](const Call& c) { return c.atMs; });
     }
     std::vector<std::string> Texts(Kind kind) const {
-        std::vector<std::string> out;
-        for (const Call& c : calls)
-            if (c.kind == kind) out.push_back(c.text);
-        return out;
+        return Collect<std::string>(kind, [](const Call& c) { return c.text; });
     }
     // Every count as "n of N", in order.
     std::vector<std::string> Counts() const {
-        std::vector<std::string> out;
-        for (const Call& c : calls)
-            if (c.kind == Kind::Count)
-                out.push_back(std::to_string(c.code) + " of " + std::to_string(c.total));
-        return out;
+        return Collect<std::string>(Kind::Count, [](const Call& c) {
+            return std::to_string(c.code) + " of " + std::to_string(c.total);
+        });
     }
     void Clear() { calls.clear(); }
 
@@ -70,6 +59,13 @@ class RecordingLinkChannel : public LinkChannel {
     std::function<void(const Call&)> onCall;
 
   private:
+    template <typename T, typename Field>
+    std::vector<T> Collect(Kind kind, Field field) const {
+        std::vector<T> out;
+        for (const Call& c : calls)
+            if (c.kind == kind) out.push_back(field(c));
+        return out;
+    }
     void Record(Call call) {
         calls.push_back(call);
         if (onCall) onCall(calls.back());
