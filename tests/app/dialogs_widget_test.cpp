@@ -11,21 +11,14 @@
 #include "app/process_dlg.h"
 #include "tests/support/sim_link_fake.h"
 #include "tests/support/store_recording_channel.h"
+#include "tests/support/widget_lookup.h"
 #include "views/frame_view.h"
 
 namespace tav {
 namespace {
 
-template <typename T>
-T* Control(QWidget* parent, int id) {
-    auto* control = qobject_cast<T*>(FindControl(parent, id));
-    EXPECT_NE(control, nullptr) << id;
-    return control;
-}
-
-void Press(QWidget* dialog, int id) {
-    Control<QPushButton>(dialog, id)->click();
-}
+using test::Click;
+using test::Control;
 
 TEST(ProcessDlg, ShowsItsTextAndHidesOnItsButtonKeepingTheText) {
     CProcessDlg dlg;
@@ -45,7 +38,7 @@ TEST(ProcessDlg, ShowsItsTextAndHidesOnItsButtonKeepingTheText) {
         dlg.SetNewResults(stored);
         EXPECT_EQ(dlg.CountText() + "|" + dlg.NewResultsText(), shown);
     }
-    Press(&dlg, kIdProcessButton);
+    Click(&dlg, kIdProcessButton);
     EXPECT_FALSE(dlg.isVisible());
     EXPECT_EQ(dlg.Message(), "1 Receiving the data\r\nPlease check");
 }
@@ -96,7 +89,7 @@ TEST_F(PortSelectTest, ListIsPreselectedFromTheSourceAndOkConfirmsTheTextAsItSta
         EXPECT_EQ(dialog.PortList()->currentText(), c.preselected);
         if (!c.typed.isNull()) dialog.PortList()->setEditText(c.typed);
         dialog.show();
-        Press(&dialog, psid::kOk);
+        Click(&dialog, psid::kOk);
         EXPECT_EQ(ports_.confirmed, std::vector<std::string>{c.confirmed});
         EXPECT_EQ(dialog.result(), QDialog::Accepted);
         EXPECT_EQ(dialog.SelectedLabel(), c.label);
@@ -117,12 +110,12 @@ TEST_F(PortSelectTest, RefusedTextKeepsTheDialogOpenAndSaysWhyThenCancelCloses) 
     PortSelectDialog dialog(ports_, presenter_);
     dialog.PortList()->setEditText("COM999");
     dialog.show();
-    Press(&dialog, psid::kOk);
+    Click(&dialog, psid::kOk);
     EXPECT_TRUE(dialog.isVisible());
     ASSERT_EQ(presenter_.Boxes().size(), 1u);
     EXPECT_EQ(presenter_.Boxes()[0].Caption, "TAVRINA1c Expert");
     EXPECT_EQ(presenter_.Boxes()[0].Text, "No such port.");
-    Press(&dialog, psid::kCancel);
+    Click(&dialog, psid::kCancel);
     EXPECT_EQ(dialog.result(), QDialog::Rejected);
     EXPECT_EQ(ports_.confirmed, std::vector<std::string>{"COM999"}) << "Cancel confirms nothing";
 }
@@ -144,7 +137,7 @@ TEST(ScanPortSelectSource, SearchFillsTheDialogWithTheScannedPorts) {
     ScanPortSelectSource source(lists, scanner, link);
     ScriptedMessagePresenter presenter;
     PortSelectDialog dialog(source, presenter);
-    Press(&dialog, psid::kSearch);
+    Click(&dialog, psid::kSearch);
     EXPECT_EQ(channel.Commands(), (std::vector<int>{50}));
     dialog.Refresh();
     ASSERT_EQ(dialog.PortList()->count(), 2);

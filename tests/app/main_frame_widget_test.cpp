@@ -17,12 +17,14 @@
 #include "app/home_view.h"
 #include "app/main_frame.h"
 #include "app/process_dlg.h"
+#include "tests/support/widget_lookup.h"
 #include "views/download_view.h"
 
 namespace tav {
 namespace {
 
 using Log = std::vector<std::string>;
+using test::Click;
 
 // Everything the frame calls out to, logged in one list so the order shows.
 struct Fakes : FrameServices,
@@ -83,11 +85,6 @@ class MainFrameTest : public ::testing::Test {
         frame_->show();
         frame_->DeferredInit();
         log_.clear();
-    }
-    void Click(QWidget* parent, int id) {
-        auto* button = qobject_cast<QAbstractButton*>(FindControl(parent, id));
-        ASSERT_NE(button, nullptr) << id;
-        button->click();
     }
 
     QTemporaryDir dir_;
