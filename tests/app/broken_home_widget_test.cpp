@@ -44,10 +44,10 @@ std::map<std::string, std::string> Snapshot(const std::string& home) {
     return out;
 }
 
-// Runs `fn` with the file rights of an unprivileged user when the test runs
-// as root (root reads and writes files whatever their modes say).
-void AsUnprivileged(const std::function<void()>& fn) {
-    if (geteuid() != 0) return fn();
+// Runs `fn`, when `unprivileged` with the file rights of an unprivileged user
+// if the test runs as root (root reads and writes files whatever their modes say).
+void AsUser(bool unprivileged, const std::function<void()>& fn) {
+    if (!unprivileged || geteuid() != 0) return fn();
     ASSERT_EQ(setegid(kNobody), 0);
     ASSERT_EQ(seteuid(kNobody), 0);
     fn();
@@ -81,7 +81,11 @@ const std::string kHead = "TAVRINA1c Expert cannot open its results and will clo
 const std::string kTail =
     "\r\n\r\nNothing in the file was changed. Close any other program that uses it, or have the "
     "file repaired or restored from a backup, then start TAVRINA1c Expert again.";
-const auto Write = &test::WriteWholeFile;
+
+// Breaks the home folder by writing `bytes` over its file `name`.
+std::function<void(const std::string&)> Overwrite(const std::string& name, std::string bytes) {
+    return [=](const std::string& home) { test::WriteWholeFile(home + "/" + name, bytes); };
+}
 
 struct BrokenHome {
     const char* name;
@@ -93,40 +97,28 @@ struct BrokenHome {
     bool unprivileged = false;  // run with an ordinary user's file rights
 };
 
-void PrintTo(const BrokenHome& c, std::ostream* os) {
-    *os << c.name;
-}
-
 std::vector<BrokenHome> Cases() {
     const std::string users = "[User Count]\r\ncurrent_user=";
     return {
-        {"GarbageMainDatabase",
-         [](const std::string& h) { Write(h + "/" + kMainDbFile, std::string(5000, 'g')); },
-         kMainDbFile, "file is not a database"},
         {"UnreadableMainDatabase",
          [](const std::string& h) { chmod((h + "/" + kMainDbFile).c_str(), 0); }, kMainDbFile,
          "unable to open database file", true},
         {"ReadOnlyHomeStarts", [](const std::string& h) { chmod(h.c_str(), 0555); }, "", "", true},
         // A user list without current_user opens the default file and its table set.
-        {"GarbageUserList",
-         [](const std::string& h) { Write(h + "/" + kUserInfoIni, std::string(3000, '\x9c')); }, "",
-         ""},
+        {"GarbageUserList", Overwrite(kUserInfoIni, std::string(3000, '\x9c')), "", ""},
         // Without current_table the table set names no table to open.
         {"GarbageTableSet",
-         [](const std::string& h) {
-             Write(h + "/TAVRINA1cExpert.ini", "\x01\x02[[[=\r\n=]\r\ncurrent_table\r\n");
-         },
-         kMainDbFile, "it has no table \"-1\", the table "},
+         Overwrite("TAVRINA1cExpert.ini", "\x01\x02[[[=\r\n=]\r\ncurrent_table\r\n"), kMainDbFile,
+         "it has no table \"-1\", the table "},
         {"HugeUserList",
          [=](const std::string& h) {
              std::string big = users + kMainDbFile + "\r\n[Noise]\r\n";
              while (big.size() < (24u << 20)) big += "key" + std::to_string(big.size()) + "=x\r\n";
-             Write(h + "/" + kUserInfoIni, big);
+             Overwrite(kUserInfoIni, big)(h);
          },
          "", ""},
-        {"CurrentUserIsAPath",
-         [=](const std::string& h) { Write(h + "/" + kUserInfoIni, users + "/etc/passwd\r\n"); },
-         kUserInfoIni, "its current_user \"/etc/passwd\" is not the name of a file"},
+        {"CurrentUserIsAPath", Overwrite(kUserInfoIni, users + "/etc/passwd\r\n"), kUserInfoIni,
+         "its current_user \"/etc/passwd\" is not the name of a file"},
     };
 }
 
@@ -147,15 +139,11 @@ TEST_P(BrokenHomeStart, SaysWhichFileAndWhyOrStartsAndOverwritesNothing) {
     ScriptedMessagePresenter boxes;
     const ApplicationOptions options = Options(root, &boxes);
     bool started = false;
-    const auto start = [&] {
+    AsUser(c.unprivileged, [&] {
         Application app(options);
         started = app.Start();
         app.Shutdown();
-    };
-    if (c.unprivileged)
-        AsUnprivileged(start);
-    else
-        start();
+    });
 
     if (c.file.empty()) {
         EXPECT_TRUE(started);

@@ -71,12 +71,7 @@ TEST_F(PortSelectTest, ListIsPreselectedFromTheSourceAndOkConfirmsTheTextAsItSta
         std::string confirmed, label;
     } cases[] = {
         {"the chosen item", {{"COM1", "COM12", "COM4"}, 1}, "COM12", {}, "COM12", "COM12"},
-        {"a choice out of range selects the first",
-         {{"COM1", "COM4"}, 7},
-         "COM1",
-         {},
-         "COM1",
-         "COM1"},
+        {"out of range: the first", {{"COM1", "COM4"}, 7}, "COM1", {}, "COM1", "COM1"},
         {"a typed name", {{"COM1"}, 0}, "COM1", "COM12", "COM12", "COM12"},
         {"an empty text, resolved by the source", {{}, -1}, "", {}, "", "COM3"},
     };
