@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QEventLoop>
+#include <QLabel>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -12,19 +13,26 @@
 #include <atomic>
 #include <memory>
 #include <thread>
+#include <tuple>
 
 #include "app/checking_dlg.h"
 #include "app/home_view.h"
 #include "app/main_frame.h"
+#include "app/message_presenter.h"
+#include "app/port_select_dialog.h"
 #include "app/process_dlg.h"
+#include "tests/support/sim_link_fake.h"
+#include "tests/support/store_recording_channel.h"
 #include "tests/support/widget_lookup.h"
 #include "views/download_view.h"
+#include "views/frame_view.h"
 
 namespace tav {
 namespace {
 
 using Log = std::vector<std::string>;
 using test::Click;
+using test::Control;
 
 // Everything the frame calls out to, logged in one list so the order shows.
 struct Fakes : FrameServices,
@@ -56,7 +64,12 @@ struct Fakes : FrameServices,
     std::string ListTime(const std::string&, const std::string& t) const override { return t; }
     PortSelectList Choices() override { return choices; }
     void Search() override {}
-    PortChoice Confirm(const std::string& text) override { return {true, text, 0, "", ""}; }
+    // Refuses "COM999"; an empty text resolves to "COM3".
+    PortChoice Confirm(const std::string& text) override {
+        log.push_back("confirm " + text);
+        const bool ok = text != "COM999";
+        return {ok, text.empty() ? "COM3" : text, 0, "", ok ? "" : "No such port."};
+    }
 
     Log log;
     std::function<void()> onLoadSettings = [] {};
@@ -271,6 +284,106 @@ TEST_F(MainFrameTest, CommandsFromAnotherThreadRunOnTheWindowThreadUntilTheHando
     EXPECT_TRUE(log_.empty());
     frame_->SendLinkCommand(55);
     EXPECT_EQ(log_, Log{"command 55"}) << "calls on the window thread still run";
+}
+
+TEST(ProcessDlg, ShowsItsTextAndHidesOnItsButtonKeepingTheText) {
+    CProcessDlg dlg;
+    EXPECT_EQ(dlg.windowTitle(), "Process");
+    dlg.SetMessage("1 Receiving the data\r\nPlease check");
+    EXPECT_EQ(Control<QLabel>(&dlg, kIdMessageText)->text(), "1 Receiving the data\nPlease check");
+    EXPECT_EQ(Control<QPushButton>(&dlg, kIdProcessButton)->text(), "Close");
+
+    dlg.show();
+    EXPECT_EQ(dlg.CountText() + dlg.NewResultsText(), "") << "nothing to count yet";
+    const std::tuple<int, int, int, QString> counts[] = {
+        {2, 500, -1, "2 of 500|"},
+        {501, 500, 0, "500 of 500|New results stored: 0"},
+        {0, 0, -1, "|"}};
+    for (const auto& [count, total, stored, shown] : counts) {
+        dlg.SetCount(count, total);
+        dlg.SetNewResults(stored);
+        EXPECT_EQ(dlg.CountText() + "|" + dlg.NewResultsText(), shown);
+    }
+    Click(&dlg, kIdProcessButton);
+    EXPECT_FALSE(dlg.isVisible());
+    EXPECT_EQ(dlg.Message(), "1 Receiving the data\r\nPlease check");
+}
+
+TEST_F(MainFrameTest, PortSelectListIsPreselectedFromTheSourceAndOkConfirmsTheTextAsItStands) {
+    struct Case {
+        const char* name;
+        PortSelectList choices;
+        QString preselected;
+        QString typed;  // null: leave the selection alone
+        std::string confirmed, label;
+    } cases[] = {
+        {"the chosen item", {{"COM1", "COM12", "COM4"}, 1}, "COM12", {}, "COM12", "COM12"},
+        {"out of range: the first", {{"COM1", "COM4"}, 7}, "COM1", {}, "COM1", "COM1"},
+        {"a typed name", {{"COM1"}, 0}, "COM1", "COM12", "COM12", "COM12"},
+        {"an empty text, resolved by the source", {{}, -1}, "", {}, "", "COM3"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fakes_.choices = c.choices;
+        log_.clear();
+        PortSelectDialog dialog(fakes_, presenter_);
+        EXPECT_EQ(dialog.PortList()->count(), static_cast<int>(c.choices.items.size()));
+        EXPECT_EQ(dialog.PortList()->currentText(), c.preselected);
+        if (!c.typed.isNull()) dialog.PortList()->setEditText(c.typed);
+        dialog.show();
+        Click(&dialog, psid::kOk);
+        EXPECT_EQ(log_, Log{"confirm " + c.confirmed});
+        EXPECT_EQ(dialog.result(), QDialog::Accepted);
+        EXPECT_EQ(dialog.SelectedLabel(), c.label);
+        EXPECT_FALSE(dialog.isVisible());
+    }
+}
+
+TEST_F(MainFrameTest, PortSelectPortFontIsTwentyHighAndEightWide) {
+    PortSelectDialog dialog(fakes_, presenter_);
+    for (QWidget* w : {static_cast<QWidget*>(dialog.PortList()),
+                       static_cast<QWidget*>(Control<QLabel>(&dialog, psid::kSelectPortLabel))}) {
+        EXPECT_EQ(w->font().pixelSize(), 20);
+        EXPECT_NEAR(QFontMetricsF(w->font()).averageCharWidth(), 8.0, 0.25);
+    }
+}
+
+TEST_F(MainFrameTest, PortSelectRefusedTextKeepsTheDialogOpenAndSaysWhyThenCancelCloses) {
+    PortSelectDialog dialog(fakes_, presenter_);
+    dialog.PortList()->setEditText("COM999");
+    dialog.show();
+    Click(&dialog, psid::kOk);
+    EXPECT_TRUE(dialog.isVisible());
+    ASSERT_EQ(presenter_.Boxes().size(), 1u);
+    EXPECT_EQ(presenter_.Boxes()[0].Caption, "TAVRINA1c Expert");
+    EXPECT_EQ(presenter_.Boxes()[0].Text, "No such port.");
+    Click(&dialog, psid::kCancel);
+    EXPECT_EQ(dialog.result(), QDialog::Rejected);
+    EXPECT_EQ(log_, Log{"confirm COM999"}) << "Cancel confirms nothing";
+}
+
+// Search scans every port; the dialog then offers what was found.
+TEST(ScanPortSelectSource, SearchFillsTheDialogWithTheScannedPorts) {
+    PortLists lists;
+    LinkState state;
+    VirtualClock clock;
+    test::RecordingLinkChannel channel(clock);
+    auto port = [](int n, const std::string& name) {
+        const std::string friendly = name + " (COM" + std::to_string(n) + ")";
+        return PortInfo{R"(\\?\USB#VID_067B)", "", friendly, true, "", n, "/dev/ttyUSB0"};
+    };
+    const PortEnumeration found{{port(1, "Other Serial"), port(12, "Prolific USB-to-Serial")}, ""};
+    PortScanner scanner(
+        lists, [&] { return found; }, state, channel);
+    test::SimLink link(clock);
+    ScanPortSelectSource source(lists, scanner, link);
+    ScriptedMessagePresenter presenter;
+    PortSelectDialog dialog(source, presenter);
+    Click(&dialog, psid::kSearch);
+    EXPECT_EQ(channel.Commands(), (std::vector<int>{50}));
+    dialog.Refresh();
+    ASSERT_EQ(dialog.PortList()->count(), 2);
+    EXPECT_EQ(dialog.PortList()->currentText(), "COM12");
 }
 
 }  // namespace
