@@ -81,9 +81,8 @@ struct Fakes : FrameServices,
 class MainFrameTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        profile_ = std::make_unique<QSettings>(dir_.filePath("profile.ini"), QSettings::IniFormat);
         frame_ = std::make_unique<CMainFrame>(FrameContext{
-            link_, clock_, handoff_, fakes_, *profile_, fakes_, fakes_, fakes_, exporter_});
+            link_, clock_, handoff_, fakes_, profile_, fakes_, fakes_, fakes_, exporter_});
         frame_->SetController(&fakes_);
         frame_->SetMessagePresenter(&presenter_);
     }
@@ -97,7 +96,7 @@ class MainFrameTest : public ::testing::Test {
     }
 
     QTemporaryDir dir_;
-    std::unique_ptr<QSettings> profile_;
+    QSettings profile_{dir_.filePath("profile.ini"), QSettings::IniFormat};
     LinkState link_;
     VirtualClock clock_{0};
     QtHandoff handoff_;
@@ -339,17 +338,13 @@ TEST_F(MainFrameTest, PortSelectListIsPreselectedFromTheSourceAndOkConfirmsTheTe
     }
 }
 
-TEST_F(MainFrameTest, PortSelectPortFontIsTwentyHighAndEightWide) {
+TEST_F(MainFrameTest, PortSelectFontIsTwentyHighAndARefusedTextKeepsItOpenSayingWhy) {
     PortSelectDialog dialog(fakes_, presenter_);
     for (QWidget* w : {static_cast<QWidget*>(dialog.PortList()),
-                       static_cast<QWidget*>(Control<QLabel>(&dialog, psid::kSelectPortLabel))}) {
+                       Control<QWidget>(&dialog, psid::kSelectPortLabel)}) {
         EXPECT_EQ(w->font().pixelSize(), 20);
         EXPECT_NEAR(QFontMetricsF(w->font()).averageCharWidth(), 8.0, 0.25);
     }
-}
-
-TEST_F(MainFrameTest, PortSelectRefusedTextKeepsTheDialogOpenAndSaysWhyThenCancelCloses) {
-    PortSelectDialog dialog(fakes_, presenter_);
     dialog.PortList()->setEditText("COM999");
     dialog.show();
     Click(&dialog, psid::kOk);

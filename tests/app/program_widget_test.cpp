@@ -31,7 +31,6 @@ TEST(Program, FirstStartLaysOutTheHomeFolderAndASecondCopyIsRefused) {
     first.setProcessEnvironment(ProgramEnvironment(homeDir, runtime.path()));
     first.setWorkingDirectory(QString::fromStdString(start.path()));
     first.start(TAV_PROGRAM, {});
-    ASSERT_TRUE(first.waitForStarted(10'000));
     // The settings file is the last file of the start-up.
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return QFile::exists(QString::fromStdString(homeDir + "/set_info.ini")); }, 20'000));
@@ -39,7 +38,6 @@ TEST(Program, FirstStartLaysOutTheHomeFolderAndASecondCopyIsRefused) {
     QProcess second;
     second.setProcessEnvironment(ProgramEnvironment(homeDir, runtime.path()));
     second.start(TAV_PROGRAM, {});
-    ASSERT_TRUE(second.waitForStarted(10'000));
     ASSERT_TRUE(QTest::qWaitFor(
         [&] { return second.readAllStandardError().contains("HbA1c is already running.."); },
         20'000));
