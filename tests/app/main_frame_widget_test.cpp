@@ -177,7 +177,7 @@ TEST_F(MainFrameTest, SwitchCommandsAndHomeButtonsShowOneViewAndAutomaticAsksFir
     EXPECT_EQ(log_, (Log{"command 30"}));
 }
 
-TEST_F(MainFrameTest, OtherCommandsGoToTheControllerAndADownloadFillsTheDownloadView) {
+TEST_F(MainFrameTest, OtherCommandsGoToTheControllerAndADownloadFillsTheViewAndTheProgress) {
     Start();
     frame_->SendLinkCommand(50);
     frame_->SendLinkCommand(500);
@@ -198,6 +198,27 @@ TEST_F(MainFrameTest, OtherCommandsGoToTheControllerAndADownloadFillsTheDownload
     EXPECT_EQ(frame_->ProcessDialog()->Message(), kDownloadCompletedText);
     frame_->ClearDownloadList();
     EXPECT_EQ(frame_->DownloadView()->List().RowCount(), 0);
+
+    // The progress dialog's text, counts and Close button.
+    CProcessDlg& dlg = *frame_->ProcessDialog();
+    EXPECT_EQ(dlg.windowTitle(), "Process");
+    dlg.SetMessage("1 Receiving the data\r\nPlease check");
+    EXPECT_EQ(Control<QLabel>(&dlg, kIdMessageText)->text(), "1 Receiving the data\nPlease check");
+    EXPECT_EQ(Control<QPushButton>(&dlg, kIdProcessButton)->text(), "Close");
+
+    EXPECT_EQ(dlg.CountText() + dlg.NewResultsText(), "") << "nothing to count yet";
+    const std::tuple<int, int, int, QString> counts[] = {
+        {2, 500, -1, "2 of 500|"},
+        {501, 500, 0, "500 of 500|New results stored: 0"},
+        {0, 0, -1, "|"}};
+    for (const auto& [count, total, stored, shown] : counts) {
+        dlg.SetCount(count, total);
+        dlg.SetNewResults(stored);
+        EXPECT_EQ(dlg.CountText() + "|" + dlg.NewResultsText(), shown);
+    }
+    Click(&dlg, kIdProcessButton);
+    EXPECT_FALSE(frame_->ProgressVisible());
+    EXPECT_EQ(dlg.Message(), "1 Receiving the data\r\nPlease check");
 }
 
 // A restarted timer ticks into the controller at its new interval. The
@@ -280,29 +301,6 @@ TEST_F(MainFrameTest, CommandsFromAnotherThreadRunOnTheWindowThreadUntilTheHando
     EXPECT_TRUE(log_.empty());
     frame_->SendLinkCommand(55);
     EXPECT_EQ(log_, Log{"command 55"}) << "calls on the window thread still run";
-}
-
-TEST(ProcessDlg, ShowsItsTextAndHidesOnItsButtonKeepingTheText) {
-    CProcessDlg dlg;
-    EXPECT_EQ(dlg.windowTitle(), "Process");
-    dlg.SetMessage("1 Receiving the data\r\nPlease check");
-    EXPECT_EQ(Control<QLabel>(&dlg, kIdMessageText)->text(), "1 Receiving the data\nPlease check");
-    EXPECT_EQ(Control<QPushButton>(&dlg, kIdProcessButton)->text(), "Close");
-
-    dlg.show();
-    EXPECT_EQ(dlg.CountText() + dlg.NewResultsText(), "") << "nothing to count yet";
-    const std::tuple<int, int, int, QString> counts[] = {
-        {2, 500, -1, "2 of 500|"},
-        {501, 500, 0, "500 of 500|New results stored: 0"},
-        {0, 0, -1, "|"}};
-    for (const auto& [count, total, stored, shown] : counts) {
-        dlg.SetCount(count, total);
-        dlg.SetNewResults(stored);
-        EXPECT_EQ(dlg.CountText() + "|" + dlg.NewResultsText(), shown);
-    }
-    Click(&dlg, kIdProcessButton);
-    EXPECT_FALSE(dlg.isVisible());
-    EXPECT_EQ(dlg.Message(), "1 Receiving the data\r\nPlease check");
 }
 
 TEST_F(MainFrameTest, PortSelectListIsPreselectedFromTheSourceAndOkConfirmsTheTextAsItStands) {

@@ -24,9 +24,23 @@ QStringList Entries(const std::string& dir) {
         .entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
 }
 
-TEST(Program, FirstStartLaysOutTheHomeFolderAndASecondCopyIsRefused) {
+// Without a display the program says so and makes nothing; with one, its
+// first start lays out the home folder and a second copy is refused.
+TEST(Program, WithoutADisplayItEndsThenAFirstStartLaysOutTheHomeAndASecondCopyIsRefused) {
     test::TempDir home, runtime, start;
     const std::string homeDir = home.path() + "/TAVRINA1c Expert";
+    QProcessEnvironment env = ProgramEnvironment(homeDir, runtime.path());
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
+    QProcess program;
+    program.setProcessEnvironment(env);
+    program.start(TAV_PROGRAM, {});
+    ASSERT_TRUE(program.waitForFinished(20'000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 1);
+    EXPECT_TRUE(program.readAllStandardError().startsWith(
+        "TAVRINA1c Expert needs a desktop session: no display was found"));
+    EXPECT_TRUE(Entries(home.path()).isEmpty()) << "nothing is made";
+
     QProcess first;
     first.setProcessEnvironment(ProgramEnvironment(homeDir, runtime.path()));
     first.setWorkingDirectory(QString::fromStdString(start.path()));
@@ -54,21 +68,6 @@ TEST(Program, FirstStartLaysOutTheHomeFolderAndASecondCopyIsRefused) {
               (QStringList{"TAVRINA1cExpert.ini", "TAVRINA1cExpert.sqlite",
                            "TAVRINA1cExpertDown.sqlite", "set_info.ini", "user_info.ini"}));
     EXPECT_EQ(Entries(start.path()), QStringList{"DATA"});
-}
-
-TEST(Program, WithoutADisplayItSaysSoAndEnds) {
-    test::TempDir home, runtime;
-    QProcessEnvironment env = ProgramEnvironment(home.path(), runtime.path());
-    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
-    QProcess program;
-    program.setProcessEnvironment(env);
-    program.start(TAV_PROGRAM, {});
-    ASSERT_TRUE(program.waitForFinished(20'000));
-    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
-    EXPECT_EQ(program.exitCode(), 1);
-    EXPECT_TRUE(program.readAllStandardError().startsWith(
-        "TAVRINA1c Expert needs a desktop session: no display was found"));
-    EXPECT_TRUE(Entries(home.path()).isEmpty()) << "nothing is made";
 }
 
 }  // namespace
