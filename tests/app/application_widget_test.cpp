@@ -1,28 +1,40 @@
-// The real window with the application's wiring, against analyzer-sim on a
-// pseudo-terminal: a manual download and what the lists then do with it, a
-// refused download, an automatic-mode measurement and closing the window while
-// the link is busy.
+// The whole application. The real window with the application's wiring,
+// against analyzer-sim on a pseudo-terminal: a refused download, the next one
+// and what the lists then do with it, an automatic-mode measurement and
+// closing the window while the link is busy. Start-up on a home folder that a
+// crash, a disk, another program or a hand edit left broken. The built
+// program, started as a clinic would start it, in an empty home folder.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
+#include <QDeadlineTimer>
+#include <QDir>
 #include <QLineEdit>
+#include <QProcess>
 #include <QTest>
 #include <QTimer>
 #include <QtCharts/QScatterSeries>
 #include <algorithm>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
+#include <ostream>
+#include <string>
 
 #include "app/application.h"
 #include "app/checking_dlg.h"
 #include "app/main_frame.h"
 #include "app/message_presenter.h"
 #include "app/process_dlg.h"
+#include "platform/paths.h"
 #include "reports/graph_view.h"
+#include "store/result_database.h"
 #include "tests/support/export_fakes.h"
 #include "tests/support/sim_process.h"
 #include "tests/support/sql_rows.h"
@@ -72,6 +84,12 @@ struct ApplicationRig {
                              });
                          });
         Click(Frame().View(viewix::kHome), 1000);
+    }
+
+    // Waits until the progress dialog shows a text that begins with `text`.
+    bool WaitForProgress(const char* text, int ms) {
+        CProcessDlg* p = Frame().ProcessDialog();
+        return QTest::qWaitFor([&] { return p->isVisible() && p->Message().startsWith(text); }, ms);
     }
 
     // Every box so far, the progress text and the link's step, for failure messages.
@@ -141,7 +159,6 @@ TEST(ApplicationEndToEnd, ARefusedDownloadLeavesTheViewFreeAndTheNextIsStoredLis
     ASSERT_TRUE(QTest::qWaitFor([&] { return downloaded.RowCount() == 5; }, 40'000)) << rig.State();
     ASSERT_TRUE(QTest::qWaitFor([&] { return rig.Link().DownloadState == -1; }, 10'000));
     EXPECT_EQ(frame.StatusPaneText(1), "COM7");
-    EXPECT_EQ(frame.ActiveViewIndex(), viewix::kDownload);
     EXPECT_EQ(frame.ProcessDialog()->Message(), QString::fromLatin1(kDownloadCompletedText));
     EXPECT_EQ(db.DownloadTable.RowCount(), 5);
     const std::vector<std::string> before = StoredRows(db);
@@ -214,15 +231,11 @@ TEST(ApplicationEndToEnd, AutomaticModeStoresTheMeasurementAndGuidesThroughTheCa
         << rig.State();
 
     // The user closes the completion notice and each cartridge notice as it comes.
-    CProcessDlg* progress = frame.ProcessDialog();
     for (const char* notice :
          {"Receiving data - Completed", "Caution >> Please remove the cartridge",
           "Please make sure the cartridge is removed"}) {
-        ASSERT_TRUE(QTest::qWaitFor(
-            [&] { return progress->isVisible() && progress->Message().startsWith(notice); },
-            10'000))
-            << rig.State() << " visible " << progress->isVisible();
-        Click(progress, kIdProcessButton);
+        ASSERT_TRUE(rig.WaitForProgress(notice, 10'000)) << rig.State();
+        Click(frame.ProcessDialog(), kIdProcessButton);
     }
     CCheckingDlg* checking = frame.CheckingDialog();
     ASSERT_TRUE(QTest::qWaitFor([&] { return checking->isVisible(); }, 10'000));
@@ -247,21 +260,20 @@ void ShutdownClosesEverything(Application& app) {
 // Closing the window while the port select shows cancels it; closing it
 // during a download ends the link and the worker.
 TEST(ApplicationEndToEnd, ClosingWhileThePortSelectShowsOrDuringADownloadEndsEverything) {
-    const std::pair<const char*, std::function<void(CMainFrame&)>> closeWays[] = {
-        {"every window closes, as on SIGTERM",
-         [](CMainFrame&) { QApplication::closeAllWindows(); }},
-        {"only the main window closes, the dialog left open", [](CMainFrame& f) { f.close(); }}};
-    for (const auto& [name, close] : closeWays) {
-        SCOPED_TRACE(name);
+    // Every window closes, as on SIGTERM, or only the main one, the dialog left open.
+    for (const bool everyWindow : {true, false}) {
+        SCOPED_TRACE(everyWindow ? "every window" : "the main window");
         ApplicationRig rig({"--fast", "--count", "3"});
         ASSERT_TRUE(rig.App().Start());
         CMainFrame& frame = rig.Frame();
         bool opened = false;
-        QObject::connect(&frame, &CMainFrame::PortSelectOpened, &frame,
-                         [&](PortSelectDialog* dialog) {
-                             opened = true;
-                             QTimer::singleShot(200, dialog, [&] { close(frame); });
-                         });
+        QObject::connect(
+            &frame, &CMainFrame::PortSelectOpened, &frame, [&](PortSelectDialog* dialog) {
+                opened = true;
+                QTimer::singleShot(200, dialog, [&] {
+                    everyWindow ? QApplication::closeAllWindows() : void(frame.close());
+                });
+            });
         Click(frame.View(viewix::kHome), 1000);
         ASSERT_TRUE(QTest::qWaitFor([&] { return opened && !frame.isVisible(); }, 30'000));
         EXPECT_TRUE(QTest::qWaitFor([&] { return frame.PortSelect() == nullptr; }, 5'000));
@@ -273,15 +285,203 @@ TEST(ApplicationEndToEnd, ClosingWhileThePortSelectShowsOrDuringADownloadEndsEve
     // At 9600 baud the 200 results take about nine seconds.
     ApplicationRig rig({"--count", "200"});
     rig.StartManualDownload();
-    ASSERT_TRUE(QTest::qWaitFor(
-        [&] {
-            return rig.Frame().ProcessDialog()->Message().startsWith(
-                "Receiving data from analyzer");
-        },
-        30'000))
-        << rig.State();
+    ASSERT_TRUE(rig.WaitForProgress("Receiving data from analyzer", 30'000)) << rig.State();
     ASSERT_TRUE(rig.App().Serial().IsOpen());
     ShutdownClosesEverything(rig.App());
+}
+
+// Start-up on a home folder left broken: the window starts and tells the user
+// plainly which file cannot be used and why, or works when it can, and no file
+// in the home folder is written over.
+namespace fs = std::filesystem;
+
+constexpr uid_t kNobody = 65534;
+
+// Every file of the home folder with its mode, size and a hash of its bytes.
+std::map<std::string, std::string> Snapshot(const std::string& home) {
+    std::map<std::string, std::string> out;
+    for (const auto& e : fs::directory_iterator(home)) {
+        struct stat st {};
+        stat(e.path().c_str(), &st);
+        const std::string bytes = e.is_regular_file() && (st.st_mode & 0400)
+                                      ? test::ReadWholeFile(e.path().string())
+                                      : "";
+        out[e.path().filename().string()] = std::to_string(st.st_mode & 0777) + " " +
+                                            std::to_string(std::hash<std::string>{}(bytes));
+    }
+    return out;
+}
+
+// Runs `fn`, when `unprivileged` with the file rights of an unprivileged user
+// if the test runs as root (root reads and writes files whatever their modes say).
+void AsUser(bool unprivileged, const std::function<void()>& fn) {
+    if (!unprivileged || geteuid() != 0) return fn();
+    ASSERT_EQ(setegid(kNobody), 0);
+    ASSERT_EQ(seteuid(kNobody), 0);
+    fn();
+    ASSERT_EQ(seteuid(0), 0);
+    ASSERT_EQ(setegid(0), 0);
+}
+
+// Gives the folder and all in it to that user, when the test runs as root.
+void GiveToNobody(const std::string& path) {
+    if (geteuid() != 0) return;
+    ASSERT_EQ(chown(path.c_str(), kNobody, kNobody), 0);
+    ASSERT_EQ(chmod(path.c_str(), 0777), 0);
+    for (const auto& e : fs::recursive_directory_iterator(path))
+        ASSERT_EQ(chown(e.path().c_str(), kNobody, kNobody), 0);
+}
+
+// Starts the application on root's home folder once and shuts it down.
+bool StartOnce(const test::TempDir& root, MessagePresenter& boxes) {
+    Application app(
+        ApplicationOptions{.HomeDir = root.File("home"),
+                           .Presenter = &boxes,
+                           .ProfileFile = QString::fromStdString(root.File("profile.ini"))});
+    const bool started = app.Start();
+    app.Shutdown();
+    return started;
+}
+
+const std::string kHead = "TAVRINA1c Expert cannot open its results and will close.\r\n\r\nFile: ";
+const std::string kTail =
+    "\r\n\r\nNothing in the file was changed. Close any other program that uses it, or have the "
+    "file repaired or restored from a backup, then start TAVRINA1c Expert again.";
+
+// Breaks the home folder by writing `bytes` over its file `name`.
+std::function<void(const std::string&)> Overwrite(const std::string& name, std::string bytes) {
+    return [=](const std::string& home) { test::WriteWholeFile(home + "/" + name, bytes); };
+}
+
+struct BrokenHome {
+    const char* name;
+    // Breaks the home folder after a normal first start.
+    std::function<void(const std::string& home)> breakIt;
+    // The file named and how the reason begins; no file: the program starts.
+    std::string file;
+    std::string reason;
+    bool unprivileged = false;  // run with an ordinary user's file rights
+};
+
+std::vector<BrokenHome> Cases() {
+    const std::string users = "[User Count]\r\ncurrent_user=";
+    return {
+        {"UnreadableMainDatabase",
+         [](const std::string& h) { chmod((h + "/" + kMainDbFile).c_str(), 0); }, kMainDbFile,
+         "unable to open database file", true},
+        {"ReadOnlyHomeStarts", [](const std::string& h) { chmod(h.c_str(), 0555); }, "", "", true},
+        // A user list without current_user opens the default file and its table set.
+        {"GarbageUserList", Overwrite(kUserInfoIni, std::string(3000, '\x9c')), "", ""},
+        // Without current_table the table set names no table to open.
+        {"GarbageTableSet",
+         Overwrite("TAVRINA1cExpert.ini", "\x01\x02[[[=\r\n=]\r\ncurrent_table\r\n"), kMainDbFile,
+         "it has no table \"-1\", the table "},
+        {"HugeUserList",
+         [=](const std::string& h) {
+             std::string big = users + kMainDbFile + "\r\n[Noise]\r\n";
+             while (big.size() < (24u << 20)) big += "key" + std::to_string(big.size()) + "=x\r\n";
+             Overwrite(kUserInfoIni, big)(h);
+         },
+         "", ""},
+        {"CurrentUserIsAPath", Overwrite(kUserInfoIni, users + "/etc/passwd\r\n"), kUserInfoIni,
+         "its current_user \"/etc/passwd\" is not the name of a file"},
+    };
+}
+
+class BrokenHomeStart : public ::testing::TestWithParam<BrokenHome> {};
+
+TEST_P(BrokenHomeStart, SaysWhichFileAndWhyOrStartsAndOverwritesNothing) {
+    const BrokenHome& c = GetParam();
+    test::TempDir root;
+    const std::string home = root.File("home");
+    ScriptedMessagePresenter first, boxes;
+    ASSERT_EQ(PrepareHomeDir(home), home);
+    ASSERT_TRUE(StartOnce(root, first)) << "a normal first start";
+    if (c.unprivileged) GiveToNobody(root.path());
+    c.breakIt(home);
+    const auto before = Snapshot(home);
+
+    bool started = false;
+    AsUser(c.unprivileged, [&] { started = StartOnce(root, boxes); });
+
+    if (c.file.empty()) {
+        EXPECT_TRUE(started);
+        EXPECT_TRUE(boxes.Boxes().empty()) << boxes.Boxes()[0].Text.toStdString();
+    } else {
+        EXPECT_FALSE(started);
+        ASSERT_EQ(boxes.Boxes().size(), 1u);
+        EXPECT_FALSE(boxes.Boxes()[0].Question);
+        EXPECT_EQ(boxes.Boxes()[0].Caption, "TAVRINA1c Expert");
+        const std::string text = boxes.Boxes()[0].Text.toStdString();
+        EXPECT_TRUE(text.starts_with(kHead + home + "/" + c.file + "\r\nReason: " + c.reason))
+            << text;
+        EXPECT_TRUE(text.ends_with(kTail)) << text;
+    }
+    chmod(home.c_str(), 0755);
+    EXPECT_EQ(Snapshot(home), before) << "a file in the home folder was written";
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, BrokenHomeStart, ::testing::ValuesIn(Cases()),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The built program in an empty home folder.
+QProcessEnvironment ProgramEnvironment(const std::string& home, const std::string& runtime) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("TAVRINA1C_HOME", QString::fromStdString(home));
+    env.insert("XDG_RUNTIME_DIR", QString::fromStdString(runtime));
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    return env;
+}
+
+QStringList Entries(const std::string& dir) {
+    return QDir(QString::fromStdString(dir))
+        .entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// Without a display the program says so and makes nothing; with one, its
+// first start lays out the home folder and a second copy is refused.
+TEST(Program, WithoutADisplayItEndsThenAFirstStartLaysOutTheHomeAndASecondCopyIsRefused) {
+    test::TempDir home, runtime, start;
+    const std::string homeDir = home.path() + "/TAVRINA1c Expert";
+    QProcessEnvironment env = ProgramEnvironment(homeDir, runtime.path());
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) env.remove(name);
+    QProcess program;
+    program.setProcessEnvironment(env);
+    program.start(TAV_PROGRAM, {});
+    ASSERT_TRUE(program.waitForFinished(20'000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 1);
+    EXPECT_TRUE(program.readAllStandardError().startsWith(
+        "TAVRINA1c Expert needs a desktop session: no display was found"));
+    EXPECT_TRUE(Entries(home.path()).isEmpty()) << "nothing is made";
+
+    QProcess first;
+    first.setProcessEnvironment(ProgramEnvironment(homeDir, runtime.path()));
+    first.setWorkingDirectory(QString::fromStdString(start.path()));
+    first.start(TAV_PROGRAM, {});
+    // The settings file is the last file of the start-up.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return QFile::exists(QString::fromStdString(homeDir + "/set_info.ini")); }, 20'000));
+
+    QProcess second;
+    second.setProcessEnvironment(ProgramEnvironment(homeDir, runtime.path()));
+    second.start(TAV_PROGRAM, {});
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return second.readAllStandardError().contains("HbA1c is already running.."); },
+        20'000));
+    second.kill();
+    second.waitForFinished(10'000);
+    EXPECT_EQ(first.state(), QProcess::Running);
+
+    first.terminate();
+    ASSERT_TRUE(first.waitForFinished(20'000));
+    EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(first.exitCode(), 0);
+
+    EXPECT_EQ(Entries(homeDir),
+              (QStringList{"TAVRINA1cExpert.ini", "TAVRINA1cExpert.sqlite",
+                           "TAVRINA1cExpertDown.sqlite", "set_info.ini", "user_info.ini"}));
+    EXPECT_EQ(Entries(start.path()), QStringList{"DATA"});
 }
 
 }  // namespace
