@@ -70,8 +70,8 @@ struct ApplicationRig {
     const LinkState& Link() { return app->Link(); }
 
     // Starts the program, answers Yes to the connection question and COM7 to
-    // the port select (noting what it preselected), and clicks Download on the
-    // home view.
+    // this and every later port select (noting what it preselected), and
+    // clicks Download on the home view.
     void StartManualDownload() {
         boxes.QueueAnswer(true);
         ASSERT_TRUE(app->Start());
