@@ -334,6 +334,7 @@ void GiveToNobody(const std::string& path) {
 
 // Starts the application on root's home folder once and shuts it down.
 bool StartOnce(const test::TempDir& root, MessagePresenter& boxes) {
+    WorkingDir cwd{root.path()};  // the program makes its DATA folder here
     Application app(
         ApplicationOptions{.HomeDir = root.File("home"),
                            .Presenter = &boxes,
