@@ -17,7 +17,6 @@
 #include "tests/fuzz/fuzz_check.h"
 
 namespace tav::fuzz {
-namespace {
 
 constexpr size_t kLength = 43;
 constexpr size_t kMaxRecords = 8;
@@ -58,8 +57,6 @@ bool StoreUnlessDuplicate(ResultTable& t, const DecodedRecord& r) {
     FUZZ_CHECK(t.Commit());
     return true;
 }
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
