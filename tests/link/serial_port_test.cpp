@@ -50,11 +50,12 @@ bool WaitFor(const std::function<bool()>& done, const std::function<void()>& ste
 struct PortFixture : ::testing::Test {
     PortFixture() { handoff.queue.BindToCurrentThread(); }
 
-    bool OpenOn(const std::string& path) {
-        port.SetPortDeviceName(path);
-        port.SetLineSettings(LineSettings{});
-        port.Prepare(&rx, 1'000'000);
-        return port.Open();
+    bool OpenOn(const std::string& path, SerialPort* on = nullptr) {
+        SerialPort& p = on ? *on : port;
+        p.SetPortDeviceName(path);
+        p.SetLineSettings(LineSettings{});
+        p.Prepare(&rx, 1'000'000);
+        return p.Open();
     }
     // Runs the test thread as the window thread until `n` bytes came.
     bool Received(size_t n) {
@@ -72,7 +73,6 @@ struct PortFixture : ::testing::Test {
 TEST_F(PortFixture, BytesArriveInOrderWithNulAsBlankAndWritesGoOut) {
     ASSERT_TRUE(OpenOn(pty.SlavePath())) << port.LastOpenError();
     EXPECT_EQ(clock.NowMs(), SerialPort::kSettleMs);
-    EXPECT_EQ(port.Watcher(), State::Running);
 
     ASSERT_TRUE(pty.Send(std::string("S\0U\r\n\xff", 6)));
     ASSERT_TRUE(Received(6));
@@ -147,7 +147,6 @@ TEST_F(PortFixture, CloseWhileAByteWaitsForTheWindowThreadDoesNotHang) {
     pty.Send("Q");
     ASSERT_TRUE(WaitFor([&] { return handoff.entered == 1; }, [] { std::this_thread::yield(); }));
     port.Close();  // the watcher is blocked until this thread pumps
-    EXPECT_FALSE(port.IsOpen());
     while (handoff.queue.PumpOne(0)) {
     }
     EXPECT_EQ(rx.bytes, "") << "a byte still queued at Close is dropped";
@@ -156,28 +155,22 @@ TEST_F(PortFixture, CloseWhileAByteWaitsForTheWindowThreadDoesNotHang) {
 
 TEST_F(PortFixture, OpenFailuresKeepTheSystemsReason) {
     SerialPort holder(clock, handoff, linkRunning);  // holds the line
-    holder.SetPortDeviceName(pty.SlavePath());
-    holder.Prepare(&rx, 1'000'000);
-    ASSERT_TRUE(holder.Open());
+    ASSERT_TRUE(OpenOn(pty.SlavePath(), &holder));
     PtyPair locked;
     ASSERT_EQ(chmod(locked.SlavePath().c_str(), 0), 0);
 
-    struct Row {
-        const char* what;
-        std::string path, reason;
-    };
-    std::vector<Row> rows = {
+    std::vector<std::tuple<const char*, std::string, std::string>> rows = {
         {"a name no device has", "/dev/tav-no-such-port", "No such file or directory"},
         {"a port number with no device", "", "No such file or directory"},
         {"a device that is not a terminal", "/dev/null", "Inappropriate ioctl for device"},
         {"a line another port holds", pty.SlavePath(), "Device or resource busy"},
     };
     if (geteuid() != 0)
-        rows.push_back({"a locked device", locked.SlavePath(), "Permission denied"});
-    for (const Row& row : rows) {
-        EXPECT_FALSE(OpenOn(row.path)) << row.what;
-        EXPECT_EQ(port.LastOpenError(), row.reason) << row.what;
-        EXPECT_FALSE(port.IsOpen()) << row.what;
+        rows.emplace_back("a locked device", locked.SlavePath(), "Permission denied");
+    for (const auto& [what, path, reason] : rows) {
+        EXPECT_FALSE(OpenOn(path)) << what;
+        EXPECT_EQ(port.LastOpenError(), reason) << what;
+        EXPECT_FALSE(port.IsOpen()) << what;
     }
 
     holder.Close();
