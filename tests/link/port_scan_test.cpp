@@ -34,9 +34,7 @@ std::vector<std::string> Names(const PortCandidateList& list) {
 }
 
 TEST(ParsePortCandidate, CutsTheNameFromTheEndOfTheFriendlyName) {
-    struct Row {
-        std::string path, friendly, portName, number, busTag;
-    } rows[] = {
+    const std::array<std::string, 5> rows[] = {
         {kUsbPath, "Prolific USB-to-Serial Comm Port (COM7)", "COM7", "7", "USB"},
         {kUsbPath, "Prolific USB-to-Serial Comm Port (COM12)", "COM12", "12", "USB"},
         {kUsbPath, "Prolific USB-to-Serial Comm Port (COM100)", "M100", "0", "USB"},
@@ -46,11 +44,11 @@ TEST(ParsePortCandidate, CutsTheNameFromTheEndOfTheFriendlyName) {
         {"", "7)", "7)", ")", ""},
         {"", "", "", "", ""},
     };
-    for (const Row& row : rows) {
-        PortCandidate c = ParsePortCandidate(Port(row.path, row.friendly));
-        EXPECT_EQ(c.portName, row.portName) << row.friendly;
-        EXPECT_EQ(c.portNumberText, row.number) << row.friendly;
-        EXPECT_EQ(c.busTag, row.busTag) << row.friendly;
+    for (const auto& [path, friendly, portName, number, busTag] : rows) {
+        PortCandidate c = ParsePortCandidate(Port(path, friendly));
+        EXPECT_EQ(std::tie(c.portName, c.portNumberText, c.busTag),
+                  std::tie(portName, number, busTag))
+            << friendly;
     }
 }
 
@@ -136,29 +134,26 @@ TEST_F(ScanTest, OkResolvesTheTextOrRefusesNamesWithoutATableEntry) {
                    Acpi("Far (COM100)")};
     Scanner().ScanAllPorts();
     // A refused name leaves the selection and the link as they were.
-    struct Row {
-        std::string text;
-        bool ok;
-        std::string selected, device;
-    } rows[] = {
+    const std::tuple<std::string, bool, std::string, std::string> rows[] = {
         {"", true, "COM3", "/dev/port3"},           {"COM12", true, "COM12", "/dev/port12"},
         {"COM100", true, "COM100", "/dev/port100"}, {"COM9", true, "COM9", ""},  // no device
         {"M100", false, "before", "untouched"},     {"COM101", false, "before", "untouched"},
         {"COMX", false, "before", "untouched"},     {"7)", false, "before", "untouched"},
     };
-    for (const Row& row : rows) {
+    for (const auto& [text, ok, selected, device] : rows) {
         test::SimLink link(clock);
         link.SetPortDeviceName("untouched");
         link.SetLineSettings({1200, 7, 2, 1, 7});
         lists.SetSelectedPortText("before");
-        PortChoice choice = AcceptPortSelection(row.text, lists, link);
-        EXPECT_TRUE(choice.ok == row.ok && choice.error.empty() == row.ok) << row.text;
-        EXPECT_EQ(lists.SelectedPortText(), row.selected) << row.text;
-        EXPECT_EQ(link.PortDeviceName(), row.device) << row.text;
+        PortChoice choice = AcceptPortSelection(text, lists, link);
+        EXPECT_TRUE(choice.ok == ok && choice.error.empty() == ok) << text;
+        EXPECT_EQ(std::tuple(lists.SelectedPortText(), link.PortDeviceName()),
+                  std::tie(selected, device))
+            << text;
         const LineSettings& s = link.Settings();
         EXPECT_EQ(std::tie(s.baudRate, s.byteSize, s.parity, s.stopBits, s.flowWord),
-                  row.ok ? std::tuple(9600u, 8, 0, 0, 0u) : std::tuple(1200u, 7, 1, 2, 7u))
-            << row.text << ": 9600 baud, 8N1, no flow control";
+                  ok ? std::tuple(9600u, 8, 0, 0, 0u) : std::tuple(1200u, 7, 1, 2, 7u))
+            << text << ": 9600 baud, 8N1, no flow control";
     }
 }
 

@@ -53,10 +53,7 @@ ModelOptions Fast(std::vector<std::string> records = {}, const std::string& line
 
 TEST(AnalyzerModel, AnswersEachCommandAsTheAnalyzerDoes) {
     const std::string frame2 = "SH0002\r\n" + Rec(30) + Rec(31);
-    struct Row {
-        const char* name;
-        std::string host, answer;
-    } rows[] = {
+    const std::tuple<const char*, std::string, std::string> rows[] = {
         {"each link check gets SU", kLinkCheck, "SUSU"},
         {"the download request has no ETX", "SH", frame2},
         {"greeting", kGreeting, "HC"},
@@ -66,9 +63,9 @@ TEST(AnalyzerModel, AnswersEachCommandAsTheAnalyzerDoes) {
         {"a broken command is not answered", "SX\x03S\x03HT\x03", ""},
         {"a command restarts on S", "SS" + kLinkCheck.substr(1, 2), "SU"},
     };
-    for (const auto& row : rows) {
+    for (const auto& [name, host, answer] : rows) {
         AnalyzerModel m(Fast({Rec(30), Rec(31)}));
-        EXPECT_EQ(Exchange(m, row.host, 1000), row.answer) << row.name;
+        EXPECT_EQ(Exchange(m, host, 1000), answer) << name;
     }
 }
 
@@ -91,11 +88,7 @@ TEST(AnalyzerModel, FaultsChangeTheFrameAsAsked) {
     const std::vector<std::string> records = {Rec(1), Rec(2), Rec(3)};
     std::string clean = "SH0003\r\n" + records[0] + records[1] + records[2];
     auto put = [&](size_t at, char c) { return clean.substr(0, at) + c + clean.substr(at + 1); };
-    struct Row {
-        const char* options;
-        std::string frame;
-        bool closed;
-    } rows[] = {
+    const std::tuple<const char*, std::string, bool> rows[] = {
         {"--stall-after 10", clean.substr(0, 10), false},  // the bytes before the stall
         {"--drop-byte 8", clean.substr(0, 8) + clean.substr(9), false},
         {"--extra-bytes 3", clean + "***", false},
@@ -107,10 +100,10 @@ TEST(AnalyzerModel, FaultsChangeTheFrameAsAsked) {
         {"--close-after 100000", clean, true},  // beyond the frame
         {"--no-answer", "", false},
     };
-    for (const auto& row : rows) {
-        AnalyzerModel m(Fast(records, row.options));
-        EXPECT_EQ(Exchange(m, "SH", 0), row.frame) << row.options;
-        EXPECT_EQ(m.LineClosed(), row.closed) << row.options;
+    for (const auto& [options, frame, closed] : rows) {
+        AnalyzerModel m(Fast(records, options));
+        EXPECT_EQ(Exchange(m, "SH", 0), frame) << options;
+        EXPECT_EQ(m.LineClosed(), closed) << options;
     }
 }
 
