@@ -32,17 +32,6 @@ bool SameKey(const DecodedRecord& a, const DecodedRecord& b) {
            a.PID == b.PID && a.OPID == b.OPID;
 }
 
-ResultTable& Table() {
-    static VirtualClock clock;
-    static ResultTable* table = [] {
-        auto* t = new ResultTable(clock);
-        t->SetTableName("HospitalTlb");
-        FUZZ_CHECK(t->Create(":memory:"));
-        return t;
-    }();
-    return *table;
-}
-
 // Stores the record as a download does: only when no row has its five texts.
 bool StoreUnlessDuplicate(ResultTable& t, const DecodedRecord& r) {
     if (t.HasRowWhere(kDuplicateTest, {r.DATE, r.TIME, r.HbA1c_VALUE, r.PID, r.OPID})) return false;
@@ -81,7 +70,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (RecordTerminatorOk(raw)) records.push_back(r);
     }
 
-    ResultTable& t = Table();
+    // One table for the whole run, emptied for each input.
+    static VirtualClock clock;
+    static ResultTable t(clock);
+    static const bool created = t.SetTableName("HospitalTlb") && t.Create(":memory:");
+    FUZZ_CHECK(created);
     FUZZ_CHECK(t.Execute("DELETE FROM [HospitalTlb]"));
     std::vector<DecodedRecord> stored;
     for (const DecodedRecord& r : records) {
