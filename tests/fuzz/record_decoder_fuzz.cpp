@@ -74,8 +74,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static VirtualClock clock;
     static ResultTable t(clock);
     static const bool created = t.SetTableName("HospitalTlb") && t.Create(":memory:");
-    FUZZ_CHECK(created);
-    FUZZ_CHECK(t.Execute("DELETE FROM [HospitalTlb]"));
+    FUZZ_CHECK(created && t.Execute("DELETE FROM [HospitalTlb]"));
     std::vector<DecodedRecord> stored;
     for (const DecodedRecord& r : records) {
         bool known = false;
@@ -90,8 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(t.RequeryNonEmpty() && t.RowCount() == 1 && t.MoveFirst() && StoredRowIs(t, r));
     }
     t.filter = "";
-    FUZZ_CHECK(t.Requery());
-    FUZZ_CHECK(t.RowCount() == static_cast<int32_t>(stored.size()));
+    FUZZ_CHECK(t.Requery() && t.RowCount() == static_cast<int32_t>(stored.size()));
     return 0;
 }
 

@@ -92,8 +92,9 @@ TEST_F(DiscoveryTest, ComNumbersStayWithTheirDevicesAcrossRuns) {
 TEST_F(DiscoveryTest, VirtualPortsFileAddsPortsAndSkipsWhatItCannotUse) {
     tree.AddUsbAdapter(Ftdi("ttyUSB0", "1-2"));
     ASSERT_EQ(NumberOf("ttyUSB0"), 3);  // it holds COM3 before the file claims it
-    const std::string sim = tree.MakeDeviceNode("pts-sim");
-    const std::string other = tree.MakeDeviceNode("pts-other");
+    const std::string sim = tree.DevRoot() + "/pts-sim", other = tree.DevRoot() + "/pts-other";
+    tree.WriteFile("dev/pts-sim", "");  // devices that exist
+    tree.WriteFile("dev/pts-other", "");
     // A process that has ended: its id is free.
     const pid_t ended = fork();
     if (ended == 0) _exit(0);

@@ -53,7 +53,13 @@ TEST(ParsePortCandidate, CutsTheNameFromTheEndOfTheFriendlyName) {
 }
 
 struct ScanTest : ::testing::Test {
-    PortScanner Scanner() { return PortScanner(lists, enumerate, state, channel); }
+    // A scan of every port (`all`) or of the analyzer ports, finding `ports`.
+    void Scan(PortInfoList ports, bool all) {
+        found.ports = std::move(ports);
+        channel.Clear();
+        PortScanner scanner(lists, enumerate, state, channel);
+        all ? scanner.ScanAllPorts() : scanner.ScanAnalyzerPorts();
+    }
     PortEnumerator enumerate = [this] { return found; };
     PortLists lists;
     LinkState state;
@@ -63,19 +69,17 @@ struct ScanTest : ::testing::Test {
 };
 
 TEST_F(ScanTest, FullScanSortsCableCandidatesAndReportsOnlyWhenNoExchangeRuns) {
-    found.ports = {
-        Acpi("Communications Port (COM1)"),     Usb("FTDI FT232R USB UART (COM4)"),
-        Acpi("Prolific on another bus (COM5)"), Usb("Prolific USB-to-Serial Comm Port (COM12)"),
-        Usb("prolific lower case (COM13)"),     Usb("Prolific USB-to-Serial Comm Port (COM100)"),
-    };
     for (int phase : {-1, 0, 1, 2}) {
         SCOPED_TRACE(phase);
         const bool idle = phase < 1;  // 1 and 2: an automatic exchange runs
         state.LinkPhase = phase;
         state.DownloadState = 3;
         lists.SetAnalyzerPortFound(0);
-        channel.Clear();
-        Scanner().ScanAllPorts();
+        Scan({Acpi("Communications Port (COM1)"), Usb("FTDI FT232R USB UART (COM4)"),
+              Acpi("Prolific on another bus (COM5)"),
+              Usb("Prolific USB-to-Serial Comm Port (COM12)"), Usb("prolific lower case (COM13)"),
+              Usb("Prolific USB-to-Serial Comm Port (COM100)")},
+             true);
         EXPECT_EQ(Names(lists.ComPortList()),
                   (std::vector<std::string>{"COM1", "COM4", "COM5", "COM12", "COM13"}));
         EXPECT_EQ(Names(lists.AnalyzerPortList()), (std::vector<std::string>{"COM12", "M100"}));
@@ -89,37 +93,28 @@ TEST_F(ScanTest, FullScanSortsCableCandidatesAndReportsOnlyWhenNoExchangeRuns) {
 }
 
 TEST_F(ScanTest, AnalyzerScanWithoutACableSendsCommand32OnceAndLeavesTheRest) {
-    found.ports = {Usb("Prolific USB-to-Serial Comm Port (COM3)"),
-                   Acpi("Communications Port (COM1)")};
-    Scanner().ScanAllPorts();
-    channel.Clear();
-
-    found.ports = {Acpi("Communications Port (COM1)"), Usb("FTDI FT232R USB UART (COM4)")};
-    Scanner().ScanAnalyzerPorts();
+    Scan({Usb("Prolific USB-to-Serial Comm Port (COM3)"), Acpi("Communications Port (COM1)")},
+         true);
+    Scan({Acpi("Communications Port (COM1)"), Usb("FTDI FT232R USB UART (COM4)")}, false);
     EXPECT_EQ(channel.Commands(), std::vector<int>{kCommandNoAnalyzerPort});
     EXPECT_TRUE(lists.AnalyzerPortList().empty());
     EXPECT_EQ(Names(lists.ComPortList()), (std::vector<std::string>{"COM3", "COM1"}));
     EXPECT_EQ(lists.AnalyzerPortFound(), 1);
 
-    channel.Clear();
-    found.ports.clear();
-    Scanner().ScanAnalyzerPorts();
+    Scan({}, false);
     EXPECT_EQ(channel.Commands(), std::vector<int>{kCommandNoAnalyzerPort}) << "no ports at all";
     EXPECT_EQ(lists.LastAnalyzerPort().portName, "COM3") << "the last port found is kept";
 
-    channel.Clear();
-    found.ports = {Usb("Prolific USB-to-Serial Comm Port (COM9)")};
-    Scanner().ScanAnalyzerPorts();
+    Scan({Usb("Prolific USB-to-Serial Comm Port (COM9)")}, false);
     EXPECT_TRUE(channel.Commands().empty());
     EXPECT_EQ(Names(lists.AnalyzerPortList()), std::vector<std::string>{"COM9"});
     EXPECT_EQ(lists.LastAnalyzerPort().portName, "COM9");
 }
 
 TEST_F(ScanTest, PortSelectListPreselectsTheLastAnalyzerPort) {
-    found.ports = {Acpi("Communications Port (COM1)"),
-                   Usb("Prolific USB-to-Serial Comm Port (COM12)"), Acpi("Other (COM4)"),
-                   Acpi("Again (COM12)")};
-    Scanner().ScanAllPorts();
+    Scan({Acpi("Communications Port (COM1)"), Usb("Prolific USB-to-Serial Comm Port (COM12)"),
+          Acpi("Other (COM4)"), Acpi("Again (COM12)")},
+         true);
     PortSelectList list = FillPortSelectList(lists);
     EXPECT_EQ(list.items, (std::vector<std::string>{"COM1", "COM12", "COM4", "COM12"}));
     EXPECT_EQ(list.selected, 3) << "the last of the equal items";
@@ -130,9 +125,9 @@ TEST_F(ScanTest, PortSelectListPreselectsTheLastAnalyzerPort) {
 }
 
 TEST_F(ScanTest, OkResolvesTheTextOrRefusesNamesWithoutATableEntry) {
-    found.ports = {Usb("Prolific USB-to-Serial Comm Port (COM3)"), Acpi("Bench (COM12)"),
-                   Acpi("Far (COM100)")};
-    Scanner().ScanAllPorts();
+    Scan({Usb("Prolific USB-to-Serial Comm Port (COM3)"), Acpi("Bench (COM12)"),
+          Acpi("Far (COM100)")},
+         true);
     // A refused name leaves the selection and the link as they were.
     const std::tuple<std::string, bool, std::string, std::string> rows[] = {
         {"", true, "COM3", "/dev/port3"},           {"COM12", true, "COM12", "/dev/port12"},

@@ -6,18 +6,9 @@ namespace tav::testing {
 
 namespace fs = std::filesystem;
 
-FakeSysfsTree::FakeSysfsTree() {
-    for (const char* dir : {"sys/class/tty", "dev", "home"}) MakeDirs(dir);
-}
-
 void FakeSysfsTree::WriteFile(const std::string& path, const std::string& text) const {
     MakeDirs(fs::path(path).parent_path());
     test::WriteWholeFile(dir_.File(path), text);
-}
-
-std::string FakeSysfsTree::MakeDeviceNode(const std::string& name) const {
-    WriteFile("dev/" + name, "");
-    return DevRoot() + "/" + name;
 }
 
 void FakeSysfsTree::Link(const std::string& target, const std::string& link) const {

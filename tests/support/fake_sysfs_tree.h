@@ -12,7 +12,9 @@ namespace tav::testing {
 
 class FakeSysfsTree {
   public:
-    FakeSysfsTree();
+    FakeSysfsTree() {
+        for (const char* dir : {"sys/class/tty", "dev", "home"}) MakeDirs(dir);
+    }
 
     std::string SysRoot() const { return dir_.File("sys"); }
     std::string DevRoot() const { return dir_.File("dev"); }
@@ -45,8 +47,6 @@ class FakeSysfsTree {
 
     // Writes `text` to `path` below the temporary folder, making folders.
     void WriteFile(const std::string& path, const std::string& text) const;
-    // An existing file under DevRoot, for ports whose device must exist.
-    std::string MakeDeviceNode(const std::string& name) const;
 
   private:
     void MakeDirs(const std::string& path) const {
