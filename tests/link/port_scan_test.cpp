@@ -15,14 +15,9 @@ const std::string kAcpiPath = "\\\\?\\ACPI#PNP0501#1#{86e0d1e0-8089-11d0-9ce4-08
 
 // A port whose friendly name ends in "(COMn)" has COM number n.
 PortInfo Port(const std::string& path, const std::string& friendly) {
-    PortInfo p;
-    p.devicePath = path;
-    p.friendlyName = friendly;
-    p.usb = path == kUsbPath;
     const size_t com = friendly.rfind("(COM");
-    p.comNumber = com == std::string::npos ? 0 : std::stoi(friendly.substr(com + 4));
-    p.deviceNode = "/dev/port" + std::to_string(p.comNumber);
-    return p;
+    const int n = com == std::string::npos ? 0 : std::stoi(friendly.substr(com + 4));
+    return {path, "", friendly, path == kUsbPath, "", n, "/dev/port" + std::to_string(n)};
 }
 const auto Usb = [](const std::string& friendly) { return Port(kUsbPath, friendly); };
 const auto Acpi = [](const std::string& friendly) { return Port(kAcpiPath, friendly); };

@@ -12,8 +12,6 @@ namespace tav::sim {
 namespace {
 
 const std::string kLinkCheck = "ST\x03ST\x03";
-const std::string kGreeting = "HC\x03";
-const std::string kResultRequest = "SC\x03";
 
 std::string Rec(int minute, int tenths = 65) {
     return MakeRecord({{2024, 3, 15}, 9, minute, tenths, ResultFlag::Plain, "1234", "OP1"});
@@ -56,8 +54,8 @@ TEST(AnalyzerModel, AnswersEachCommandAsTheAnalyzerDoes) {
     const std::tuple<const char*, std::string, std::string> rows[] = {
         {"each link check gets SU", kLinkCheck, "SUSU"},
         {"the download request has no ETX", "SH", frame2},
-        {"greeting", kGreeting, "HC"},
-        {"a result request with nothing measured says SF", kResultRequest, "SF"},
+        {"greeting", "HC\x03", "HC"},
+        {"a result request with nothing measured says SF", "SC\x03", "SF"},
         {"the end letters get no answer", "SE\x03SE\x03", ""},
         {"noise before a command is skipped", "xx\x03QS" + kLinkCheck.substr(1, 2), "SU"},
         {"a broken command is not answered", "SX\x03S\x03HT\x03", ""},
@@ -117,23 +115,23 @@ TEST(AnalyzerModel, GreetingStartsAMeasurementThatIsAnnouncedAndFetchedOnce) {
     ModelOptions o = Fast({Rec(1)}, "--measure-after 5000");
     o.measurementRecord = Rec(40, 71);
     AnalyzerModel m(o);
-    Send(m, kGreeting, 1000);
+    Send(m, "HC\x03", 1000);
     EXPECT_EQ(m.TakeOutputDue(1000), "HC");
-    Send(m, kGreeting, 3000);  // a second greeting while measuring starts no other one
+    Send(m, "HC\x03", 3000);  // a second greeting while measuring starts no other one
     EXPECT_EQ(m.TakeOutputDue(3000), "HC");
     EXPECT_EQ(m.TakeOutputDue(5999), "");
     EXPECT_EQ(m.TakeOutputDue(6000), "SF");
     EXPECT_EQ(m.MeasurementsReady(), 1);
 
-    EXPECT_EQ(Exchange(m, kResultRequest, 9000), "SC" + Rec(40, 71));
-    EXPECT_EQ(Exchange(m, kResultRequest, 9500), "SF");
+    EXPECT_EQ(Exchange(m, "SC\x03", 9000), "SC" + Rec(40, 71));
+    EXPECT_EQ(Exchange(m, "SC\x03", 9500), "SF");
     EXPECT_EQ(Exchange(m, "SH", 9600), "SH0002\r\n" + Rec(1) + Rec(40, 71));
 }
 
 TEST(AnalyzerModel, CopiesShareOneAnalyzer) {
     AnalyzerModel a(Fast());
     AnalyzerModel b = a;
-    Send(a, kGreeting, 0);
+    Send(a, "HC\x03", 0);
     EXPECT_EQ(b.TakeOutputDue(0), "HC");
     EXPECT_EQ(a.GreetingsAnswered(), 1);
 }
