@@ -21,15 +21,6 @@ using State = SerialPort::WatcherState;
 constexpr int kWaitMs = 5000;  // upper bound for anything to happen; never reached when green
 const uint8_t kByte = 'x';
 
-struct Recorder : SerialReceiver {
-    std::string bytes;
-    std::function<void(uint8_t)> onByte;
-    void OnSerialByte(uint8_t byte) override {
-        bytes.push_back(static_cast<char>(byte));
-        if (onByte) onByte(byte);
-    }
-};
-
 // Waits (real time, bounded) until `done` holds, running `step` meanwhile.
 bool WaitFor(const std::function<bool()>& done, const std::function<void()>& step) {
     for (const test::Deadline deadline(kWaitMs); !done(); step())
@@ -38,31 +29,36 @@ bool WaitFor(const std::function<bool()>& done, const std::function<void()>& ste
 }
 
 // The test thread is the window thread: the fixture is its hand-off, a queue
-// that counts the calls handed to it.
-struct PortFixture : ::testing::Test, Handoff {
+// that counts the calls handed to it, and the port's receiver.
+struct PortFixture : ::testing::Test, Handoff, SerialReceiver {
     PortFixture() { queue.BindToCurrentThread(); }
     void Invoke(const std::function<void()>& fn) override {
         ++entered;
         queue.Invoke(fn);
+    }
+    void OnSerialByte(uint8_t byte) override {
+        bytes.push_back(static_cast<char>(byte));
+        if (onByte) onByte();
     }
 
     bool OpenOn(const std::string& path, SerialPort* on = nullptr) {
         SerialPort& p = on ? *on : port;
         p.SetPortDeviceName(path);
         p.SetLineSettings(LineSettings{});
-        p.Prepare(&rx, 1'000'000);
+        p.Prepare(this, 1'000'000);
         return p.Open();
     }
     // Runs the test thread as the window thread until `n` bytes came.
     bool Received(size_t n) {
-        return WaitFor([&] { return rx.bytes.size() >= n; }, [&] { queue.PumpOne(20); });
+        return WaitFor([&] { return bytes.size() >= n; }, [&] { queue.PumpOne(20); });
     }
 
     VirtualClock clock{0};
     QueueHandoff queue;
     std::atomic<int> entered{0};
     std::atomic<int> linkRunning{1};
-    Recorder rx;
+    std::string bytes;             // received so far
+    std::function<void()> onByte;  // called after each
     SerialPort port{clock, *this, linkRunning};
     PtyPair pty;
 };
@@ -73,7 +69,7 @@ TEST_F(PortFixture, BytesArriveInOrderWithNulAsBlankAndWritesGoOut) {
 
     ASSERT_TRUE(pty.Send(std::string("S\0U\r\n\xff", 6)));
     ASSERT_TRUE(Received(6));
-    EXPECT_EQ(rx.bytes, std::string("S U\r\n\xff"));
+    EXPECT_EQ(bytes, std::string("S U\r\n\xff"));
 
     const uint8_t hc[] = {'H', 'C', 0x03, 0x00};
     EXPECT_EQ(port.Write(hc, sizeof hc), sizeof hc);
@@ -86,7 +82,7 @@ TEST_F(PortFixture, BytesArriveInOrderWithNulAsBlankAndWritesGoOut) {
     clock.Advance(SerialPort::kSilenceMs * 3);
     pty.Send("B");
     ASSERT_TRUE(Received(8));
-    EXPECT_EQ(rx.bytes.substr(6), " B");
+    EXPECT_EQ(bytes.substr(6), " B");
 }
 
 TEST_F(PortFixture, CloseReleasesTheWaitingWatcherAndTheLineCanBeOpenedAgain) {
@@ -103,7 +99,7 @@ TEST_F(PortFixture, CloseReleasesTheWaitingWatcherAndTheLineCanBeOpenedAgain) {
     ASSERT_TRUE(port.Open()) << port.LastOpenError();  // lock and exclusive use were dropped
     pty.Send("Z");
     ASSERT_TRUE(Received(1));
-    EXPECT_EQ(rx.bytes, "Z");
+    EXPECT_EQ(bytes, "Z");
 }
 
 TEST_F(PortFixture, PulledCableClosesThePortAndClearedLinkRunningOnlyEndsTheWatcher) {
@@ -123,8 +119,8 @@ TEST_F(PortFixture, PulledCableClosesThePortAndClearedLinkRunningOnlyEndsTheWatc
 TEST_F(PortFixture, CloseFromInsideTheReceiverDropsTheRestAndAllowsAReopen) {
     ASSERT_TRUE(OpenOn(pty.SlavePath()));
     bool reopened = false;
-    rx.onByte = [&](uint8_t) {
-        rx.onByte = nullptr;
+    onByte = [&] {
+        onByte = nullptr;
         port.Close();  // the watcher is waiting for this very call to return
         reopened = port.Open();
     };
@@ -133,7 +129,7 @@ TEST_F(PortFixture, CloseFromInsideTheReceiverDropsTheRestAndAllowsAReopen) {
     ASSERT_TRUE(reopened) << port.LastOpenError();
     pty.Send("2");
     ASSERT_TRUE(Received(2));
-    EXPECT_EQ(rx.bytes, "12");
+    EXPECT_EQ(bytes, "12");
 }
 
 TEST_F(PortFixture, CloseWhileAByteWaitsForTheWindowThreadDoesNotHang) {
@@ -142,7 +138,7 @@ TEST_F(PortFixture, CloseWhileAByteWaitsForTheWindowThreadDoesNotHang) {
     ASSERT_TRUE(WaitFor([&] { return entered == 1; }, [] { std::this_thread::yield(); }));
     port.Close();  // the watcher is blocked until this thread pumps
     queue.Pump();
-    EXPECT_EQ(rx.bytes, "") << "a byte still queued at Close is dropped";
+    EXPECT_EQ(bytes, "") << "a byte still queued at Close is dropped";
     EXPECT_TRUE(port.Open()) << port.LastOpenError();
 }
 

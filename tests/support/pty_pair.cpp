@@ -48,10 +48,9 @@ std::string RawTty::Receive(size_t count, int timeoutMs, bool* hungUp) {
         pollfd pfd{fd_, POLLIN, 0};
         if (poll(&pfd, 1, deadline.Left()) <= 0) break;
         char buf[4096];
-        ssize_t n = read(fd_, buf, std::min(sizeof buf, count - out.size()));
-        if (n > 0) {
-            out.append(buf, static_cast<size_t>(n));
-        } else if (n == 0 || errno != EINTR) {
+        const ssize_t n = read(fd_, buf, std::min(sizeof buf, count - out.size()));
+        if (n > 0) out.append(buf, static_cast<size_t>(n));
+        if (n == 0 || (n < 0 && errno != EINTR)) {
             if (hungUp) *hungUp = true;
             break;
         }
