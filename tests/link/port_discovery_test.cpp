@@ -11,8 +11,6 @@ namespace {
 
 using Adapter = testing::FakeSysfsTree::UsbAdapter;
 
-const std::string kGuid = "#{86e0d1e0-8089-11d0-9ce4-08003e301f73}";
-
 Adapter Ftdi(std::string tty, std::string location) {
     return {tty, location, "0403", "6001", "FTDI", "FT232R USB UART", "A50285BI", "ftdi_sio"};
 }
@@ -60,7 +58,7 @@ TEST_F(DiscoveryTest, RealPortsAreListedAsWindowsDescribesThem) {
         const auto& [com, path, description, node] = expected[i];
         EXPECT_EQ(
             std::tie(p.comNumber, p.devicePath, p.friendlyName, p.description, p.usb, p.deviceNode),
-            std::tuple(com, "\\\\?\\" + path + kGuid,
+            std::tuple(com, "\\\\?\\" + path + "#{86e0d1e0-8089-11d0-9ce4-08003e301f73}",
                        description + " (COM" + std::to_string(com) + ")", description,
                        path.starts_with("USB"), tree.DevRoot() + "/" + node));
     }

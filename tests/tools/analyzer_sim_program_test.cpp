@@ -20,8 +20,6 @@
 namespace tav::sim {
 namespace {
 
-using testing::RawTty;
-
 TEST(AnalyzerSimProgram, RegistersItsPortAnswersAcrossReopensAndUnregistersOnSigterm) {
     const test::TempDir home;
     const std::string portsFile = home.File(kVirtualPortsFile);
@@ -49,7 +47,7 @@ TEST(AnalyzerSimProgram, RegistersItsPortAnswersAcrossReopensAndUnregistersOnSig
     std::string frame = "SH0005\r\n";
     for (const std::string& r : GenerateRecords({.count = 5, .seed = 9})) frame += r;
     for (int download = 0; download < 2; ++download) {
-        RawTty p(path);
+        testing::RawTty p(path);
         p.Send("ST\x03ST\x03");
         EXPECT_EQ(p.Receive(4), "SUSU");
         p.Send("SH");
@@ -68,7 +66,7 @@ TEST(AnalyzerSimProgram, ClosedLineHangsUpTheReaderAndEndsTheSimulator) {
                          {"--home", home.path(), "--fast", "--count", "3", "--close-after", "60"});
     std::string line = sim.ReadLine();
     ASSERT_EQ(line.rfind("COM7 ", 0), 0u) << line;
-    RawTty p(line.substr(5));
+    testing::RawTty p(line.substr(5));
     p.Send("SH");
     bool hungUp = false;
     EXPECT_EQ(p.Receive(1000, 10'000, &hungUp).size(), 60u);

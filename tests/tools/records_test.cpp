@@ -81,6 +81,7 @@ TEST(Records, MemoryFileErrorsNameTheLine) {
 // Registering is checked end to end in analyzer_sim_program_test.
 TEST(VirtualPorts, RemovingLeavesAnotherRunsLineForTheSameNumber) {
     const VirtualPort mine{7, "/dev/pts/9", true, CableFriendlyName(7), 4321};
+    EXPECT_EQ(ParsePortLine(FormatPortLine(mine)), mine);
     const std::string others = "# ports\n8\t/dev/pts/3\t0\tOther\n";
     const std::string file = others + FormatPortLine(mine) + "\n";
     bool removed = false;
