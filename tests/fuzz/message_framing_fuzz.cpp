@@ -19,27 +19,6 @@
 #include "tests/support/sim_link_fake.h"
 
 namespace tav::fuzz {
-namespace {
-
-// What was handed over (payload and count in `s`) for the bytes `rx`.
-void CheckManualHandOver(const std::string& rx, const LinkState& s) {
-    constexpr size_t kHeader = 8;
-    FUZZ_CHECK(rx.size() > kHeader && rx[0] == 'S');
-    FUZZ_CHECK(s.RecordCount > 0 && s.RecordCount == std::atoi(rx.substr(2, 4).c_str()));
-    const std::string body = rx.substr(kHeader);
-    FUZZ_CHECK(body.size() == static_cast<size_t>(s.RecordCount) * kRecordLength);
-    FUZZ_CHECK(s.RxPayload == body.c_str());  // up to a NUL
-}
-
-void CheckAutoHandOver(const std::string& rx, const LinkState& s) {
-    FUZZ_CHECK(s.RecordCount == 1);
-    FUZZ_CHECK(rx.size() >= 2 + static_cast<size_t>(kRecordLength) && rx[0] == 'S' && rx[1] == 'C');
-    // The record after "SC", cut at a NUL as a download frame's records are
-    // (the processing then refuses it).
-    FUZZ_CHECK(s.RxPayload == rx.substr(2, kRecordLength).c_str());
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Reused, as its buffer is large: a request resets the receive fields,
@@ -88,12 +67,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             FUZZ_CHECK(++handOvers == 1 && host.signals.back() == ev::kDecode &&
                        state.Receiving == 0);
             if (phaseBefore == 2) {
-                CheckAutoHandOver(rx, state);
-                // The record is acknowledged and the buffers emptied.
+                // The record after "SC", cut at a NUL as a download frame's records are (the
+                // processing then refuses it), is acknowledged and the buffers emptied.
+                FUZZ_CHECK(state.RecordCount == 1 && rx.size() >= 2 + size_t(kRecordLength) &&
+                           rx.compare(0, 2, "SC") == 0);
+                FUZZ_CHECK(state.RxPayload == rx.substr(2, kRecordLength).c_str());
                 FUZZ_CHECK(link.written == "SE\x03SE\x03" && state.RxText.empty());
             } else {
-                FUZZ_CHECK(!automatic && state.RxText == rx);
-                CheckManualHandOver(rx, state);
+                // The count of the 8-byte header matches the body's length; the payload is
+                // the body up to a NUL.
+                FUZZ_CHECK(!automatic && state.RxText == rx && rx.size() > 8 && rx[0] == 'S');
+                const std::string body = rx.substr(8);
+                FUZZ_CHECK(state.RecordCount > 0 &&
+                           state.RecordCount == std::atoi(rx.substr(2, 4).c_str()) &&
+                           body.size() == size_t(state.RecordCount) * kRecordLength);
+                FUZZ_CHECK(state.RxPayload == body.c_str());
                 if (state.RecordCount > kLargeDownload)
                     FUZZ_CHECK(framing.Timeouts() == kLargeTimeouts);
             }

@@ -4,8 +4,6 @@
 // ports read from a file of any content have distinct numbers in range and
 // a device each, keep file order, and read the same from the file written
 // back from them. Input: 0x01 separates the port text from the file.
-#include <unistd.h>
-
 #include <cstdint>
 #include <set>
 #include <sstream>
@@ -15,7 +13,6 @@
 #include "tests/fuzz/fuzz_check.h"
 
 namespace tav::fuzz {
-namespace {
 
 // A CR that ends a line belongs to its line end, so a name that ends in CR
 // cannot be written: names are compared without trailing CRs.
@@ -25,21 +22,15 @@ bool Same(const VirtualPort& a, const VirtualPort& b) {
            name(a.friendlyName) == name(b.friendlyName);
 }
 
-void CheckPortText(const std::string& text) {
-    const std::optional<int> n = PortNumberFromText(text);
-    if (!n) return;
-    const std::string digits = std::to_string(*n);
-    FUZZ_CHECK(*n >= kFirstPortNumber && *n <= kLastPortNumber);
-    FUZZ_CHECK(text.size() >= digits.size() &&
-               text.compare(text.size() - digits.size(), digits.size(), digits) == 0);
-    FUZZ_CHECK(PortNumberFromText("COM" + digits) == n);
-}
-
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto [portText, file] = Fields<2>(data, size);
-    CheckPortText(portText);
+    // A COM number read from the port text is in range and the text's last digits.
+    if (const std::optional<int> n = PortNumberFromText(portText)) {
+        const std::string digits = std::to_string(*n);
+        FUZZ_CHECK(*n >= kFirstPortNumber && *n <= kLastPortNumber);
+        FUZZ_CHECK(portText.ends_with(digits));
+        FUZZ_CHECK(PortNumberFromText("COM" + digits) == n);
+    }
 
     // Each line on its own: a parsed line formats to a line that parses the same.
     std::istringstream lines(file);
@@ -50,8 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(again && Same(*again, *port));
     }
 
-    static const std::string home = ScratchDir();
-    const std::string path = home + "/" + kVirtualPortsFile;
+    static const std::string home = ScratchDir(), path = home + "/" + kVirtualPortsFile;
     test::WriteWholeFile(path, file);
     const std::vector<VirtualPort> ports = ReadVirtualPorts(home);
     std::set<int> numbers;
@@ -66,7 +56,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::vector<VirtualPort> again = ReadVirtualPorts(home);
     FUZZ_CHECK(again.size() == ports.size());
     for (size_t i = 0; i < ports.size(); ++i) FUZZ_CHECK(Same(again[i], ports[i]));
-    unlink(path.c_str());
     return 0;
 }
 

@@ -17,7 +17,6 @@
 #include "tests/fuzz/fuzz_check.h"
 
 namespace tav::fuzz {
-namespace {
 
 constexpr size_t kLength = 43;
 constexpr size_t kMaxRecords = 8;
@@ -31,17 +30,6 @@ bool StoredRowIs(const ResultTable& t, const DecodedRecord& r) {
 bool SameKey(const DecodedRecord& a, const DecodedRecord& b) {
     return a.DATE == b.DATE && a.TIME == b.TIME && a.HbA1c_VALUE == b.HbA1c_VALUE &&
            a.PID == b.PID && a.OPID == b.OPID;
-}
-
-ResultTable& Table() {
-    static VirtualClock clock;
-    static ResultTable* table = [] {
-        auto* t = new ResultTable(clock);
-        t->SetTableName("HospitalTlb");
-        FUZZ_CHECK(t->Create(":memory:"));
-        return t;
-    }();
-    return *table;
 }
 
 // Stores the record as a download does: only when no row has its five texts.
@@ -58,8 +46,6 @@ bool StoreUnlessDuplicate(ResultTable& t, const DecodedRecord& r) {
     FUZZ_CHECK(t.Commit());
     return true;
 }
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) return 0;
@@ -84,8 +70,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (RecordTerminatorOk(raw)) records.push_back(r);
     }
 
-    ResultTable& t = Table();
-    FUZZ_CHECK(t.Execute("DELETE FROM [HospitalTlb]"));
+    // One table for the whole run, emptied for each input.
+    static VirtualClock clock;
+    static ResultTable t(clock);
+    static const bool created = t.SetTableName("HospitalTlb") && t.Create(":memory:");
+    FUZZ_CHECK(created && t.Execute("DELETE FROM [HospitalTlb]"));
     std::vector<DecodedRecord> stored;
     for (const DecodedRecord& r : records) {
         bool known = false;
@@ -100,8 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         FUZZ_CHECK(t.RequeryNonEmpty() && t.RowCount() == 1 && t.MoveFirst() && StoredRowIs(t, r));
     }
     t.filter = "";
-    FUZZ_CHECK(t.Requery());
-    FUZZ_CHECK(t.RowCount() == static_cast<int32_t>(stored.size()));
+    FUZZ_CHECK(t.Requery() && t.RowCount() == static_cast<int32_t>(stored.size()));
     return 0;
 }
 

@@ -11,20 +11,13 @@ namespace {
 
 using Adapter = testing::FakeSysfsTree::UsbAdapter;
 
-const std::string kGuid = "#{86e0d1e0-8089-11d0-9ce4-08003e301f73}";
-
-Adapter Prolific(std::string tty, std::string location) {
-    return {tty,      "067b",   "2303", "Prolific Technology Inc.", "USB-Serial Controller", "",
-            location, "pl2303", true};
-}
-
 Adapter Ftdi(std::string tty, std::string location) {
-    return {tty, "0403", "6001", "FTDI", "FT232R USB UART", "A50285BI", location, "ftdi_sio", true};
+    return {tty, location, "0403", "6001", "FTDI", "FT232R USB UART", "A50285BI", "ftdi_sio"};
 }
 
 struct DiscoveryTest : ::testing::Test {
-    PortEnumeration Enumerate() {
-        return EnumeratePorts(tree.SysRoot(), tree.HomeDir(), tree.DevRoot());
+    PortEnumeration Enumerate(const std::string& sysBelow = "") {
+        return EnumeratePorts(tree.SysRoot() + sysBelow, tree.HomeDir(), tree.DevRoot());
     }
     // COM number of the port whose device node ends in `tty`, 0 if absent.
     int NumberOf(const std::string& tty) {
@@ -42,44 +35,37 @@ TEST_F(DiscoveryTest, RealPortsAreListedAsWindowsDescribesThem) {
     tree.AddVirtualTty("tty0");
     tree.AddVirtualTty("console");
     // Adapters without text descriptors are named by their driver; without ids left out.
-    Adapter bare = Prolific("ttyUSB2", "1-3"), bareOther = Ftdi("ttyUSB3", "1-4");
-    bare.manufacturer = bare.product = bareOther.manufacturer = bareOther.product = "";
-    bareOther.serial = "";
-    Adapter noIds = Ftdi("ttyUSB4", "1-5");
-    noIds.ids = false;
-    for (const Adapter& a :
-         {Prolific("ttyUSB0", "1-1"), Ftdi("ttyUSB1", "1-2"), bare, bareOther, noIds})
+    for (const Adapter& a : {Adapter{"ttyUSB0", "1-1"}, Ftdi("ttyUSB1", "1-2"),
+                             Adapter{"ttyUSB2", "1-3", "067b", "2303", "", ""},
+                             Adapter{"ttyUSB3", "1-4", "0403", "6001", "", "", "", "ftdi_sio"},
+                             Adapter{"ttyUSB4", "1-5", "", "", "", "", "", "ftdi_sio", false}})
         tree.AddUsbAdapter(a);
 
     PortEnumeration e = Enumerate();
     EXPECT_EQ(e.error, "");
     // ttyS0 keeps COM1; new devices follow in name order from COM3.
-    struct Expected {
-        int com;
-        std::string devicePath, description, node;
-        bool usb;
-    } expected[] = {
-        {1, "ACPI#PNP0501#1", "Communications Port", "ttyS0", false},
+    const std::tuple<int, std::string, std::string, std::string> expected[] = {
+        {1, "ACPI#PNP0501#1", "Communications Port", "ttyS0"},
         {3, "USB#VID_067B&PID_2303#1-1", "Prolific Technology Inc. USB-Serial Controller",
-         "ttyUSB0", true},
-        {4, "USB#VID_0403&PID_6001#A50285BI", "FTDI FT232R USB UART", "ttyUSB1", true},
-        {5, "USB#VID_067B&PID_2303#1-3", "Prolific USB-to-Serial Comm Port", "ttyUSB2", true},
-        {6, "USB#VID_0403&PID_6001#1-4", "USB Serial Port", "ttyUSB3", true},
+         "ttyUSB0"},
+        {4, "USB#VID_0403&PID_6001#A50285BI", "FTDI FT232R USB UART", "ttyUSB1"},
+        {5, "USB#VID_067B&PID_2303#1-3", "Prolific USB-to-Serial Comm Port", "ttyUSB2"},
+        {6, "USB#VID_0403&PID_6001#1-4", "USB Serial Port", "ttyUSB3"},
     };
     ASSERT_EQ(e.ports.size(), std::size(expected));
     for (size_t i = 0; i < e.ports.size(); ++i) {
         const PortInfo& p = e.ports[i];
-        const Expected& x = expected[i];
+        const auto& [com, path, description, node] = expected[i];
         EXPECT_EQ(
             std::tie(p.comNumber, p.devicePath, p.friendlyName, p.description, p.usb, p.deviceNode),
-            std::tuple(x.com, "\\\\?\\" + x.devicePath + kGuid,
-                       x.description + " (COM" + std::to_string(x.com) + ")", x.description, x.usb,
-                       tree.DevRoot() + "/" + x.node));
+            std::tuple(com, "\\\\?\\" + path + "#{86e0d1e0-8089-11d0-9ce4-08003e301f73}",
+                       description + " (COM" + std::to_string(com) + ")", description,
+                       path.starts_with("USB"), tree.DevRoot() + "/" + node));
     }
 }
 
 TEST_F(DiscoveryTest, ComNumbersStayWithTheirDevicesAcrossRuns) {
-    tree.AddUsbAdapter(Prolific("ttyUSB0", "1-1"));
+    tree.AddUsbAdapter({"ttyUSB0", "1-1"});
     tree.AddUsbAdapter(Ftdi("ttyUSB1", "1-2"));
     EXPECT_EQ(NumberOf("ttyUSB0"), 3);  // and ttyUSB1 COM4, as in the first test
 
@@ -87,14 +73,14 @@ TEST_F(DiscoveryTest, ComNumbersStayWithTheirDevicesAcrossRuns) {
     // in another socket (it has a serial number) under another tty name.
     tree.Unplug("ttyUSB0");
     tree.Unplug("ttyUSB1");
-    tree.AddUsbAdapter(Prolific("ttyUSB0", "1-4"));
+    tree.AddUsbAdapter({"ttyUSB0", "1-4"});
     tree.AddUsbAdapter(Ftdi("ttyUSB2", "1-5"));
     EXPECT_EQ(NumberOf("ttyUSB0"), 5) << "COM3 stays reserved for the absent cable";
     EXPECT_EQ(NumberOf("ttyUSB2"), 4) << "a serial number follows the device";
 
     // The first cable back in its own socket gets COM3 again.
     tree.Unplug("ttyUSB0");
-    tree.AddUsbAdapter(Prolific("ttyUSB3", "1-1"));
+    tree.AddUsbAdapter({"ttyUSB3", "1-1"});
     EXPECT_EQ(NumberOf("ttyUSB3"), 3);
     EXPECT_NE(test::ReadWholeFile(tree.HomeDir() + "/com_ports.txt")
                   .find("3\tUSB\\VID_067B&PID_2303\\1-1"),
@@ -104,8 +90,9 @@ TEST_F(DiscoveryTest, ComNumbersStayWithTheirDevicesAcrossRuns) {
 TEST_F(DiscoveryTest, VirtualPortsFileAddsPortsAndSkipsWhatItCannotUse) {
     tree.AddUsbAdapter(Ftdi("ttyUSB0", "1-2"));
     ASSERT_EQ(NumberOf("ttyUSB0"), 3);  // it holds COM3 before the file claims it
-    const std::string sim = tree.MakeDeviceNode("pts-sim");
-    const std::string other = tree.MakeDeviceNode("pts-other");
+    const std::string sim = tree.DevRoot() + "/pts-sim", other = tree.DevRoot() + "/pts-other";
+    tree.WriteFile("dev/pts-sim", "");  // devices that exist
+    tree.WriteFile("dev/pts-other", "");
     // A process that has ended: its id is free.
     const pid_t ended = fork();
     if (ended == 0) _exit(0);
@@ -121,37 +108,40 @@ TEST_F(DiscoveryTest, VirtualPortsFileAddsPortsAndSkipsWhatItCannotUse) {
                        std::to_string(ended) + "\n14\t@\t1\tprocess id not a number\tx\n";
     for (size_t at; (at = text.find('@')) != std::string::npos;) text.replace(at, 1, other);
     tree.WriteFile("home/virtual_ports.txt", text);
-    PortEnumeration e = Enumerate();
-    ASSERT_EQ(e.ports.size(), 4u);
-    auto summary = [](const PortInfo& p) {
-        return std::tuple(p.comNumber, p.friendlyName, p.usb, p.devicePath.substr(4, 3),
-                          p.deviceNode);
+    auto summaries = [](const PortEnumeration& e) {
+        std::vector<std::string> out;
+        for (const PortInfo& p : e.ports)
+            out.push_back(std::to_string(p.comNumber) + " " + p.devicePath.substr(4, 3) +
+                          (p.usb ? " usb " : " ") + p.friendlyName + " " + p.deviceNode);
+        return out;
     };
-    using S = std::string;
-    EXPECT_EQ(summary(e.ports[0]), std::tuple(3, S("FTDI FT232R USB UART (COM3)"), true, S("USB"),
-                                              tree.DevRoot() + "/ttyUSB0"));
-    EXPECT_EQ(summary(e.ports[1]),
-              std::tuple(7, S("Prolific USB-to-Serial Comm Port (COM7)"), true, S("USB"), sim));
-    EXPECT_EQ(summary(e.ports[2]), std::tuple(8, S("Bench line (COM8)"), false, S("ROO"), other));
-    EXPECT_EQ(e.ports[3].comNumber, 12);
-    EXPECT_EQ(e.ports[1].description, "Prolific USB-to-Serial Comm Port");
+    std::vector<std::string> expected = {
+        "3 USB usb FTDI FT232R USB UART (COM3) " + tree.DevRoot() + "/ttyUSB0",
+        "7 USB usb Prolific USB-to-Serial Comm Port (COM7) " + sim,
+        "8 ROO Bench line (COM8) " + other, "12 USB usb living (COM12) " + other};
+    EXPECT_EQ(summaries(Enumerate()), expected);
+    EXPECT_EQ(Enumerate().ports[1].description, "Prolific USB-to-Serial Comm Port");
 
     // Sysfs unreadable: the error is reported and the file's ports are still
     // listed, the COM3 line too now that no device holds that number.
-    e = EnumeratePorts(tree.SysRoot() + "/missing", tree.HomeDir(), tree.DevRoot());
+    const PortEnumeration e = Enumerate("/missing");
     EXPECT_EQ(e.error, "Could not read " + tree.SysRoot() +
                            "/missing/class/tty. (No such file or directory)");
-    EXPECT_EQ(summary(e.ports[0]),
-              std::tuple(3, S("clashes with a real device (COM3)"), false, S("ROO"), other));
-    EXPECT_EQ(e.ports.size(), 4u);
+    expected[0] = "3 ROO clashes with a real device (COM3) " + other;
+    EXPECT_EQ(summaries(e), expected);
 }
 
 TEST(PortNames, NumberComesFromTheLastCharacters) {
-    for (auto [text, number] :
-         {std::pair<const char*, int>{"COM7", 7}, {"COM12", 12}, {"COM100", 100}, {"9", 9}})
+    for (auto [text, number] : {std::pair<const char*, std::optional<int>>{"COM7", 7},
+                                {"COM12", 12},
+                                {"COM100", 100},
+                                {"9", 9},
+                                {"M100", {}},
+                                {"COM101", {}},
+                                {"COM0", {}},
+                                {"COM 7", {}},
+                                {"", {}}})
         EXPECT_EQ(PortNumberFromText(text), number) << text;
-    for (const char* text : {"M100", "COM101", "COM0", "COM 7", ""})
-        EXPECT_EQ(PortNumberFromText(text), std::nullopt) << text;
 }
 
 }  // namespace

@@ -15,14 +15,9 @@ const std::string kAcpiPath = "\\\\?\\ACPI#PNP0501#1#{86e0d1e0-8089-11d0-9ce4-08
 
 // A port whose friendly name ends in "(COMn)" has COM number n.
 PortInfo Port(const std::string& path, const std::string& friendly) {
-    PortInfo p;
-    p.devicePath = path;
-    p.friendlyName = friendly;
-    p.usb = path == kUsbPath;
     const size_t com = friendly.rfind("(COM");
-    p.comNumber = com == std::string::npos ? 0 : std::stoi(friendly.substr(com + 4));
-    p.deviceNode = "/dev/port" + std::to_string(p.comNumber);
-    return p;
+    const int n = com == std::string::npos ? 0 : std::stoi(friendly.substr(com + 4));
+    return {path, "", friendly, path == kUsbPath, "", n, "/dev/port" + std::to_string(n)};
 }
 const auto Usb = [](const std::string& friendly) { return Port(kUsbPath, friendly); };
 const auto Acpi = [](const std::string& friendly) { return Port(kAcpiPath, friendly); };
@@ -34,9 +29,7 @@ std::vector<std::string> Names(const PortCandidateList& list) {
 }
 
 TEST(ParsePortCandidate, CutsTheNameFromTheEndOfTheFriendlyName) {
-    struct Row {
-        std::string path, friendly, portName, number, busTag;
-    } rows[] = {
+    const std::array<std::string, 5> rows[] = {
         {kUsbPath, "Prolific USB-to-Serial Comm Port (COM7)", "COM7", "7", "USB"},
         {kUsbPath, "Prolific USB-to-Serial Comm Port (COM12)", "COM12", "12", "USB"},
         {kUsbPath, "Prolific USB-to-Serial Comm Port (COM100)", "M100", "0", "USB"},
@@ -46,16 +39,22 @@ TEST(ParsePortCandidate, CutsTheNameFromTheEndOfTheFriendlyName) {
         {"", "7)", "7)", ")", ""},
         {"", "", "", "", ""},
     };
-    for (const Row& row : rows) {
-        PortCandidate c = ParsePortCandidate(Port(row.path, row.friendly));
-        EXPECT_EQ(c.portName, row.portName) << row.friendly;
-        EXPECT_EQ(c.portNumberText, row.number) << row.friendly;
-        EXPECT_EQ(c.busTag, row.busTag) << row.friendly;
+    for (const auto& [path, friendly, portName, number, busTag] : rows) {
+        PortCandidate c = ParsePortCandidate(Port(path, friendly));
+        EXPECT_EQ(std::tie(c.portName, c.portNumberText, c.busTag),
+                  std::tie(portName, number, busTag))
+            << friendly;
     }
 }
 
 struct ScanTest : ::testing::Test {
-    PortScanner Scanner() { return PortScanner(lists, enumerate, state, channel); }
+    // A scan of every port (`all`) or of the analyzer ports, finding `ports`.
+    void Scan(PortInfoList ports, bool all) {
+        found.ports = std::move(ports);
+        channel.Clear();
+        PortScanner scanner(lists, enumerate, state, channel);
+        all ? scanner.ScanAllPorts() : scanner.ScanAnalyzerPorts();
+    }
     PortEnumerator enumerate = [this] { return found; };
     PortLists lists;
     LinkState state;
@@ -65,19 +64,17 @@ struct ScanTest : ::testing::Test {
 };
 
 TEST_F(ScanTest, FullScanSortsCableCandidatesAndReportsOnlyWhenNoExchangeRuns) {
-    found.ports = {
-        Acpi("Communications Port (COM1)"),     Usb("FTDI FT232R USB UART (COM4)"),
-        Acpi("Prolific on another bus (COM5)"), Usb("Prolific USB-to-Serial Comm Port (COM12)"),
-        Usb("prolific lower case (COM13)"),     Usb("Prolific USB-to-Serial Comm Port (COM100)"),
-    };
     for (int phase : {-1, 0, 1, 2}) {
         SCOPED_TRACE(phase);
         const bool idle = phase < 1;  // 1 and 2: an automatic exchange runs
         state.LinkPhase = phase;
         state.DownloadState = 3;
         lists.SetAnalyzerPortFound(0);
-        channel.Clear();
-        Scanner().ScanAllPorts();
+        Scan({Acpi("Communications Port (COM1)"), Usb("FTDI FT232R USB UART (COM4)"),
+              Acpi("Prolific on another bus (COM5)"),
+              Usb("Prolific USB-to-Serial Comm Port (COM12)"), Usb("prolific lower case (COM13)"),
+              Usb("Prolific USB-to-Serial Comm Port (COM100)")},
+             true);
         EXPECT_EQ(Names(lists.ComPortList()),
                   (std::vector<std::string>{"COM1", "COM4", "COM5", "COM12", "COM13"}));
         EXPECT_EQ(Names(lists.AnalyzerPortList()), (std::vector<std::string>{"COM12", "M100"}));
@@ -91,37 +88,28 @@ TEST_F(ScanTest, FullScanSortsCableCandidatesAndReportsOnlyWhenNoExchangeRuns) {
 }
 
 TEST_F(ScanTest, AnalyzerScanWithoutACableSendsCommand32OnceAndLeavesTheRest) {
-    found.ports = {Usb("Prolific USB-to-Serial Comm Port (COM3)"),
-                   Acpi("Communications Port (COM1)")};
-    Scanner().ScanAllPorts();
-    channel.Clear();
-
-    found.ports = {Acpi("Communications Port (COM1)"), Usb("FTDI FT232R USB UART (COM4)")};
-    Scanner().ScanAnalyzerPorts();
+    Scan({Usb("Prolific USB-to-Serial Comm Port (COM3)"), Acpi("Communications Port (COM1)")},
+         true);
+    Scan({Acpi("Communications Port (COM1)"), Usb("FTDI FT232R USB UART (COM4)")}, false);
     EXPECT_EQ(channel.Commands(), std::vector<int>{kCommandNoAnalyzerPort});
     EXPECT_TRUE(lists.AnalyzerPortList().empty());
     EXPECT_EQ(Names(lists.ComPortList()), (std::vector<std::string>{"COM3", "COM1"}));
     EXPECT_EQ(lists.AnalyzerPortFound(), 1);
 
-    channel.Clear();
-    found.ports.clear();
-    Scanner().ScanAnalyzerPorts();
+    Scan({}, false);
     EXPECT_EQ(channel.Commands(), std::vector<int>{kCommandNoAnalyzerPort}) << "no ports at all";
     EXPECT_EQ(lists.LastAnalyzerPort().portName, "COM3") << "the last port found is kept";
 
-    channel.Clear();
-    found.ports = {Usb("Prolific USB-to-Serial Comm Port (COM9)")};
-    Scanner().ScanAnalyzerPorts();
+    Scan({Usb("Prolific USB-to-Serial Comm Port (COM9)")}, false);
     EXPECT_TRUE(channel.Commands().empty());
     EXPECT_EQ(Names(lists.AnalyzerPortList()), std::vector<std::string>{"COM9"});
     EXPECT_EQ(lists.LastAnalyzerPort().portName, "COM9");
 }
 
 TEST_F(ScanTest, PortSelectListPreselectsTheLastAnalyzerPort) {
-    found.ports = {Acpi("Communications Port (COM1)"),
-                   Usb("Prolific USB-to-Serial Comm Port (COM12)"), Acpi("Other (COM4)"),
-                   Acpi("Again (COM12)")};
-    Scanner().ScanAllPorts();
+    Scan({Acpi("Communications Port (COM1)"), Usb("Prolific USB-to-Serial Comm Port (COM12)"),
+          Acpi("Other (COM4)"), Acpi("Again (COM12)")},
+         true);
     PortSelectList list = FillPortSelectList(lists);
     EXPECT_EQ(list.items, (std::vector<std::string>{"COM1", "COM12", "COM4", "COM12"}));
     EXPECT_EQ(list.selected, 3) << "the last of the equal items";
@@ -132,33 +120,30 @@ TEST_F(ScanTest, PortSelectListPreselectsTheLastAnalyzerPort) {
 }
 
 TEST_F(ScanTest, OkResolvesTheTextOrRefusesNamesWithoutATableEntry) {
-    found.ports = {Usb("Prolific USB-to-Serial Comm Port (COM3)"), Acpi("Bench (COM12)"),
-                   Acpi("Far (COM100)")};
-    Scanner().ScanAllPorts();
+    Scan({Usb("Prolific USB-to-Serial Comm Port (COM3)"), Acpi("Bench (COM12)"),
+          Acpi("Far (COM100)")},
+         true);
     // A refused name leaves the selection and the link as they were.
-    struct Row {
-        std::string text;
-        bool ok;
-        std::string selected, device;
-    } rows[] = {
+    const std::tuple<std::string, bool, std::string, std::string> rows[] = {
         {"", true, "COM3", "/dev/port3"},           {"COM12", true, "COM12", "/dev/port12"},
         {"COM100", true, "COM100", "/dev/port100"}, {"COM9", true, "COM9", ""},  // no device
         {"M100", false, "before", "untouched"},     {"COM101", false, "before", "untouched"},
         {"COMX", false, "before", "untouched"},     {"7)", false, "before", "untouched"},
     };
-    for (const Row& row : rows) {
+    for (const auto& [text, ok, selected, device] : rows) {
         test::SimLink link(clock);
         link.SetPortDeviceName("untouched");
         link.SetLineSettings({1200, 7, 2, 1, 7});
         lists.SetSelectedPortText("before");
-        PortChoice choice = AcceptPortSelection(row.text, lists, link);
-        EXPECT_TRUE(choice.ok == row.ok && choice.error.empty() == row.ok) << row.text;
-        EXPECT_EQ(lists.SelectedPortText(), row.selected) << row.text;
-        EXPECT_EQ(link.PortDeviceName(), row.device) << row.text;
+        PortChoice choice = AcceptPortSelection(text, lists, link);
+        EXPECT_TRUE(choice.ok == ok && choice.error.empty() == ok) << text;
+        EXPECT_EQ(std::tuple(lists.SelectedPortText(), link.PortDeviceName()),
+                  std::tie(selected, device))
+            << text;
         const LineSettings& s = link.Settings();
         EXPECT_EQ(std::tie(s.baudRate, s.byteSize, s.parity, s.stopBits, s.flowWord),
-                  row.ok ? std::tuple(9600u, 8, 0, 0, 0u) : std::tuple(1200u, 7, 1, 2, 7u))
-            << row.text << ": 9600 baud, 8N1, no flow control";
+                  ok ? std::tuple(9600u, 8, 0, 0, 0u) : std::tuple(1200u, 7, 1, 2, 7u))
+            << text << ": 9600 baud, 8N1, no flow control";
     }
 }
 

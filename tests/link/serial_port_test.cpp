@@ -21,25 +21,6 @@ using State = SerialPort::WatcherState;
 constexpr int kWaitMs = 5000;  // upper bound for anything to happen; never reached when green
 const uint8_t kByte = 'x';
 
-struct Recorder : SerialReceiver {
-    std::string bytes;
-    std::function<void(uint8_t)> onByte;
-    void OnSerialByte(uint8_t byte) override {
-        bytes.push_back(static_cast<char>(byte));
-        if (onByte) onByte(byte);
-    }
-};
-
-// A queue hand-off that counts the calls handed to it.
-struct CountingHandoff final : Handoff {
-    void Invoke(const std::function<void()>& fn) override {
-        ++entered;
-        queue.Invoke(fn);
-    }
-    QueueHandoff queue;
-    std::atomic<int> entered{0};
-};
-
 // Waits (real time, bounded) until `done` holds, running `step` meanwhile.
 bool WaitFor(const std::function<bool()>& done, const std::function<void()>& step) {
     for (const test::Deadline deadline(kWaitMs); !done(); step())
@@ -47,36 +28,48 @@ bool WaitFor(const std::function<bool()>& done, const std::function<void()>& ste
     return true;
 }
 
-struct PortFixture : ::testing::Test {
-    PortFixture() { handoff.queue.BindToCurrentThread(); }
+// The test thread is the window thread: the fixture is its hand-off, a queue
+// that counts the calls handed to it, and the port's receiver.
+struct PortFixture : ::testing::Test, Handoff, SerialReceiver {
+    PortFixture() { queue.BindToCurrentThread(); }
+    void Invoke(const std::function<void()>& fn) override {
+        ++entered;
+        queue.Invoke(fn);
+    }
+    void OnSerialByte(uint8_t byte) override {
+        bytes.push_back(static_cast<char>(byte));
+        if (onByte) onByte();
+    }
 
-    bool OpenOn(const std::string& path) {
-        port.SetPortDeviceName(path);
-        port.SetLineSettings(LineSettings{});
-        port.Prepare(&rx, 1'000'000);
-        return port.Open();
+    bool OpenOn(const std::string& path, SerialPort* on = nullptr) {
+        SerialPort& p = on ? *on : port;
+        p.SetPortDeviceName(path);
+        p.SetLineSettings(LineSettings{});
+        p.Prepare(this, 1'000'000);
+        return p.Open();
     }
     // Runs the test thread as the window thread until `n` bytes came.
     bool Received(size_t n) {
-        return WaitFor([&] { return rx.bytes.size() >= n; }, [&] { handoff.queue.PumpOne(20); });
+        return WaitFor([&] { return bytes.size() >= n; }, [&] { queue.PumpOne(20); });
     }
 
     VirtualClock clock{0};
-    CountingHandoff handoff;
+    QueueHandoff queue;
+    std::atomic<int> entered{0};
     std::atomic<int> linkRunning{1};
-    Recorder rx;
-    SerialPort port{clock, handoff, linkRunning};
+    std::string bytes;             // received so far
+    std::function<void()> onByte;  // called after each
+    SerialPort port{clock, *this, linkRunning};
     PtyPair pty;
 };
 
 TEST_F(PortFixture, BytesArriveInOrderWithNulAsBlankAndWritesGoOut) {
     ASSERT_TRUE(OpenOn(pty.SlavePath())) << port.LastOpenError();
     EXPECT_EQ(clock.NowMs(), SerialPort::kSettleMs);
-    EXPECT_EQ(port.Watcher(), State::Running);
 
     ASSERT_TRUE(pty.Send(std::string("S\0U\r\n\xff", 6)));
     ASSERT_TRUE(Received(6));
-    EXPECT_EQ(rx.bytes, std::string("S U\r\n\xff"));
+    EXPECT_EQ(bytes, std::string("S U\r\n\xff"));
 
     const uint8_t hc[] = {'H', 'C', 0x03, 0x00};
     EXPECT_EQ(port.Write(hc, sizeof hc), sizeof hc);
@@ -89,7 +82,7 @@ TEST_F(PortFixture, BytesArriveInOrderWithNulAsBlankAndWritesGoOut) {
     clock.Advance(SerialPort::kSilenceMs * 3);
     pty.Send("B");
     ASSERT_TRUE(Received(8));
-    EXPECT_EQ(rx.bytes.substr(6), " B");
+    EXPECT_EQ(bytes.substr(6), " B");
 }
 
 TEST_F(PortFixture, CloseReleasesTheWaitingWatcherAndTheLineCanBeOpenedAgain) {
@@ -106,7 +99,7 @@ TEST_F(PortFixture, CloseReleasesTheWaitingWatcherAndTheLineCanBeOpenedAgain) {
     ASSERT_TRUE(port.Open()) << port.LastOpenError();  // lock and exclusive use were dropped
     pty.Send("Z");
     ASSERT_TRUE(Received(1));
-    EXPECT_EQ(rx.bytes, "Z");
+    EXPECT_EQ(bytes, "Z");
 }
 
 TEST_F(PortFixture, PulledCableClosesThePortAndClearedLinkRunningOnlyEndsTheWatcher) {
@@ -114,10 +107,7 @@ TEST_F(PortFixture, PulledCableClosesThePortAndClearedLinkRunningOnlyEndsTheWatc
         SCOPED_TRACE(pulled ? "pulled cable" : "cleared LinkRunning");
         PtyPair line;  // the next open cleans up after the lost line
         ASSERT_TRUE(OpenOn(line.SlavePath())) << port.LastOpenError();
-        if (pulled)
-            line.Hangup();
-        else
-            linkRunning = 0;
+        pulled ? line.Hangup() : void(linkRunning = 0);
         ASSERT_TRUE(port.WaitWatcherEnded(kWaitMs));
         EXPECT_EQ(port.Watcher(), pulled ? State::DeviceGone : State::LinkStopped);
         EXPECT_EQ(port.IsOpen(), !pulled);
@@ -129,8 +119,8 @@ TEST_F(PortFixture, PulledCableClosesThePortAndClearedLinkRunningOnlyEndsTheWatc
 TEST_F(PortFixture, CloseFromInsideTheReceiverDropsTheRestAndAllowsAReopen) {
     ASSERT_TRUE(OpenOn(pty.SlavePath()));
     bool reopened = false;
-    rx.onByte = [&](uint8_t) {
-        rx.onByte = nullptr;
+    onByte = [&] {
+        onByte = nullptr;
         port.Close();  // the watcher is waiting for this very call to return
         reopened = port.Open();
     };
@@ -139,45 +129,36 @@ TEST_F(PortFixture, CloseFromInsideTheReceiverDropsTheRestAndAllowsAReopen) {
     ASSERT_TRUE(reopened) << port.LastOpenError();
     pty.Send("2");
     ASSERT_TRUE(Received(2));
-    EXPECT_EQ(rx.bytes, "12");
+    EXPECT_EQ(bytes, "12");
 }
 
 TEST_F(PortFixture, CloseWhileAByteWaitsForTheWindowThreadDoesNotHang) {
     ASSERT_TRUE(OpenOn(pty.SlavePath()));
     pty.Send("Q");
-    ASSERT_TRUE(WaitFor([&] { return handoff.entered == 1; }, [] { std::this_thread::yield(); }));
+    ASSERT_TRUE(WaitFor([&] { return entered == 1; }, [] { std::this_thread::yield(); }));
     port.Close();  // the watcher is blocked until this thread pumps
-    EXPECT_FALSE(port.IsOpen());
-    while (handoff.queue.PumpOne(0)) {
-    }
-    EXPECT_EQ(rx.bytes, "") << "a byte still queued at Close is dropped";
+    queue.Pump();
+    EXPECT_EQ(bytes, "") << "a byte still queued at Close is dropped";
     EXPECT_TRUE(port.Open()) << port.LastOpenError();
 }
 
 TEST_F(PortFixture, OpenFailuresKeepTheSystemsReason) {
-    SerialPort holder(clock, handoff, linkRunning);  // holds the line
-    holder.SetPortDeviceName(pty.SlavePath());
-    holder.Prepare(&rx, 1'000'000);
-    ASSERT_TRUE(holder.Open());
+    SerialPort holder(clock, *this, linkRunning);  // holds the line
+    ASSERT_TRUE(OpenOn(pty.SlavePath(), &holder));
     PtyPair locked;
     ASSERT_EQ(chmod(locked.SlavePath().c_str(), 0), 0);
 
-    struct Row {
-        const char* what;
-        std::string path, reason;
-    };
-    std::vector<Row> rows = {
+    std::vector<std::tuple<const char*, std::string, std::string>> rows = {
         {"a name no device has", "/dev/tav-no-such-port", "No such file or directory"},
         {"a port number with no device", "", "No such file or directory"},
         {"a device that is not a terminal", "/dev/null", "Inappropriate ioctl for device"},
         {"a line another port holds", pty.SlavePath(), "Device or resource busy"},
     };
     if (geteuid() != 0)
-        rows.push_back({"a locked device", locked.SlavePath(), "Permission denied"});
-    for (const Row& row : rows) {
-        EXPECT_FALSE(OpenOn(row.path)) << row.what;
-        EXPECT_EQ(port.LastOpenError(), row.reason) << row.what;
-        EXPECT_FALSE(port.IsOpen()) << row.what;
+        rows.emplace_back("a locked device", locked.SlavePath(), "Permission denied");
+    for (const auto& [what, path, reason] : rows) {
+        EXPECT_TRUE(!OpenOn(path) && !port.IsOpen()) << what;
+        EXPECT_EQ(port.LastOpenError(), reason) << what;
     }
 
     holder.Close();

@@ -6,22 +6,9 @@ namespace tav::testing {
 
 namespace fs = std::filesystem;
 
-FakeSysfsTree::FakeSysfsTree() {
-    for (const char* dir : {"sys/class/tty", "dev", "home"}) MakeDirs(dir);
-}
-
-void FakeSysfsTree::MakeDirs(const std::string& path) const {
-    fs::create_directories(dir_.File(path));
-}
-
 void FakeSysfsTree::WriteFile(const std::string& path, const std::string& text) const {
     MakeDirs(fs::path(path).parent_path());
     test::WriteWholeFile(dir_.File(path), text);
-}
-
-std::string FakeSysfsTree::MakeDeviceNode(const std::string& name) const {
-    WriteFile("dev/" + name, "");
-    return DevRoot() + "/" + name;
 }
 
 void FakeSysfsTree::Link(const std::string& target, const std::string& link) const {
@@ -43,14 +30,12 @@ void FakeSysfsTree::AddTty(const std::string& port, const std::string& tty,
 
 void FakeSysfsTree::AddUsbAdapter(const UsbAdapter& a) {
     const std::string device = "sys/devices/pci0000:00/0000:00:14.0/usb1/" + a.location;
-    MakeDirs(device);
-    if (a.ids) {
-        WriteFile(device + "/idVendor", a.vid + "\n");
-        WriteFile(device + "/idProduct", a.pid + "\n");
-        if (!a.manufacturer.empty()) WriteFile(device + "/manufacturer", a.manufacturer + "\n");
-        if (!a.product.empty()) WriteFile(device + "/product", a.product + "\n");
-        if (!a.serial.empty()) WriteFile(device + "/serial", a.serial + "\n");
-    }
+    for (const auto& [file, text] : {std::pair{"idVendor", a.vid},
+                                     {"idProduct", a.pid},
+                                     {"manufacturer", a.manufacturer},
+                                     {"product", a.product},
+                                     {"serial", a.serial}})
+        if (a.ids && !text.empty()) WriteFile(device + "/" + file, text + "\n");
     // usb-serial: interface, then a port device, then the tty.
     const std::string iface = device + "/" + a.location + ":1.0";
     Link("sys/bus/usb/drivers/" + a.driver, iface + "/driver");
@@ -74,14 +59,6 @@ void FakeSysfsTree::AddPlaceholderPort(int index, bool oldLayout) {
     if (!oldLayout) port += "/serial8250:0/serial8250:0." + std::to_string(index);
     Link("sys/bus/platform/drivers/serial8250", port + "/driver");
     AddTty(port, "ttyS" + std::to_string(index), oldLayout ? "" : "0");
-}
-
-void FakeSysfsTree::AddVirtualTty(const std::string& name) {
-    AddTty("", name);
-}
-
-void FakeSysfsTree::Unplug(const std::string& tty) {
-    fs::remove(dir_.File("sys/class/tty/" + tty));
 }
 
 }  // namespace tav::testing

@@ -3,6 +3,7 @@
 // fresh temporary folder that is removed afterwards.
 #pragma once
 
+#include <filesystem>
 #include <string>
 
 #include "tests/support/temp_dir.h"
@@ -11,7 +12,9 @@ namespace tav::testing {
 
 class FakeSysfsTree {
   public:
-    FakeSysfsTree();
+    FakeSysfsTree() {
+        for (const char* dir : {"sys/class/tty", "dev", "home"}) MakeDirs(dir);
+    }
 
     std::string SysRoot() const { return dir_.File("sys"); }
     std::string DevRoot() const { return dir_.File("dev"); }
@@ -19,12 +22,12 @@ class FakeSysfsTree {
 
     struct UsbAdapter {
         std::string tty = "ttyUSB0";
+        std::string location = "1-1";  // USB bus path of the device
         std::string vid = "067b";
         std::string pid = "2303";
         std::string manufacturer = "Prolific Technology Inc.";  // "" leaves the file out
         std::string product = "USB-Serial Controller";
-        std::string serial;             // "" leaves the file out
-        std::string location = "1-1";   // USB bus path of the device
+        std::string serial = "";        // "" leaves the file out
         std::string driver = "pl2303";  // interface driver
         bool ids = true;                // false: no idVendor/idProduct anywhere
     };
@@ -36,17 +39,19 @@ class FakeSysfsTree {
     // serial-base layout, or the old layout without a type attribute.
     void AddPlaceholderPort(int index, bool oldLayout = false);
     // A tty with no device behind it (console, virtual terminal).
-    void AddVirtualTty(const std::string& name);
+    void AddVirtualTty(const std::string& name) { AddTty("", name); }
     // Takes a tty away again (the adapter was unplugged).
-    void Unplug(const std::string& tty);
+    void Unplug(const std::string& tty) {
+        std::filesystem::remove(dir_.File("sys/class/tty/" + tty));
+    }
 
     // Writes `text` to `path` below the temporary folder, making folders.
     void WriteFile(const std::string& path, const std::string& text) const;
-    // An existing file under DevRoot, for ports whose device must exist.
-    std::string MakeDeviceNode(const std::string& name) const;
 
   private:
-    void MakeDirs(const std::string& path) const;
+    void MakeDirs(const std::string& path) const {
+        std::filesystem::create_directories(dir_.File(path));
+    }
     void Link(const std::string& target, const std::string& link) const;
     // The tty below `port` ("": a virtual one), its type attribute unless
     // `type` is empty, and its entry in the tty class.

@@ -13,21 +13,20 @@
 
 namespace tav::testing {
 
-RawTty::RawTty(const std::string& path) : fd_(open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC)) {
+RawTty::RawTty(const std::string& path)
+    : RawTty(open(path.c_str(), O_RDWR | O_NOCTTY | O_CLOEXEC)) {
     if (fd_ < 0) ADD_FAILURE() << "cannot open " << path << ": " << strerror(errno);
-    MakeRaw();
 }
 
-void RawTty::MakeRaw() const {
+RawTty::RawTty(int fd) : fd_(fd) {
     termios tio{};
     if (fd_ >= 0 && tcgetattr(fd_, &tio) == 0) {
-        cfmakeraw(&tio);
+        cfmakeraw(&tio);  // so what the other end sends arrives unchanged
         tcsetattr(fd_, TCSANOW, &tio);
     }
 }
 
-PtyPair::PtyPair() {
-    fd_ = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+PtyPair::PtyPair() : RawTty(posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC)) {
     char name[128];
     if (fd_ < 0 || grantpt(fd_) != 0 || unlockpt(fd_) != 0 ||
         ptsname_r(fd_, name, sizeof name) != 0) {
@@ -36,7 +35,6 @@ PtyPair::PtyPair() {
         return;
     }
     slavePath_ = name;
-    MakeRaw();  // so what the test sends arrives unchanged
 }
 
 bool RawTty::Send(const std::string& bytes) {
@@ -50,10 +48,9 @@ std::string RawTty::Receive(size_t count, int timeoutMs, bool* hungUp) {
         pollfd pfd{fd_, POLLIN, 0};
         if (poll(&pfd, 1, deadline.Left()) <= 0) break;
         char buf[4096];
-        ssize_t n = read(fd_, buf, std::min(sizeof buf, count - out.size()));
-        if (n > 0) {
-            out.append(buf, static_cast<size_t>(n));
-        } else if (n == 0 || errno != EINTR) {
+        const ssize_t n = read(fd_, buf, std::min(sizeof buf, count - out.size()));
+        if (n > 0) out.append(buf, static_cast<size_t>(n));
+        if (n == 0 || (n < 0 && errno != EINTR)) {
             if (hungUp) *hungUp = true;
             break;
         }

@@ -25,8 +25,7 @@ class RawTty {
     void Hangup();
 
   protected:
-    RawTty() = default;
-    void MakeRaw() const;
+    explicit RawTty(int fd);  // takes the descriptor and makes the terminal raw
     int fd_ = -1;
 };
 

@@ -12,8 +12,6 @@ namespace tav::sim {
 namespace {
 
 const std::string kLinkCheck = "ST\x03ST\x03";
-const std::string kGreeting = "HC\x03";
-const std::string kResultRequest = "SC\x03";
 
 std::string Rec(int minute, int tenths = 65) {
     return MakeRecord({{2024, 3, 15}, 9, minute, tenths, ResultFlag::Plain, "1234", "OP1"});
@@ -53,22 +51,19 @@ ModelOptions Fast(std::vector<std::string> records = {}, const std::string& line
 
 TEST(AnalyzerModel, AnswersEachCommandAsTheAnalyzerDoes) {
     const std::string frame2 = "SH0002\r\n" + Rec(30) + Rec(31);
-    struct Row {
-        const char* name;
-        std::string host, answer;
-    } rows[] = {
+    const std::tuple<const char*, std::string, std::string> rows[] = {
         {"each link check gets SU", kLinkCheck, "SUSU"},
         {"the download request has no ETX", "SH", frame2},
-        {"greeting", kGreeting, "HC"},
-        {"a result request with nothing measured says SF", kResultRequest, "SF"},
+        {"greeting", "HC\x03", "HC"},
+        {"a result request with nothing measured says SF", "SC\x03", "SF"},
         {"the end letters get no answer", "SE\x03SE\x03", ""},
         {"noise before a command is skipped", "xx\x03QS" + kLinkCheck.substr(1, 2), "SU"},
         {"a broken command is not answered", "SX\x03S\x03HT\x03", ""},
         {"a command restarts on S", "SS" + kLinkCheck.substr(1, 2), "SU"},
     };
-    for (const auto& row : rows) {
+    for (const auto& [name, host, answer] : rows) {
         AnalyzerModel m(Fast({Rec(30), Rec(31)}));
-        EXPECT_EQ(Exchange(m, row.host, 1000), row.answer) << row.name;
+        EXPECT_EQ(Exchange(m, host, 1000), answer) << name;
     }
 }
 
@@ -91,11 +86,7 @@ TEST(AnalyzerModel, FaultsChangeTheFrameAsAsked) {
     const std::vector<std::string> records = {Rec(1), Rec(2), Rec(3)};
     std::string clean = "SH0003\r\n" + records[0] + records[1] + records[2];
     auto put = [&](size_t at, char c) { return clean.substr(0, at) + c + clean.substr(at + 1); };
-    struct Row {
-        const char* options;
-        std::string frame;
-        bool closed;
-    } rows[] = {
+    const std::tuple<const char*, std::string, bool> rows[] = {
         {"--stall-after 10", clean.substr(0, 10), false},  // the bytes before the stall
         {"--drop-byte 8", clean.substr(0, 8) + clean.substr(9), false},
         {"--extra-bytes 3", clean + "***", false},
@@ -107,10 +98,10 @@ TEST(AnalyzerModel, FaultsChangeTheFrameAsAsked) {
         {"--close-after 100000", clean, true},  // beyond the frame
         {"--no-answer", "", false},
     };
-    for (const auto& row : rows) {
-        AnalyzerModel m(Fast(records, row.options));
-        EXPECT_EQ(Exchange(m, "SH", 0), row.frame) << row.options;
-        EXPECT_EQ(m.LineClosed(), row.closed) << row.options;
+    for (const auto& [options, frame, closed] : rows) {
+        AnalyzerModel m(Fast(records, options));
+        EXPECT_EQ(Exchange(m, "SH", 0), frame) << options;
+        EXPECT_EQ(m.LineClosed(), closed) << options;
     }
 }
 
@@ -124,23 +115,23 @@ TEST(AnalyzerModel, GreetingStartsAMeasurementThatIsAnnouncedAndFetchedOnce) {
     ModelOptions o = Fast({Rec(1)}, "--measure-after 5000");
     o.measurementRecord = Rec(40, 71);
     AnalyzerModel m(o);
-    Send(m, kGreeting, 1000);
+    Send(m, "HC\x03", 1000);
     EXPECT_EQ(m.TakeOutputDue(1000), "HC");
-    Send(m, kGreeting, 3000);  // a second greeting while measuring starts no other one
+    Send(m, "HC\x03", 3000);  // a second greeting while measuring starts no other one
     EXPECT_EQ(m.TakeOutputDue(3000), "HC");
     EXPECT_EQ(m.TakeOutputDue(5999), "");
     EXPECT_EQ(m.TakeOutputDue(6000), "SF");
     EXPECT_EQ(m.MeasurementsReady(), 1);
 
-    EXPECT_EQ(Exchange(m, kResultRequest, 9000), "SC" + Rec(40, 71));
-    EXPECT_EQ(Exchange(m, kResultRequest, 9500), "SF");
+    EXPECT_EQ(Exchange(m, "SC\x03", 9000), "SC" + Rec(40, 71));
+    EXPECT_EQ(Exchange(m, "SC\x03", 9500), "SF");
     EXPECT_EQ(Exchange(m, "SH", 9600), "SH0002\r\n" + Rec(1) + Rec(40, 71));
 }
 
 TEST(AnalyzerModel, CopiesShareOneAnalyzer) {
     AnalyzerModel a(Fast());
     AnalyzerModel b = a;
-    Send(a, kGreeting, 0);
+    Send(a, "HC\x03", 0);
     EXPECT_EQ(b.TakeOutputDue(0), "HC");
     EXPECT_EQ(a.GreetingsAnswered(), 1);
 }

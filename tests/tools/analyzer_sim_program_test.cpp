@@ -13,14 +13,12 @@
 #include "tests/support/pty_pair.h"
 #include "tests/support/sim_process.h"
 #include "tests/support/temp_dir.h"
+#include "tools/analyzer-sim/model/records.h"
 #include "tools/analyzer-sim/model/sim_options.h"
 #include "tools/analyzer-sim/model/virtual_ports.h"
 
 namespace tav::sim {
 namespace {
-
-using testing::RawTty;
-const std::string kEtxS(1, '\x03');
 
 TEST(AnalyzerSimProgram, RegistersItsPortAnswersAcrossReopensAndUnregistersOnSigterm) {
     const test::TempDir home;
@@ -45,16 +43,16 @@ TEST(AnalyzerSimProgram, RegistersItsPortAnswersAcrossReopensAndUnregistersOnSig
     const PortCandidate cable = ParsePortCandidate(found.ports[0]);
     EXPECT_TRUE(IsAnalyzerCable(cable) && cable.portName == "COM7") << cable.friendlyName;
 
-    for (int download = 0; download < 2; ++download) {  // each download opens the port anew
-        RawTty p(path);
-        p.Send("ST" + kEtxS + "ST" + kEtxS);
+    // The records of its options, each download on the port opened anew.
+    std::string frame = "SH0005\r\n";
+    for (const std::string& r : GenerateRecords({.count = 5, .seed = 9})) frame += r;
+    for (int download = 0; download < 2; ++download) {
+        testing::RawTty p(path);
+        p.Send("ST\x03ST\x03");
         EXPECT_EQ(p.Receive(4), "SUSU");
         p.Send("SH");
-        std::string frame = p.Receive(8 + 5 * 43);
-        ASSERT_EQ(frame.size(), 8u + 5u * 43u) << "download " << download;
-        EXPECT_EQ(frame.substr(0, 8), "SH0005\r\n");
-        for (int r = 0; r < 5; ++r) EXPECT_EQ(frame.substr(8 + r * 43 + 41, 2), "\r\n");
-        p.Send("SE" + kEtxS + "SE" + kEtxS);
+        EXPECT_EQ(p.Receive(frame.size()), frame) << "download " << download;
+        p.Send("SE\x03SE\x03");
     }
 
     ASSERT_EQ(kill(sim.pid(), SIGTERM), 0);
@@ -68,7 +66,7 @@ TEST(AnalyzerSimProgram, ClosedLineHangsUpTheReaderAndEndsTheSimulator) {
                          {"--home", home.path(), "--fast", "--count", "3", "--close-after", "60"});
     std::string line = sim.ReadLine();
     ASSERT_EQ(line.rfind("COM7 ", 0), 0u) << line;
-    RawTty p(line.substr(5));
+    testing::RawTty p(line.substr(5));
     p.Send("SH");
     bool hungUp = false;
     EXPECT_EQ(p.Receive(1000, 10'000, &hungUp).size(), 60u);

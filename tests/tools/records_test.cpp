@@ -17,11 +17,7 @@ TEST(Records, DatesAreChecked) {
 }
 
 TEST(Records, GeneratorIsReproducibleOrderedInRangeAndFlagsAsAsked) {
-    GenerateOptions o;
-    o.count = 300;
-    o.seed = 42;
-    o.from = {2024, 2, 1};
-    o.to = {2024, 2, 29};
+    GenerateOptions o{.count = 300, .seed = 42, .from = {2024, 2, 1}, .to = {2024, 2, 29}};
     auto a = GenerateRecords(o);
     ASSERT_EQ(a.size(), 300u);
     EXPECT_EQ(a, GenerateRecords(o));
@@ -30,8 +26,7 @@ TEST(Records, GeneratorIsReproducibleOrderedInRangeAndFlagsAsAsked) {
 
     for (size_t i = 0; i < a.size(); ++i) {
         const std::string& r = a[i];
-        ASSERT_EQ(r.size(), kRecordLength);
-        EXPECT_EQ(r.substr(41), "\r\n");
+        ASSERT_EQ(r.substr(41), "\r\n");  // and 43 bytes long
         // Day, hour and value in range; strictly ascending stamps (no two in one minute).
         EXPECT_TRUE(r.substr(0, 6) >= "240201" && r.substr(0, 6) <= "240229") << r;
         EXPECT_TRUE(r.substr(6, 2) >= "08" && r.substr(6, 2) <= "17") << r;
@@ -39,11 +34,8 @@ TEST(Records, GeneratorIsReproducibleOrderedInRangeAndFlagsAsAsked) {
         EXPECT_TRUE(i == 0 || a[i - 1].substr(0, 10) < r.substr(0, 10)) << r;
     }
 
-    o.count = 50;
-    o.tilted = 7;
-    o.flagged = 5;
     int tilted = 0, flagged = 0;
-    for (const auto& r : GenerateRecords(o)) {
+    for (const auto& r : GenerateRecords({.count = 50, .tilted = 7, .flagged = 5})) {
         tilted += (r[10] & 0x80) != 0;
         flagged += (r[10] & 0xC0) == 0x40;
     }
@@ -71,20 +63,18 @@ TEST(Records, MemoryFileTakesRawAndTextLines) {
 }
 
 TEST(Records, MemoryFileErrorsNameTheLine) {
-    struct Row {
-        std::string text, error;
-    } rows[] = {
+    const std::pair<std::string, std::string> rows[] = {
         {"240316100506\n", "line 1: a raw record has 41 bytes before the line end, not 12"},
         {"2024-03-16 10:05\n", "line 1: expected DATE TIME VALUE [PID [OPID [FLAG]]]"},
         {"#\n2024-02-30 10:05 6.5\n", "line 2: bad date \"2024-02-30\""},
         {"2024-03-16 10:00 6.5 123456789012345\n",
          "line 1: id longer than 14 characters \"123456789012345\""},
     };
-    for (const auto& row : rows) {
+    for (const auto& [text, expected] : rows) {
         std::vector<std::string> records;
         std::string error;
-        EXPECT_FALSE(ParseMemoryText(row.text, &records, &error)) << row.text;
-        EXPECT_EQ(error, row.error);
+        EXPECT_FALSE(ParseMemoryText(text, &records, &error)) << text;
+        EXPECT_EQ(error, expected);
     }
 }
 
@@ -122,19 +112,15 @@ TEST(SimOptions, ParsesEveryOptionAndRejectsBadValues) {
         EXPECT_NE(UsageText().find("  " + option + " "), std::string::npos) << option;
     ASSERT_TRUE(ParseArgs(args, &c, &error)) << error;
     EXPECT_EQ(c.home, "/h");
-    EXPECT_EQ((std::vector<long>{c.com, c.generate.count, c.generate.tilted, c.generate.flagged,
-                                 c.answerDelayMs, c.measureAfterMs}),
-              (std::vector<long>{9, 5, 1, 2, 0, 3000}));
-    EXPECT_EQ(c.generate.seed, 4000000000u);
+    EXPECT_EQ((std::vector<long>{c.com, c.generate.count, c.generate.seed, c.generate.tilted,
+                                 c.generate.flagged, c.answerDelayMs, c.measureAfterMs}),
+              (std::vector<long>{9, 5, 4000000000, 1, 2, 0, 3000}));
     EXPECT_EQ(std::pair(c.generate.from, c.generate.to),
               std::pair(Date{2023, 1, 2}, Date{2023, 1, 5}));
     EXPECT_EQ(c.generate.ids, IdStyle::Mixed);
     EXPECT_TRUE(c.fast && c.printPath && c.verbose);
 
-    struct Row {
-        std::vector<std::string> args;
-        std::string error;
-    } rows[] = {
+    const std::pair<std::vector<std::string>, std::string> rows[] = {
         {{"--bogus"}, "unknown option --bogus (see --help)"},
         {{"--com", "0"}, "--com expects a number from 1 to 100, not \"0\""},
         {{"--count", "10000"}, "--count expects a number from 0 to 9999, not \"10000\""},
@@ -143,10 +129,10 @@ TEST(SimOptions, ParsesEveryOptionAndRejectsBadValues) {
         {{"--from", "2024-05-01", "--to", "2024-04-30"}, "--to is before --from"},
         {{"--empty", "--load", "f"}, "--empty and --load exclude each other"},
     };
-    for (const auto& row : rows) {
+    for (const auto& [badArgs, expected] : rows) {
         SimConfig d;
-        EXPECT_FALSE(ParseArgs(row.args, &d, &error)) << row.args[0];
-        EXPECT_EQ(error, row.error);
+        EXPECT_FALSE(ParseArgs(badArgs, &d, &error)) << badArgs[0];
+        EXPECT_EQ(error, expected);
     }
 }
 
