@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -18,16 +19,11 @@ namespace tav {
 namespace {
 
 using test::MakeRecord;
+using test::Pad;
 using test::ReadWholeFile;
 using test::RecordingLinkChannel;
 using test::TempDir;
-using Kind = RecordingLinkChannel::Kind;
 using Outcome = DownloadSummary::Outcome;
-
-std::string Pad(std::string id) {
-    id.resize(kIdFieldLength, ' ');
-    return id;
-}
 
 const std::string kA = MakeRecord("2403150930", "065", std::string(14, '0'), "12345");
 const std::string kB = MakeRecord("2312241805", std::string("\xB0") + "72", "PAT1 X", "OP7");
@@ -62,9 +58,8 @@ class ProcessDownloadTest : public ::testing::Test {
 
     DownloadSummary Run(const std::vector<std::string>& records,
                         const DownloadObserver& observer = {}) {
-        std::string payload;
-        for (const std::string& r : records) payload += r;
-        return RunPayload(payload, static_cast<int>(records.size()), observer);
+        return RunPayload(std::accumulate(records.begin(), records.end(), std::string()),
+                          static_cast<int>(records.size()), observer);
     }
 
     DownloadSummary RunPayload(const std::string& payload, int count,
@@ -95,18 +90,17 @@ TEST_F(ProcessDownloadTest, NewRecordsGoIntoBothTablesBetweenTheEndCommands) {
     EXPECT_EQ(s.stored, 3);
     EXPECT_EQ(ReadWholeFile(home.File(kRawDataFile)), kA + kB + quoted);
 
-    const std::string pidA(14, ' '), opidA = Pad("12345");
     EXPECT_EQ(Rows(db->MainTable),
               (std::vector<std::string>{
                   "20240501 0800 061 |" + Pad("SZ'O'NEIL") + "|" + Pad("Z\"S") + "| |19000101|2024",
-                  "20240315 0930 065 |" + pidA + "|" + opidA + "| |19000101|2024",
+                  "20240315 0930 065 |" + Pad("") + "|" + Pad("12345") + "| |19000101|2024",
                   "20231224 1805 072 |" + Pad("PAT1 X") + "|" + Pad("OP7") +
                       "|Analyzer Tilted|19000101|2023",
               }));
     EXPECT_EQ(StagingCount(), 3);
     EXPECT_EQ(channel.Commands(), (std::vector<int>{53, 54, 500}));
-    EXPECT_TRUE(channel.Texts(Kind::Message).empty());
-    EXPECT_EQ(channel.Counts(), (std::vector<std::string>{"0 of 3", "1 of 3", "2 of 3", "3 of 3"}));
+    EXPECT_TRUE(channel.messages.empty());
+    EXPECT_EQ(channel.counts, (std::vector<std::string>{"0 of 3", "1 of 3", "2 of 3", "3 of 3"}));
     EXPECT_EQ(Run({quoted, kA}).duplicates, 2);
 }
 
@@ -130,12 +124,12 @@ TEST_F(ProcessDownloadTest, BadRecordEndingStoresNothingAndEndsTheDownload) {
         ++stored;
         const DownloadSummary s = RunPayload(c.payload, c.count);
         EXPECT_EQ(s.outcome, Outcome::RecordCheckFailed);
-        EXPECT_EQ(channel.Texts(Kind::Message),
+        EXPECT_EQ(channel.messages,
                   (std::vector<std::string>{
                       "Error. cyclic redundancy check : Fail.\r\nPlease download again."}));
         // The analyzer gets its end letters, the port closes, the window goes idle.
         EXPECT_EQ(channel.Commands(), (std::vector<int>{53, 54, 501}));
-        EXPECT_TRUE(channel.Counts().empty());
+        EXPECT_TRUE(channel.counts.empty());
         EXPECT_EQ(MainCount(), stored);
         EXPECT_EQ(StagingCount(), 0) << "the staging table is emptied before the test";
         EXPECT_EQ(ReadWholeFile(home.File(kRawDataFile)), c.payload);
@@ -148,8 +142,7 @@ TEST_F(ProcessDownloadTest, AutomaticModeGoesOnToTheCartridgeStepsAfterTheResult
         link.DownloadState = 2;
         Run({record});
         ASSERT_EQ(channel.Commands(), (std::vector<int>{53, 54, last, 35}));
-        const auto times = channel.CommandTimes();
-        EXPECT_EQ(times[3] - times[2], 100);
+        EXPECT_EQ(channel.commandTimes[3] - channel.commandTimes[2], 100);
         EXPECT_EQ(link.DownloadState.load(), -1);
     }
 }
@@ -165,7 +158,7 @@ TEST_F(ProcessDownloadTest, FailedInsertStoresNoneOfTheRunAndSaysSo) {
     EXPECT_EQ(s.stored, 0);
     EXPECT_EQ(MainCount(), 1);
     EXPECT_EQ(StagingCount(), 0);
-    EXPECT_EQ(channel.Texts(Kind::Message), (std::vector<std::string>{kResultsNotSavedText}));
+    EXPECT_EQ(channel.messages, (std::vector<std::string>{kResultsNotSavedText}));
     EXPECT_EQ(channel.Commands(), (std::vector<int>{53, 54, 500}));
     EXPECT_FALSE(db->MainTable.InTransaction());
 }
@@ -214,11 +207,9 @@ TEST_F(ProcessDownloadTest, WithAndWithoutTheIndexTheSameDuplicatesAreSkipped) {
 }
 
 TEST_F(ProcessDownloadTest, DuplicateTestIsAnIndexLookup) {
-    std::string plan;
-    for (const std::string& row : test::SqlRows(
-             db->MainTable.Handle(),
-             std::string("EXPLAIN QUERY PLAN SELECT 1 FROM [HospitalTlb] WHERE ") + kDuplicateTest))
-        plan += row;
+    const std::string plan = testing::PrintToString(test::SqlRows(
+        db->MainTable.Handle(),
+        std::string("EXPLAIN QUERY PLAN SELECT 1 FROM [HospitalTlb] WHERE ") + kDuplicateTest));
     EXPECT_NE(plan.find("USING COVERING INDEX HospitalTlb_Duplicates"), std::string::npos) << plan;
 }
 
@@ -314,9 +305,9 @@ TEST_F(ProcessDownloadDeathTest, RunKilledHalfWayLeavesTheDatabaseAsItWas) {
             child.InitResultDatabase(home.path());
             RecordingLinkChannel dying(clock);
             int acknowledged = 0;
-            dying.onCall = [&](const RecordingLinkChannel::Call& c) {
+            dying.onProgress = [&](const std::string& text) {
                 // Two results are in when the third is acknowledged.
-                if (c.text == kRecordsAcknowledgedText && ++acknowledged == 3) _exit(7);
+                if (text == kRecordsAcknowledgedText && ++acknowledged == 3) _exit(7);
             };
             link.RxPayload = memory[0] + memory[1] + memory[2] + memory[3];
             link.RecordCount = 4;

@@ -11,11 +11,7 @@ namespace tav {
 namespace {
 
 using test::MakeRecord;
-
-std::string Pad(std::string id) {
-    id.resize(kIdFieldLength, ' ');
-    return id;
-}
+using test::Pad;
 
 const std::string kZeros(14, '0');
 

@@ -30,8 +30,7 @@ class RecordingHost : public ControllerHost {
     std::function<bool(std::string&)> onPortSelect;
 
     // Script.
-    std::deque<bool> answers;  // Yes/No answers, in order
-    bool defaultAnswer = true;
+    std::deque<bool> answers;                            // Yes/No answers, in order; then Yes
     std::deque<std::optional<std::string>> portChoices;  // nullopt = Cancel
 
     // Records.
@@ -49,7 +48,9 @@ class RecordingHost : public ControllerHost {
     int view = 0;
     int downloadRefreshes = 0;
 
-    bool Shown(const std::string& text) const;
+    bool Shown(const std::string& text) const {
+        return std::count(progressLog.begin(), progressLog.end(), text) != 0;
+    }
     int Signalled(int event) const {
         return static_cast<int>(std::count(signals.begin(), signals.end(), event));
     }

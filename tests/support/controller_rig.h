@@ -48,10 +48,6 @@ class ControllerRig {
     void StartManual(const std::string& label);
     // The user switches to automatic mode from the home view.
     void StartAutomatic();
-
-    bool RunUntil(const std::function<bool()>& done, int64_t limitMs) {
-        return clock.RunUntil(done, limitMs);
-    }
 };
 
 }  // namespace tav::test
