@@ -115,16 +115,16 @@ TEST_F(AutomaticMode, MeasurementIsFetchedAndTheCartridgeStepsEndTheMode) {
     for (const char* expected : {text::kRemoveCartridge, text::kCartridgeRemoved}) {
         rig.clock.Advance(3000);
         EXPECT_NE(rig.host.progressText, expected);  // waits for the user
-        rig.host.CloseProgress();
+        rig.host.HideProgress();
         rig.clock.Advance(1000);
         EXPECT_EQ(rig.host.progressText, expected);
         EXPECT_TRUE(rig.host.progressVisible);
     }
-    rig.host.CloseProgress();
+    rig.host.HideProgress();
     rig.clock.Advance(3000);
     EXPECT_EQ(rig.host.checkingText, text::kAutoTerminated);
     EXPECT_EQ(rig.state.AutoMode, 1);
-    rig.host.CloseChecking();
+    rig.host.HideChecking();
     rig.clock.Advance(1000);
     EXPECT_EQ(rig.state.AutoMode, 0);
     EXPECT_EQ(rig.state.AutoStep, -1);

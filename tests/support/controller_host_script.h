@@ -55,9 +55,6 @@ class RecordingHost : public ControllerHost {
         return static_cast<int>(std::count(signals.begin(), signals.end(), event));
     }
     bool TimerRunning(int id) const { return timers_.count(id) != 0; }
-    // The user closes the dialogs.
-    void CloseProgress() { progressVisible = false; }
-    void CloseChecking() { checkingVisible = false; }
 
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
     bool AskYesNo(const std::string& text) override;
