@@ -59,16 +59,6 @@ int64_t RecordingHost::FireDueTimers() {
     return wait;
 }
 
-bool RecordingHost::RunPortSelect(std::string& selectedLabel) {
-    if (!portChoices.empty()) {
-        const auto choice = portChoices.front();
-        portChoices.pop_front();
-        if (!choice) return false;
-        selectedLabel = *choice;
-    }
-    return onPortSelect && onPortSelect(selectedLabel);
-}
-
 void ScriptedHost::SignalWorker(int event) {
     signals.push_back(event);
     if (onWorker) virtual_.ScheduleAt(virtual_.NowMs(), [this, event] { onWorker(event); });

@@ -7,7 +7,6 @@
 #include <deque>
 #include <functional>
 #include <map>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,13 +24,12 @@ class RecordingHost : public ControllerHost {
     std::function<void(int)> onTimer;
     // What SignalWorker starts. Unset: only recorded.
     std::function<void(int)> onWorker;
-    // The port-select dialog, given the next of portChoices when there is
-    // one: sets the line up and the label; false (or unset) is Cancel.
+    // The port-select dialog: sets the line up and the label; false (or
+    // unset) is Cancel.
     std::function<bool(std::string&)> onPortSelect;
 
     // Script.
-    std::deque<bool> answers;                            // Yes/No answers, in order; then Yes
-    std::deque<std::optional<std::string>> portChoices;  // nullopt = Cancel
+    std::deque<bool> answers;  // Yes/No answers, in order; then Yes
 
     // Records.
     std::vector<std::string> messages;
@@ -74,7 +72,7 @@ class RecordingHost : public ControllerHost {
     void RefreshDownloadView() override { ++downloadRefreshes; }
     void ClearDownloadList() override {}
     void SetStatusPane(int pane, const std::string& text) override { panes[pane] = text; }
-    bool RunPortSelect(std::string& selectedLabel) override;
+    bool RunPortSelect(std::string& label) override { return onPortSelect && onPortSelect(label); }
     bool PortSelectOpen() const override { return false; }
     void RefreshPortSelect() override {}
 

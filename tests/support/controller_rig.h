@@ -46,6 +46,7 @@ class ControllerRig {
 
     // The user shows the download view in manual mode and picks `label`.
     void StartManual(const std::string& label);
+    std::string portLabel;
     // The user switches to automatic mode from the home view.
     void StartAutomatic();
 };

@@ -25,7 +25,6 @@ bool SimLink::Open() {
         lastError_ = "No such file or directory";
         return false;
     }
-    lastError_.clear();
     openDevice_ = device_;
     open_ = true;
     opened.push_back(device_);
