@@ -14,10 +14,6 @@
 namespace tav::test {
 namespace {
 
-const std::vector<std::string> kThree = {MakeRecord("2403150930", "065"),
-                                         MakeRecord("2403151000", "071"),
-                                         MakeRecord("2403151100", "102")};
-
 // One manual download from the download view to its end.
 bool Download(ControllerRig& rig) {
     rig.StartManual("COM5");

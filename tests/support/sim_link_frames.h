@@ -3,6 +3,7 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace tav::test {
 
@@ -19,6 +20,11 @@ inline std::string MakeRecord(const std::string& yymmddhhmm, const std::string& 
                               const std::string& opid = "12345", const std::string& end = "\r\n") {
     return yymmddhhmm + value + Pad(pid) + Pad(opid) + end;
 }
+
+// Three results of a memory.
+inline const std::vector<std::string> kThree = {MakeRecord("2403150930", "065"),
+                                                MakeRecord("2403151000", "071"),
+                                                MakeRecord("2403151100", "102")};
 
 // A download frame: "S", one byte, the four count digits, two separators, records.
 inline std::string MakeFrame(int count, const std::string& records) {
