@@ -13,13 +13,7 @@
 namespace tav::test {
 namespace {
 
-sim::ModelOptions Analyzer(int measurementDelayMs = -1, bool silent = false) {
-    sim::ModelOptions options;
-    options.measurementDelayMs = measurementDelayMs;
-    options.measurementRecord = MakeRecord("2407011030", "058");
-    options.faults.noAnswer = silent;
-    return options;
-}
+const std::string kMeasured = MakeRecord("2407011030", "058");
 
 class AutomaticMode : public ::testing::Test {
   protected:
@@ -38,7 +32,7 @@ class AutomaticMode : public ::testing::Test {
         };
     }
     bool RunToStep(int step, int64_t limitMs) {
-        return rig.RunUntil([&] { return rig.state.AutoStep == step; }, limitMs);
+        return rig.clock.RunUntil([&] { return rig.state.AutoStep == step; }, limitMs);
     }
 
     // Time from entering step `from` to the step after it, at each occurrence.
@@ -70,13 +64,13 @@ TEST_F(AutomaticMode, WithoutAnAnalyzerCableItKeepsScanning) {
 }
 
 TEST_F(AutomaticMode, AnalyzerPortsAreGreetedSixTimesEachInTurn) {
-    ModelPeer silent[] = {ModelPeer(Analyzer(-1, true)), ModelPeer(Analyzer(-1, true)),
-                          ModelPeer(Analyzer(-1, true))};
+    const sim::ModelOptions mute = Analyzer({}, {.noAnswer = true});
+    ModelPeer silent[] = {ModelPeer(mute), ModelPeer(mute), ModelPeer(mute)};
     for (int i = 0; i < 3; ++i) rig.Plug(5 + i, &silent[i]);
     rig.StartAutomatic();
-    ASSERT_TRUE(rig.RunUntil([&] { return rig.link.opened.size() == 1; }, 10'000));
+    ASSERT_TRUE(rig.clock.RunUntil([&] { return rig.link.opened.size() == 1; }, 10'000));
     EXPECT_EQ(rig.controller.ScanCount(), 3) << "counted when the first port opens";
-    ASSERT_TRUE(rig.RunUntil([&] { return rig.link.opened.size() == 4; }, 1'000'000));
+    ASSERT_TRUE(rig.clock.RunUntil([&] { return rig.link.opened.size() == 4; }, 1'000'000));
     EXPECT_EQ(rig.link.opened, (std::vector<std::string>{FakeDevice(5), FakeDevice(6),
                                                          FakeDevice(7), FakeDevice(5)}));
     for (auto& analyzer : silent) EXPECT_EQ(analyzer.Seen(sim::HostCommand::Greeting), 6);
@@ -95,7 +89,7 @@ TEST_F(AutomaticMode, AnalyzerPortsAreGreetedSixTimesEachInTurn) {
 }
 
 TEST_F(AutomaticMode, MeasurementIsFetchedAndTheCartridgeStepsEndTheMode) {
-    ModelPeer analyzer(Analyzer(30'000));
+    ModelPeer analyzer(Analyzer({}, {}, 30'000, kMeasured));
     rig.Plug(5, &analyzer);
     rig.StartAutomatic();
     ASSERT_TRUE(RunToStep(25, 60'000));
@@ -113,7 +107,7 @@ TEST_F(AutomaticMode, MeasurementIsFetchedAndTheCartridgeStepsEndTheMode) {
     ASSERT_TRUE(RunToStep(110, 60'000));
     EXPECT_EQ(StepLengths(30), std::vector<int64_t>{2000}) << "2 s before the data request";
     EXPECT_EQ(analyzer.model.ResultFramesSent(), 1);
-    EXPECT_EQ(rig.payloads, std::vector<std::string>{MakeRecord("2407011030", "058")});
+    EXPECT_EQ(rig.payloads, std::vector<std::string>{kMeasured});
     EXPECT_FALSE(rig.link.IsOpen());
     rig.controller.OnModeButton();
     EXPECT_EQ(rig.host.questions.size(), asked + 1);
@@ -121,23 +115,23 @@ TEST_F(AutomaticMode, MeasurementIsFetchedAndTheCartridgeStepsEndTheMode) {
     for (const char* expected : {text::kRemoveCartridge, text::kCartridgeRemoved}) {
         rig.clock.Advance(3000);
         EXPECT_NE(rig.host.progressText, expected);  // waits for the user
-        rig.host.CloseProgress();
+        rig.host.HideProgress();
         rig.clock.Advance(1000);
         EXPECT_EQ(rig.host.progressText, expected);
         EXPECT_TRUE(rig.host.progressVisible);
     }
-    rig.host.CloseProgress();
+    rig.host.HideProgress();
     rig.clock.Advance(3000);
     EXPECT_EQ(rig.host.checkingText, text::kAutoTerminated);
     EXPECT_EQ(rig.state.AutoMode, 1);
-    rig.host.CloseChecking();
+    rig.host.HideChecking();
     rig.clock.Advance(1000);
     EXPECT_EQ(rig.state.AutoMode, 0);
     EXPECT_EQ(rig.state.AutoStep, -1);
 }
 
 TEST_F(AutomaticMode, WatchdogRestartsTheSearchWhenTheCableIsPulled) {
-    ModelPeer analyzer(Analyzer());
+    ModelPeer analyzer(Analyzer({}));
     rig.Plug(5, &analyzer);
     rig.StartAutomatic();
     ASSERT_TRUE(RunToStep(25, 60'000));

@@ -14,27 +14,16 @@
 namespace tav::test {
 namespace {
 
-const std::vector<std::string> kThree = {MakeRecord("2403150930", "065"),
-                                         MakeRecord("2403151000", "071"),
-                                         MakeRecord("2403151100", "102")};
-
-sim::ModelOptions Memory(std::vector<std::string> records, sim::Faults faults = {}) {
-    sim::ModelOptions options;
-    options.records = std::move(records);
-    options.faults = faults;
-    return options;
-}
-
 // One manual download from the download view to its end.
 bool Download(ControllerRig& rig) {
     rig.StartManual("COM5");
-    rig.RunUntil([&] { return rig.state.DownloadState != -1; }, 1000);
-    return rig.RunUntil([&] { return rig.state.DownloadState == -1; }, 2'000'000);
+    rig.clock.RunUntil([&] { return rig.state.DownloadState != -1; }, 1000);
+    return rig.clock.RunUntil([&] { return rig.state.DownloadState == -1; }, 2'000'000);
 }
 
 TEST(ManualDownload, ThreeResultsAreFetchedAndHandedOver) {
     ControllerRig rig;
-    ModelPeer analyzer(Memory(kThree));
+    ModelPeer analyzer(Analyzer(kThree));
     rig.Plug(5, &analyzer);
     ASSERT_TRUE(Download(rig));
 
@@ -78,41 +67,30 @@ TEST(ManualDownload, PortThatCannotBeOpenedGivesTheReason) {
 // request limit, then reported and the port closed.
 TEST(ManualDownload, DownloadThatEndsEarlyShowsOneMessage) {
     struct Row {
-        const char* name;
+        const char* message;
         std::vector<std::string> records;
         sim::Faults faults;
         bool analyzerCable;
-        const char* message;
         int requests;
         int ends;                   // end commands the analyzer got
         int64_t firstRetryAfterMs;  // from the first request, at least; 0: none
+        const char* shown;          // a progress text on the way
     };
-    const std::vector<std::string> two = {kThree[0], kThree[1]};
-    const std::vector<Row> rows = {
-        {"no SU to the link check", kThree, {.noAnswer = true}, true, text::kNoResponse, 0, 0, 0},
-        {"empty memory", {}, {}, true, text::kBlankBox, 1, 2, 0},
-        {"stalled data (85 of 86 record bytes)",
-         two,
-         {.stallAfterBytes = 8 + 85},
-         true,
-         text::kFail1,
-         8,
-         0,
-         8000 + 5000},
-        {"nothing at all", two, {.stallAfterBytes = 0}, true, text::kFail2, 6, 0, 15000},
-        {"incomplete on a port not known as the analyzer's",
-         two,
-         {.stallAfterBytes = 8 + 85},
-         false,
-         text::kFail3,
-         6,
-         0,
-         90000},
+    const Row rows[] = {
+        // No SU to the link check.
+        {text::kNoResponse, kThree, {.noAnswer = true}, true, 0, 0, 0, nullptr},
+        {text::kBlankBox, {}, {}, true, 1, 2, 0, text::kBlankProgress},  // empty memory
+        // Stalled data (85 of 129 record bytes): retried after the 8 s stall test and 5 s.
+        {text::kFail1, kThree, {.stallAfterBytes = 8 + 85}, true, 8, 0, 13000, "Error count : 5"},
+        // Nothing at all.
+        {text::kFail2, kThree, {.stallAfterBytes = 0}, true, 6, 0, 15000, nullptr},
+        // Incomplete on a port not known as the analyzer's.
+        {text::kFail3, kThree, {.stallAfterBytes = 8 + 85}, false, 6, 0, 90000, nullptr},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.name);
+        SCOPED_TRACE(row.message);
         ControllerRig rig;
-        ModelPeer analyzer(Memory(row.records, row.faults));
+        ModelPeer analyzer(Analyzer(row.records, row.faults));
         rig.Plug(5, &analyzer, row.analyzerCable);
         ASSERT_TRUE(Download(rig));
         EXPECT_EQ(rig.host.messages, std::vector<std::string>{row.message});
@@ -121,13 +99,7 @@ TEST(ManualDownload, DownloadThatEndsEarlyShowsOneMessage) {
         EXPECT_EQ(analyzer.Seen(sim::HostCommand::LinkCheck), std::max(row.requests, 1) * 2);
         EXPECT_EQ(analyzer.Seen(sim::HostCommand::DownloadRequest), row.requests);
         EXPECT_EQ(analyzer.Seen(sim::HostCommand::End), row.ends);
-        if (row.message == text::kBlankBox) {
-            EXPECT_TRUE(rig.host.Shown(text::kBlankProgress));
-        }
-        if (row.message == text::kFail1) {
-            for (const char* stall : {"Error count : 1", "Error count : 5"})
-                EXPECT_TRUE(rig.host.Shown(stall)) << stall;
-        }
+        EXPECT_TRUE(!row.shown || rig.host.Shown(row.shown)) << row.shown;
         if (row.firstRetryAfterMs == 0) continue;
         EXPECT_FALSE(rig.link.IsOpen());
         const std::vector<int64_t> requests = analyzer.Times(sim::HostCommand::DownloadRequest);
@@ -140,15 +112,14 @@ TEST(ManualDownload, CountAboveFourHundredDelaysTheStallTest) {
     for (auto [announced, firstStallAtLeast] : {std::pair{400, 8000}, {401, 90000}}) {
         SCOPED_TRACE(announced);
         ControllerRig rig;
-        sim::Faults faults;
-        faults.countDelta = announced - 3;
-        ModelPeer analyzer(Memory(kThree, faults));
+        ModelPeer analyzer(Analyzer(kThree, {.countDelta = announced - 3}));
         rig.Plug(5, &analyzer);
         rig.StartManual("COM5");
-        ASSERT_TRUE(rig.RunUntil([&] { return rig.host.TimerRunning(timer::kReceive); }, 10000));
-        const int64_t requested = rig.clock.NowMs();
         ASSERT_TRUE(
-            rig.RunUntil([&] { return rig.host.progressText == "Error count : 1"; }, 200'000));
+            rig.clock.RunUntil([&] { return rig.host.TimerRunning(timer::kReceive); }, 10000));
+        const int64_t requested = rig.clock.NowMs();
+        ASSERT_TRUE(rig.clock.RunUntil([&] { return rig.host.progressText == "Error count : 1"; },
+                                       200'000));
         EXPECT_GE(rig.clock.NowMs() - requested, firstStallAtLeast);
         EXPECT_LT(rig.clock.NowMs() - requested, firstStallAtLeast + 4000);
         EXPECT_EQ(rig.controller.Timeouts(), announced > 400 ? kLargeTimeouts : kNormalTimeouts);

@@ -89,7 +89,7 @@ class Rig : RigParts, public SimDownloadRig {
 
     // A simulator holding the first `results` of the list, with `extra` options.
     bool StartSim(int results, std::vector<std::string> extra, bool automatic = false) {
-        const std::string memory = SimFile("memory" + std::to_string(++sims_) + ".txt");
+        const std::string memory = homeDir.File("memory" + std::to_string(++sims_) + ".txt");
         WriteWholeFile(memory, MemoryText(results));
         std::vector<std::string> args = {"--fast", "--answer-delay", "0"};
         if (automatic)
@@ -252,7 +252,6 @@ TEST_P(ManualFaults, UserIsToldAndTheNextDownloadStoresExactlyWhatIsNew) {
     ASSERT_TRUE(rig.StartSim(kFirst, {}));
     ASSERT_TRUE(rig.ManualDownload()) << rig.Trace();
     const std::vector<std::string> first = rig.MainRows();
-    ASSERT_EQ(first.size(), size_t(kFirst)) << rig.Trace();
 
     ASSERT_TRUE(rig.StartSim(c.faulted, c.options));
     ASSERT_TRUE(rig.ManualDownload()) << "stranded\n" << rig.Trace();
@@ -265,8 +264,8 @@ TEST_P(ManualFaults, UserIsToldAndTheNextDownloadStoresExactlyWhatIsNew) {
     ASSERT_TRUE(rig.StartSim(kLast, {}));
     ASSERT_TRUE(rig.ManualDownload()) << rig.Trace();
     EXPECT_TRUE(rig.messages.empty()) << rig.Trace();
-    EXPECT_EQ(rig.Summaries().back().stored, kLast - kFirst - c.stored);
-    EXPECT_EQ(rig.Summaries().back().duplicates, kFirst + c.stored);
+    EXPECT_EQ(std::make_pair(rig.Summaries().back().stored, rig.Summaries().back().duplicates),
+              std::make_pair(kLast - kFirst - c.stored, kFirst + c.stored));
     const std::vector<std::string> last = rig.MainRows();
     EXPECT_EQ(last.size(), size_t(kLast));
     EXPECT_EQ(std::adjacent_find(last.begin(), last.end()), last.end()) << "a duplicate";

@@ -41,8 +41,7 @@ class FramingTest : public ::testing::Test {
 
     ControllerRig rig;
     MessageFraming& framing = rig.controller.Framing();
-    const std::string records3 = MakeRecord("2403150930", "065") + MakeRecord("2403151000", "071") +
-                                 MakeRecord("2403151100", "102");
+    const std::string records3 = kThree[0] + kThree[1] + kThree[2];
 };
 
 TEST_F(FramingTest, CommandsWriteTheirLettersWithTheirPauses) {

@@ -1,11 +1,11 @@
 #include "protocol/process_download.h"
 
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <memory>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -18,16 +18,11 @@ namespace tav {
 namespace {
 
 using test::MakeRecord;
+using test::Pad;
 using test::ReadWholeFile;
 using test::RecordingLinkChannel;
 using test::TempDir;
-using Kind = RecordingLinkChannel::Kind;
 using Outcome = DownloadSummary::Outcome;
-
-std::string Pad(std::string id) {
-    id.resize(kIdFieldLength, ' ');
-    return id;
-}
 
 const std::string kA = MakeRecord("2403150930", "065", std::string(14, '0'), "12345");
 const std::string kB = MakeRecord("2312241805", std::string("\xB0") + "72", "PAT1 X", "OP7");
@@ -62,9 +57,8 @@ class ProcessDownloadTest : public ::testing::Test {
 
     DownloadSummary Run(const std::vector<std::string>& records,
                         const DownloadObserver& observer = {}) {
-        std::string payload;
-        for (const std::string& r : records) payload += r;
-        return RunPayload(payload, static_cast<int>(records.size()), observer);
+        return RunPayload(std::accumulate(records.begin(), records.end(), std::string()),
+                          static_cast<int>(records.size()), observer);
     }
 
     DownloadSummary RunPayload(const std::string& payload, int count,
@@ -95,18 +89,17 @@ TEST_F(ProcessDownloadTest, NewRecordsGoIntoBothTablesBetweenTheEndCommands) {
     EXPECT_EQ(s.stored, 3);
     EXPECT_EQ(ReadWholeFile(home.File(kRawDataFile)), kA + kB + quoted);
 
-    const std::string pidA(14, ' '), opidA = Pad("12345");
     EXPECT_EQ(Rows(db->MainTable),
               (std::vector<std::string>{
                   "20240501 0800 061 |" + Pad("SZ'O'NEIL") + "|" + Pad("Z\"S") + "| |19000101|2024",
-                  "20240315 0930 065 |" + pidA + "|" + opidA + "| |19000101|2024",
+                  "20240315 0930 065 |" + Pad("") + "|" + Pad("12345") + "| |19000101|2024",
                   "20231224 1805 072 |" + Pad("PAT1 X") + "|" + Pad("OP7") +
                       "|Analyzer Tilted|19000101|2023",
               }));
     EXPECT_EQ(StagingCount(), 3);
     EXPECT_EQ(channel.Commands(), (std::vector<int>{53, 54, 500}));
-    EXPECT_TRUE(channel.Texts(Kind::Message).empty());
-    EXPECT_EQ(channel.Counts(), (std::vector<std::string>{"0 of 3", "1 of 3", "2 of 3", "3 of 3"}));
+    EXPECT_TRUE(channel.messages.empty());
+    EXPECT_EQ(channel.counts, (std::vector<std::string>{"0 of 3", "1 of 3", "2 of 3", "3 of 3"}));
     EXPECT_EQ(Run({quoted, kA}).duplicates, 2);
 }
 
@@ -130,12 +123,12 @@ TEST_F(ProcessDownloadTest, BadRecordEndingStoresNothingAndEndsTheDownload) {
         ++stored;
         const DownloadSummary s = RunPayload(c.payload, c.count);
         EXPECT_EQ(s.outcome, Outcome::RecordCheckFailed);
-        EXPECT_EQ(channel.Texts(Kind::Message),
+        EXPECT_EQ(channel.messages,
                   (std::vector<std::string>{
                       "Error. cyclic redundancy check : Fail.\r\nPlease download again."}));
         // The analyzer gets its end letters, the port closes, the window goes idle.
         EXPECT_EQ(channel.Commands(), (std::vector<int>{53, 54, 501}));
-        EXPECT_TRUE(channel.Counts().empty());
+        EXPECT_TRUE(channel.counts.empty());
         EXPECT_EQ(MainCount(), stored);
         EXPECT_EQ(StagingCount(), 0) << "the staging table is emptied before the test";
         EXPECT_EQ(ReadWholeFile(home.File(kRawDataFile)), c.payload);
@@ -148,8 +141,7 @@ TEST_F(ProcessDownloadTest, AutomaticModeGoesOnToTheCartridgeStepsAfterTheResult
         link.DownloadState = 2;
         Run({record});
         ASSERT_EQ(channel.Commands(), (std::vector<int>{53, 54, last, 35}));
-        const auto times = channel.CommandTimes();
-        EXPECT_EQ(times[3] - times[2], 100);
+        EXPECT_EQ(channel.commandTimes[3] - channel.commandTimes[2], 100);
         EXPECT_EQ(link.DownloadState.load(), -1);
     }
 }
@@ -165,7 +157,7 @@ TEST_F(ProcessDownloadTest, FailedInsertStoresNoneOfTheRunAndSaysSo) {
     EXPECT_EQ(s.stored, 0);
     EXPECT_EQ(MainCount(), 1);
     EXPECT_EQ(StagingCount(), 0);
-    EXPECT_EQ(channel.Texts(Kind::Message), (std::vector<std::string>{kResultsNotSavedText}));
+    EXPECT_EQ(channel.messages, (std::vector<std::string>{kResultsNotSavedText}));
     EXPECT_EQ(channel.Commands(), (std::vector<int>{53, 54, 500}));
     EXPECT_FALSE(db->MainTable.InTransaction());
 }
@@ -214,11 +206,9 @@ TEST_F(ProcessDownloadTest, WithAndWithoutTheIndexTheSameDuplicatesAreSkipped) {
 }
 
 TEST_F(ProcessDownloadTest, DuplicateTestIsAnIndexLookup) {
-    std::string plan;
-    for (const std::string& row : test::SqlRows(
-             db->MainTable.Handle(),
-             std::string("EXPLAIN QUERY PLAN SELECT 1 FROM [HospitalTlb] WHERE ") + kDuplicateTest))
-        plan += row;
+    const std::string plan = testing::PrintToString(test::SqlRows(
+        db->MainTable.Handle(),
+        std::string("EXPLAIN QUERY PLAN SELECT 1 FROM [HospitalTlb] WHERE ") + kDuplicateTest));
     EXPECT_NE(plan.find("USING COVERING INDEX HospitalTlb_Duplicates"), std::string::npos) << plan;
 }
 
@@ -238,8 +228,7 @@ TEST_F(ProcessDownloadTest, ObserverHearsHowFarStoringIsAndWhatWasStoredBeforeTh
         commandsAtFinish = channel.Commands().size();
     };
     Run(memory, observer);
-    EXPECT_EQ(told.stored, 250);
-    EXPECT_EQ(told.duplicates, 1);
+    EXPECT_EQ(std::make_pair(told.stored, told.duplicates), std::make_pair(250, 1));
     EXPECT_EQ(commandsAtFinish, 2u) << "told after 53 and 54, before 500";
     ASSERT_FALSE(reached.empty());
     EXPECT_EQ(reached.front(), std::make_pair(1, 251));
@@ -274,6 +263,8 @@ TEST_F(ProcessDownloadDeathTest, StagingTableSurvivesADeathInItsResetOrIsMadeAga
             MakeRecord("2408020800", "062", "Q" + std::to_string(int(loss)), "O");
         Run({first});
         ASSERT_EQ(StagingCount(), 1);
+        const bool drop = loss == Loss::DroppedByAnOlderVersion;
+        ASSERT_TRUE(!drop || db->DownloadTable.Execute("DROP TABLE [DownLoadData]"));
         db->Close();
         if (loss == Loss::KilledInTheReset) {
             EXPECT_EXIT(
@@ -287,15 +278,8 @@ TEST_F(ProcessDownloadDeathTest, StagingTableSurvivesADeathInItsResetOrIsMadeAga
                     _exit(0);
                 },
                 ::testing::ExitedWithCode(9), "");
-        } else {
-            sqlite3* raw = nullptr;
-            ASSERT_EQ(sqlite3_open(db->DownloadDbPath.c_str(), &raw), SQLITE_OK);
-            ASSERT_EQ(sqlite3_exec(raw, "DROP TABLE [DownLoadData]", nullptr, nullptr, nullptr),
-                      SQLITE_OK);
-            sqlite3_close(raw);
         }
         OpenDatabase();
-        ASSERT_TRUE(db->DownloadTable.IsOpen());
         // A reset cut short is undone; a table lost for good is made again.
         EXPECT_EQ(StagingCount(), loss == Loss::KilledInTheReset ? 1 : 0);
         EXPECT_EQ(Run({next}).stored, 1);
@@ -314,9 +298,9 @@ TEST_F(ProcessDownloadDeathTest, RunKilledHalfWayLeavesTheDatabaseAsItWas) {
             child.InitResultDatabase(home.path());
             RecordingLinkChannel dying(clock);
             int acknowledged = 0;
-            dying.onCall = [&](const RecordingLinkChannel::Call& c) {
+            dying.onProgress = [&](const std::string& text) {
                 // Two results are in when the third is acknowledged.
-                if (c.text == kRecordsAcknowledgedText && ++acknowledged == 3) _exit(7);
+                if (text == kRecordsAcknowledgedText && ++acknowledged == 3) _exit(7);
             };
             link.RxPayload = memory[0] + memory[1] + memory[2] + memory[3];
             link.RecordCount = 4;

@@ -11,11 +11,8 @@ namespace tav {
 namespace {
 
 using test::MakeRecord;
-
-std::string Pad(std::string id) {
-    id.resize(kIdFieldLength, ' ');
-    return id;
-}
+using test::Pad;
+using Fields = std::pair<std::string, std::string>;
 
 const std::string kZeros(14, '0');
 
@@ -26,8 +23,7 @@ TEST(RecordDecoder, DecodesTheTimePartsAndEachIdByItsOwnDigitSetting) {
         DecodeRecord(MakeRecord("2403150930", "065", "123456789", "123456789"), 0, IdDigits{5, 2});
     EXPECT_EQ((std::vector<int>{r.DATE_YEAR, r.month, r.day, r.hour, r.minute}),
               (std::vector<int>{2024, 3, 15, 9, 30}));
-    EXPECT_EQ(r.PID, "123456");
-    EXPECT_EQ(r.OPID, "123");
+    EXPECT_EQ(Fields(r.PID, r.OPID), Fields("123456", "123"));
 }
 
 TEST(RecordDecoder, FirstResultByteCarriesTheFlagBits) {
@@ -47,8 +43,7 @@ TEST(RecordDecoder, FirstResultByteCarriesTheFlagBits) {
     };
     for (const Case& c : cases) {
         const DecodedRecord r = DecodeRecord(MakeRecord("2403150930", c.result, "P", "O"), 1, {});
-        EXPECT_EQ(r.HbA1c_VALUE, c.value) << c.name;
-        EXPECT_EQ(r.EQ_TYPE, c.eqType) << c.name;
+        EXPECT_EQ(Fields(r.HbA1c_VALUE, r.EQ_TYPE), Fields(c.value, c.eqType)) << c.name;
     }
 }
 
@@ -81,8 +76,7 @@ TEST(RecordDecoder, IdsAreTrimmedByHandshakeAndDigits) {
         EXPECT_EQ(TrimId(c.field, c.handshake, c.digit), c.kept) << c.name;
         const DecodedRecord r = DecodeRecord(MakeRecord("2403150930", "065", c.field, c.field),
                                              c.handshake, IdDigits{c.digit, c.digit});
-        EXPECT_EQ(r.PID, c.kept) << c.name;
-        EXPECT_EQ(r.OPID, c.kept) << c.name;
+        EXPECT_EQ(Fields(r.PID, r.OPID), Fields(c.kept, c.kept)) << c.name;
     }
 }
 

@@ -4,13 +4,9 @@
 
 namespace tav::test {
 
-bool RecordingHost::Shown(const std::string& text) const {
-    return std::find(progressLog.begin(), progressLog.end(), text) != progressLog.end();
-}
-
 bool RecordingHost::AskYesNo(const std::string& text) {
     questions.push_back(text);
-    if (answers.empty()) return defaultAnswer;
+    if (answers.empty()) return true;
     bool answer = answers.front();
     answers.pop_front();
     return answer;
@@ -61,16 +57,6 @@ int64_t RecordingHost::FireDueTimers() {
     for (const auto& [id, t] : timers_)
         wait = std::min(wait, std::max<int64_t>(0, t.dueMs - after));
     return wait;
-}
-
-bool RecordingHost::RunPortSelect(std::string& selectedLabel) {
-    if (!portChoices.empty()) {
-        const auto choice = portChoices.front();
-        portChoices.pop_front();
-        if (!choice) return false;
-        selectedLabel = *choice;
-    }
-    return onPortSelect && onPortSelect(selectedLabel);
 }
 
 void ScriptedHost::SignalWorker(int event) {

@@ -7,7 +7,6 @@
 #include <deque>
 #include <functional>
 #include <map>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,14 +24,12 @@ class RecordingHost : public ControllerHost {
     std::function<void(int)> onTimer;
     // What SignalWorker starts. Unset: only recorded.
     std::function<void(int)> onWorker;
-    // The port-select dialog, given the next of portChoices when there is
-    // one: sets the line up and the label; false (or unset) is Cancel.
+    // The port-select dialog: sets the line up and the label; false (or
+    // unset) is Cancel.
     std::function<bool(std::string&)> onPortSelect;
 
     // Script.
-    std::deque<bool> answers;  // Yes/No answers, in order
-    bool defaultAnswer = true;
-    std::deque<std::optional<std::string>> portChoices;  // nullopt = Cancel
+    std::deque<bool> answers;  // Yes/No answers, in order; then Yes
 
     // Records.
     std::vector<std::string> messages;
@@ -49,14 +46,13 @@ class RecordingHost : public ControllerHost {
     int view = 0;
     int downloadRefreshes = 0;
 
-    bool Shown(const std::string& text) const;
+    bool Shown(const std::string& text) const {
+        return std::count(progressLog.begin(), progressLog.end(), text) != 0;
+    }
     int Signalled(int event) const {
         return static_cast<int>(std::count(signals.begin(), signals.end(), event));
     }
     bool TimerRunning(int id) const { return timers_.count(id) != 0; }
-    // The user closes the dialogs.
-    void CloseProgress() { progressVisible = false; }
-    void CloseChecking() { checkingVisible = false; }
 
     void ShowMessage(const std::string& text) override { messages.push_back(text); }
     bool AskYesNo(const std::string& text) override;
@@ -76,7 +72,7 @@ class RecordingHost : public ControllerHost {
     void RefreshDownloadView() override { ++downloadRefreshes; }
     void ClearDownloadList() override {}
     void SetStatusPane(int pane, const std::string& text) override { panes[pane] = text; }
-    bool RunPortSelect(std::string& selectedLabel) override;
+    bool RunPortSelect(std::string& label) override { return onPortSelect && onPortSelect(label); }
     bool PortSelectOpen() const override { return false; }
     void RefreshPortSelect() override {}
 

@@ -16,6 +16,7 @@ ControllerRig::ControllerRig()
     };
     // The port-select dialog sets the device of the chosen COM number.
     host.onPortSelect = [this](std::string& label) {
+        label = portLabel;
         link.SetPortDeviceName(ports.DeviceName(PortNumberFromText(label).value_or(0)));
         return !label.empty();
     };
@@ -48,7 +49,7 @@ void ControllerRig::Unplug(int number) {
 }
 
 void ControllerRig::StartManual(const std::string& label) {
-    host.portChoices.push_back(label);
+    portLabel = label;
     host.view = 1;
     controller.OnLinkCommand(cmd::kShowDownload);
 }

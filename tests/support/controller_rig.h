@@ -46,12 +46,9 @@ class ControllerRig {
 
     // The user shows the download view in manual mode and picks `label`.
     void StartManual(const std::string& label);
+    std::string portLabel;
     // The user switches to automatic mode from the home view.
     void StartAutomatic();
-
-    bool RunUntil(const std::function<bool()>& done, int64_t limitMs) {
-        return clock.RunUntil(done, limitMs);
-    }
 };
 
 }  // namespace tav::test

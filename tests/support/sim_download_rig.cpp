@@ -44,9 +44,8 @@ bool SimDownloadRig::StartSim(std::vector<std::string> args) {
     StopSim();
     args.insert(args.end(), {"--home", simHome_, "--com", "7"});
     sim = std::make_unique<SimProcess>(simProgram_, args);
-    const std::string line = sim->ReadLine();  // "COM7 /dev/pts/3"
-    const size_t blank = line.find(' ');
-    ports.device = blank == std::string::npos ? std::string() : line.substr(blank + 1);
+    const std::string line = sim->ReadLine();        // "COM7 /dev/pts/3"
+    ports.device = line.substr(line.find(' ') + 1);  // the whole line when it has no blank
     return ports.device.rfind("/dev/", 0) == 0;
 }
 

@@ -51,7 +51,6 @@ class SimDownloadRig : public RecordingHost {
     // once its terminal is there.
     bool StartSim(std::vector<std::string> args);
     void StopSim();
-    std::string SimFile(const std::string& name) const { return simHome_ + "/" + name; }
 
     // One manual download as the user starts it; true once every processing
     // it started has ended and the controller is idle with its time-outs

@@ -2,14 +2,6 @@
 
 namespace tav::test {
 
-void SimLink::Attach(const std::string& device, AnalyzerPeer* peer) {
-    devices_[device] = peer;
-}
-
-void SimLink::Detach(const std::string& device) {
-    devices_.erase(device);
-}
-
 AnalyzerPeer* SimLink::Peer() const {
     auto it = devices_.find(openDevice_);
     return it == devices_.end() ? nullptr : it->second;
@@ -33,7 +25,6 @@ bool SimLink::Open() {
         lastError_ = "No such file or directory";
         return false;
     }
-    lastError_.clear();
     openDevice_ = device_;
     open_ = true;
     opened.push_back(device_);
@@ -58,10 +49,6 @@ size_t SimLink::Write(const uint8_t* data, size_t count) {
     }
     Schedule();
     return count;
-}
-
-bool SimLink::Purge() {
-    return open_;
 }
 
 void SimLink::Schedule() {

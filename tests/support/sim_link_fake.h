@@ -32,8 +32,8 @@ class SimLink final : public SerialLink {
     // A device that can be opened, with the analyzer on it (null: a port with
     // nothing attached). Detach pulls the cable: the line goes dead and the
     // device can no longer be opened.
-    void Attach(const std::string& device, AnalyzerPeer* peer);
-    void Detach(const std::string& device);
+    void Attach(const std::string& device, AnalyzerPeer* peer) { devices_[device] = peer; }
+    void Detach(const std::string& device) { devices_.erase(device); }
 
     // Records.
     std::string written;              // every byte written while open
@@ -50,7 +50,7 @@ class SimLink final : public SerialLink {
     // A line whose device went away reads as closed, as the driver reports it.
     bool IsOpen() const override { return LineAlive(); }
     size_t Write(const uint8_t* data, size_t count) override;
-    bool Purge() override;
+    bool Purge() override { return open_; }
     std::string LastOpenError() const override { return lastError_; }
 
   private:

@@ -3,18 +3,28 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace tav::test {
 
-// A 43-byte record: date/time digits, a 3-digit result, both ids padded
-// with blanks to 14 bytes, CR LF (or `end`).
-inline std::string MakeRecord(const std::string& yymmddhhmm, const std::string& value,
-                              std::string pid = std::string(14, '0'), std::string opid = "12345",
-                              const std::string& end = "\r\n") {
-    pid.resize(14, ' ');
-    opid.resize(14, ' ');
-    return yymmddhhmm + value + pid + opid + end;
+// An id field: `id` padded with blanks to 14 bytes.
+inline std::string Pad(std::string id) {
+    id.resize(14, ' ');
+    return id;
 }
+
+// A 43-byte record: date/time digits, a 3-digit result, both ids padded,
+// CR LF (or `end`).
+inline std::string MakeRecord(const std::string& yymmddhhmm, const std::string& value,
+                              const std::string& pid = std::string(14, '0'),
+                              const std::string& opid = "12345", const std::string& end = "\r\n") {
+    return yymmddhhmm + value + Pad(pid) + Pad(opid) + end;
+}
+
+// Three results of a memory.
+inline const std::vector<std::string> kThree = {MakeRecord("2403150930", "065"),
+                                                MakeRecord("2403151000", "071"),
+                                                MakeRecord("2403151100", "102")};
 
 // A download frame: "S", one byte, the four count digits, two separators, records.
 inline std::string MakeFrame(int count, const std::string& records) {

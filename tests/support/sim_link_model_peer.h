@@ -2,12 +2,25 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "tests/support/sim_link_fake.h"
 #include "tools/analyzer-sim/model/analyzer_model.h"
 
 namespace tav::test {
+
+// An analyzer holding `records`, with `faults`; a greeting starts a
+// measurement of `measured` that ends `measurementDelayMs` later (-1: never).
+inline sim::ModelOptions Analyzer(std::vector<std::string> records, sim::Faults faults = {},
+                                  int measurementDelayMs = -1, std::string measured = {}) {
+    sim::ModelOptions options;
+    options.records = std::move(records);
+    options.faults = faults;
+    options.measurementDelayMs = measurementDelayMs;
+    options.measurementRecord = std::move(measured);
+    return options;
+}
 
 class ModelPeer final : public AnalyzerPeer {
   public:

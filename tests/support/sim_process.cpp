@@ -35,9 +35,8 @@ SimProcess::SimProcess(const std::string& program, std::vector<std::string> args
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
-    if (posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
+    if (posix_spawn(&pid_, program.c_str(), &actions, nullptr, argv.data(), environ) != 0)
         pid_ = -1;
-    }
     posix_spawn_file_actions_destroy(&actions);
     close(out[1]);
     stdout_ = out[0];
@@ -65,8 +64,7 @@ std::string SimProcess::ReadLine(int timeoutMs) {
 int SimProcess::Wait(int timeoutMs) {
     Deadline d(timeoutMs);
     char buf[256];
-    while (PollOne(stdout_, d.Left())) {
-        if (read(stdout_, buf, sizeof buf) <= 0) break;
+    while (PollOne(stdout_, d.Left()) && read(stdout_, buf, sizeof buf) > 0) {
     }
     if (d.Left() == 0) return -1;
     int status = 0;
