@@ -21,9 +21,9 @@
 #include "link/link_state.h"
 #include "platform/clock.h"
 #include "protocol/controller_host.h"
+#include "views/csv_export.h"
 #include "views/download_source.h"
 #include "views/frame_view.h"
-#include "views/csv_export.h"
 
 class QLabel;
 class QTimer;

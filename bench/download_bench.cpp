@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <string>
 
+#include "core/result_format.h"
 #include "protocol/process_download.h"
 #include "tools/analyzer-sim/model/records.h"
-#include "core/result_format.h"
 
 namespace tav {
 namespace {

@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "link/port_discovery.h"
-#include "link/serial_link.h"
 #include "link/link_channel.h"
 #include "link/link_state.h"
+#include "link/port_discovery.h"
+#include "link/serial_link.h"
 
 namespace tav {
 

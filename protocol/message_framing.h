@@ -6,10 +6,10 @@
 #include <functional>
 #include <string>
 
+#include "link/link_state.h"
 #include "link/serial_link.h"
 #include "platform/clock.h"
 #include "protocol/controller_host.h"
-#include "link/link_state.h"
 
 namespace tav {
 

@@ -3,8 +3,8 @@
 // chosen through the user list and the table-set INI files there.
 #pragma once
 
-#include <optional>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "platform/clock.h"

@@ -363,6 +363,10 @@ struct BrokenHome {
     std::string reason;
     bool unprivileged = false;  // run with an ordinary user's file rights
 };
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const BrokenHome& c, std::ostream* os) {
+    *os << c.name;
+}
 
 std::vector<BrokenHome> Cases() {
     const std::string users = "[User Count]\r\ncurrent_user=";

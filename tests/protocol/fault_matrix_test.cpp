@@ -241,6 +241,10 @@ struct FaultCase {
     int stored;
     int faulted = kFaulted;  // results in the faulted memory
 };
+// Rows are named by their fault in test listings, not dumped as bytes.
+void PrintTo(const FaultCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 const std::string kRefused = std::string(kRecordCheckFailText) + "\r\n" + kDownloadAgainText;
 
@@ -307,6 +311,9 @@ struct AutoCase {
     // already unanswered); -1: the frame comes whole.
     int requests;
 };
+void PrintTo(const AutoCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class AutomaticFaults : public ::testing::TestWithParam<AutoCase> {};
 
