@@ -21,7 +21,7 @@ namespace tav {
 
 namespace {
 
-constexpr int kListColumns = 7;
+constexpr int kListColumns = listcol::kCount;
 constexpr int kPeriodWeeks = 12;
 // Rows listed before the fill first returns, and per later slice.
 constexpr size_t kFirstRows = 2000;
@@ -202,18 +202,15 @@ CHbA1c720AllDataListView::~CHbA1c720AllDataListView() {
 
 void CHbA1c720AllDataListView::OnInitialUpdate() {
     if (list_->ColumnCount() > 0) return;
-    const struct {
-        const char* title;
-        int width;
-    } columns[kListColumns] = {{"No.", 60},      {"Date", 140},        {"Time", 80},
-                               {"Result.", 130}, {"Patient ID.", 140}, {"Operator ID.", 140},
-                               {"Note", 150}};
-    for (int c = 0; c < kListColumns; ++c)
-        list_->InsertColumn(c, QString::fromLatin1(columns[c].title), Qt::AlignCenter,
-                            columns[c].width);
-    SetResultColumnSort(*list_, sortKeys_);
-    list_->SetColumnHideable(0, false);
-    list_->LoadColumnState();
+    SetUpResultColumns(*list_,
+                       {{"No.", 60},
+                        {"Date", 140},
+                        {"Time", 80},
+                        {"Result.", 130},
+                        {"Patient ID.", 140},
+                        {"Operator ID.", 140},
+                        {"Note", 150}},
+                       sortKeys_);
 }
 
 void CHbA1c720AllDataListView::OnActivateView() {

@@ -44,17 +44,15 @@ CHbA1c720DownLoadView::~CHbA1c720DownLoadView() {
 
 void CHbA1c720DownLoadView::OnInitialUpdate() {
     if (list_->ColumnCount() > 0) return;
-    const struct {
-        const char* title;
-        int width;
-    } columns[kListColumns] = {{"No.", 60},  {"Date", 120}, {"Time", 100}, {"Result.", 120},
-                               {"PID", 130}, {"OPID", 130}, {"Note", 130}};
-    for (int c = 0; c < kListColumns; ++c)
-        list_->InsertColumn(c, QString::fromLatin1(columns[c].title), Qt::AlignCenter,
-                            columns[c].width);
-    SetResultColumnSort(*list_, formatter_);
-    list_->SetColumnHideable(0, false);
-    list_->LoadColumnState();
+    SetUpResultColumns(*list_,
+                       {{"No.", 60},
+                        {"Date", 120},
+                        {"Time", 100},
+                        {"Result.", 120},
+                        {"PID", 130},
+                        {"OPID", 130},
+                        {"Note", 130}},
+                       formatter_);
 }
 
 void CHbA1c720DownLoadView::OnActivateView() {

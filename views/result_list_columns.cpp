@@ -18,4 +18,14 @@ void SetResultColumnSort(CListCtrlExt& list, const ResultCellFormatter& formatte
     for (int c : {listcol::kPid, listcol::kOpid, listcol::kNote}) list.SetColumnSortKey(c, asText);
 }
 
+void SetUpResultColumns(CListCtrlExt& list, const ResultColumn (&columns)[listcol::kCount],
+                        const ResultCellFormatter& formatter) {
+    for (int c = 0; c < listcol::kCount; ++c)
+        list.InsertColumn(c, QString::fromLatin1(columns[c].title), Qt::AlignCenter,
+                          columns[c].width);
+    SetResultColumnSort(list, formatter);
+    list.SetColumnHideable(listcol::kNo, false);
+    list.LoadColumnState();
+}
+
 }  // namespace tav

@@ -25,4 +25,15 @@ inline constexpr int kCount = 7;
 // `formatter` must outlive `list`. Id cells are filled with DisplayIdText.
 void SetResultColumnSort(CListCtrlExt& list, const ResultCellFormatter& formatter);
 
+struct ResultColumn {
+    const char* title;
+    int width;
+};
+
+// Sets up an empty list with the seven columns, centred, sorting as
+// SetResultColumnSort says, "No." never hidden, and the layout the user last
+// saved restored.
+void SetUpResultColumns(CListCtrlExt& list, const ResultColumn (&columns)[listcol::kCount],
+                        const ResultCellFormatter& formatter);
+
 }  // namespace tav
