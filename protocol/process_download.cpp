@@ -46,7 +46,9 @@ void RefuseDownload(LinkState& link, LinkChannel& channel, Clock& clock) {
     }
 }
 
-bool Insert(ResultTable& t, const DecodedRecord& r, bool mainTable) {
+}  // namespace
+
+bool InsertDecodedRecord(ResultTable& t, const DecodedRecord& r, bool mainTable) {
     if (!t.AddNew()) return false;
     t.DATE = r.DATE;
     t.TIME = r.TIME;
@@ -68,8 +70,6 @@ bool Insert(ResultTable& t, const DecodedRecord& r, bool mainTable) {
     t.minute = r.minute;
     return t.Commit();
 }
-
-}  // namespace
 
 DownloadSummary ProcessDownload(LinkState& link, ResultDatabase& db, LinkChannel& channel,
                                 Clock& clock, const std::string& homeDir, IdDigits digits,
@@ -137,7 +137,8 @@ DownloadSummary ProcessDownload(LinkState& link, ResultDatabase& db, LinkChannel
             ++summary.duplicates;
             continue;
         }
-        if (!Insert(main, r, true) || (stagingOpen && !Insert(staging, r, false))) {
+        if (!InsertDecodedRecord(main, r, true) ||
+            (stagingOpen && !InsertDecodedRecord(staging, r, false))) {
             failed = true;
             break;
         }

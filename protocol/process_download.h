@@ -53,6 +53,10 @@ struct DownloadObserver {
     std::function<void(const DownloadSummary&)> finished;
 };
 
+// Adds one decoded record to `t` as a download stores it; a main-table row
+// also gets its blank patient fields. False when the row was not stored.
+bool InsertDecodedRecord(ResultTable& t, const DecodedRecord& r, bool mainTable);
+
 // Processes link.RxPayload / link.RecordCount:
 //  1. makes the folder DATA in `workDir` (the current folder when empty);
 //  2. writes the records whole to homeDir/hr_lowdata.dat unless that file is read-only;

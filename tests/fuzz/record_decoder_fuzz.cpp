@@ -35,15 +35,7 @@ bool SameKey(const DecodedRecord& a, const DecodedRecord& b) {
 // Stores the record as a download does: only when no row has its five texts.
 bool StoreUnlessDuplicate(ResultTable& t, const DecodedRecord& r) {
     if (t.HasRowWhere(kDuplicateTest, {r.DATE, r.TIME, r.HbA1c_VALUE, r.PID, r.OPID})) return false;
-    FUZZ_CHECK(t.AddNew());
-    t.DATE = r.DATE;
-    t.TIME = r.TIME;
-    t.HbA1c_VALUE = r.HbA1c_VALUE;
-    t.PID = r.PID;
-    t.OPID = r.OPID;
-    t.EQ_TYPE = r.EQ_TYPE;
-    t.DATE_YEAR = r.DATE_YEAR;
-    FUZZ_CHECK(t.Commit());
+    FUZZ_CHECK(InsertDecodedRecord(t, r, true));
     return true;
 }
 
