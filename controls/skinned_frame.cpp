@@ -6,18 +6,14 @@
 #include <QWindow>
 #include <cmath>
 
+#include "controls/skin_palette.h"
 #include "controls/skin_resources.h"
 
 namespace tav {
 
 namespace {
 
-const QColor kBodyFill(230, 230, 230);
-const QColor kBandEdge(11, 11, 12);
-const QColor kInnerLine(161, 161, 161);
-const QColor kRightShadow(196, 196, 196);
-const QColor kBottomShadow(184, 184, 184);
-const QColor kBandHighlight(149, 169, 214);
+using namespace palette;
 
 constexpr int kButtonWidth = 21;
 constexpr int kButtonHeight = 19;
@@ -169,7 +165,7 @@ void VOvoziRurud::PaintFrame(QPainter& p) const {
     // The corners outside the rounded body lie outside the window's shape.
     p.fillRect(rect(), Qt::black);
     p.setPen(Qt::black);
-    p.setBrush(kBodyFill);
+    p.setBrush(kBody);
     p.drawRoundedRect(QRect(0, 0, w - 2, h - 2), 7, 7);
 
     line(0, 19, w, 1, kBandEdge);

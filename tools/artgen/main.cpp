@@ -14,15 +14,12 @@
 #include <cstdio>
 #include <functional>
 
+#include "controls/skin_palette.h"
+
 namespace {
 
 // Colours the frame pieces share with the lines the frame draws itself.
-const QColor kBody(230, 230, 230);
-const QColor kInnerLine(161, 161, 161);
-const QColor kRightShadow(196, 196, 196);
-const QColor kBottomShadow(184, 184, 184);
-const QColor kHighlight(149, 169, 214);
-const QColor kBandEdge(11, 11, 12);
+using namespace tav::palette;
 
 // The caption band's gradient, from its top row (y = 2 of the window) down.
 QLinearGradient BandGradient(double top, double bottom) {
@@ -181,7 +178,7 @@ void DrawSymbol(QPainter& p, Symbol symbol, const QSize& s) {
 // highlight row, the gradient rows of the tile, the band's dark lower edge.
 void BandRows(QPainter& p, const QSize& s) {
     p.fillRect(QRect(0, 1, s.width(), 17), BandGradient(1, 18));
-    p.fillRect(QRect(0, 0, s.width(), 1), kHighlight);
+    p.fillRect(QRect(0, 0, s.width(), 1), kBandHighlight);
     p.fillRect(QRect(0, 18, s.width(), 1), kBandEdge);
 }
 
@@ -229,7 +226,7 @@ void CaptionButton(QPainter& p, const QSize& s, Glyph glyph, bool pressed) {
 // The program's emblem: a drop of blood on the caption band.
 void CaptionIcon(QPainter& p, const QSize& s) {
     p.fillRect(QRect(QPoint(0, 0), s), BandGradient(0, s.height()));
-    p.fillRect(QRect(0, 0, s.width(), 1), kHighlight);
+    p.fillRect(QRect(0, 0, s.width(), 1), kBandHighlight);
     p.fillRect(QRect(0, s.height() - 1, s.width(), 1), kBandEdge);
     p.setRenderHint(QPainter::Antialiasing);
     QPainterPath drop;
